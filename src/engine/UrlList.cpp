@@ -1,0 +1,115 @@
+#include "engine/UrlList.h"
+
+#include <vector>
+
+#include "store/SettingsStore.h"
+
+CUrlList g_BlackList;
+CUrlList g_WhiteList;
+
+namespace {
+
+// The part of an address that takes part in a comparison: everything before a zero byte.
+std::string_view CompareKey(std::string_view url) {
+    return url.substr(0, url.find('\0'));
+}
+
+}  // namespace
+
+void CUrlList::Add(std::string url) {
+    Index(CompareKey(url), +1);
+    m_entries.push_back(std::move(url));
+}
+
+void CUrlList::RemoveAt(std::size_t index) {
+    Index(CompareKey(m_entries.at(index)), -1);
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void CUrlList::RemoveAll() {
+    m_entries.clear();
+    m_index.clear();
+}
+
+bool CUrlList::Contains(std::string_view url) const {
+    return m_index.find(CompareKey(url)) != m_index.end();
+}
+
+void CUrlList::Index(std::string_view key, int delta) {
+    if (delta > 0) {
+        auto it = m_index.find(key);
+        if (it == m_index.end()) {
+            m_index.emplace(std::string(key), 1);
+        } else {
+            ++it->second;
+        }
+        return;
+    }
+    auto it = m_index.find(key);
+    if (it != m_index.end() && --it->second == 0) {
+        m_index.erase(it);
+    }
+}
+
+int IsInList(std::string_view url, const CUrlList& list) {
+    return list.Contains(url) ? 1 : 0;
+}
+
+bool ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
+                 CUrlList& list) {
+    IRegistry& registry = store.Registry();
+    const HKEY hKey = store.OpenStoreKey(subKey);
+    if (hKey == HKEY_NONE) {
+        return false;
+    }
+    DWORD maxLength = 0;
+    DWORD type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    bool bRead = registry.QueryMaxValueDataLength(hKey, &maxLength) == ERROR_SUCCESS;
+    if (bRead) {
+        data.resize(maxLength);
+        DWORD size = maxLength;
+        bRead = registry.QueryValue(hKey, name, &type, data.data(), &size) == ERROR_SUCCESS &&
+                type == REG_MULTI_SZ;
+        data.resize(size);
+    }
+    registry.CloseKey(hKey);
+    if (!bRead) {
+        return false;
+    }
+
+    list.RemoveAll();
+    std::string_view rest(reinterpret_cast<const char*>(data.data()), data.size());
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\0');
+        const std::string_view entry = rest.substr(0, end);
+        if (entry.empty()) {
+            break;
+        }
+        list.Add(std::string(entry));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(end + 1);
+    }
+    return true;
+}
+
+bool WriteRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
+                  const CUrlList& list) {
+    const HKEY hKey = store.OpenStoreKey(subKey);
+    if (hKey == HKEY_NONE) {
+        return false;
+    }
+    std::vector<std::uint8_t> data;
+    for (const std::string& entry : list.Entries()) {
+        // An entry is a C string in the stored form; a zero byte inside it would split it.
+        const std::string_view text = CompareKey(entry);
+        data.insert(data.end(), text.begin(), text.end());
+        data.push_back(0);
+    }
+    data.push_back(0);
+    const LSTATUS status = store.Registry().SetValue(hKey, name, REG_MULTI_SZ, data);
+    store.Registry().CloseKey(hKey);
+    return status == ERROR_SUCCESS;
+}
