@@ -1,0 +1,81 @@
+#include "engine/BrowserScanner.h"
+
+#include "engine/KillReport.h"
+#include "engine/UrlList.h"
+
+CBrowserScanner::CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList& blackList,
+                                 const CUrlList& whiteList, IKillReport& report)
+    : m_factory(factory), m_blackList(blackList), m_whiteList(whiteList), m_report(report) {}
+
+void CBrowserScanner::ConnectBrowserWindows() {
+    m_spBrowserWindows.reset();
+    std::unique_ptr<IBrowserWindows> spWindows;
+    if (SUCCEEDED(m_factory.CreateBrowserWindows(&spWindows))) {
+        m_spBrowserWindows = std::move(spWindows);
+    }
+}
+
+HRESULT CBrowserScanner::ScanBrowserWindows() {
+    if (!m_spBrowserWindows) {
+        return E_POINTER;
+    }
+    long nCount = 0;
+    HRESULT hr = m_spBrowserWindows->GetCount(&nCount);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // The count is read once: windows closed during the pass are still visited by index and
+    // answer from the collection's look at the start of the pass.
+    for (long i = 0; i < nCount; ++i) {
+        std::unique_ptr<IBrowserItem> spItem;
+        hr = m_spBrowserWindows->Item(i, &spItem);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        if (!spItem) {
+            continue;
+        }
+        std::unique_ptr<IBrowserWindow> spBrowser;
+        hr = spItem->QueryBrowser(&spBrowser);
+        if (hr == E_NOINTERFACE) {
+            continue;
+        }
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // A window whose bars or address cannot be read is left for the next pass: judging it
+        // on made-up values could close a window the user wants.
+        bool bAddressBar = true;
+        bool bToolBar = true;
+        std::string url;
+        if (FAILED(spBrowser->GetAddressBar(&bAddressBar)) ||
+            FAILED(spBrowser->GetToolBar(&bToolBar)) || FAILED(spBrowser->GetLocationUrl(&url))) {
+            continue;
+        }
+        if (IsInList(url, m_blackList)) {
+            hr = KillBrowserWindow(*spBrowser, url);
+            if (FAILED(hr)) {
+                return hr;
+            }
+        }
+        // The pop-up rule applies even when the black list has just closed the window, so a
+        // black-listed pop-up is reported twice.
+        if ((!bAddressBar || !bToolBar) && !IsInList(url, m_whiteList)) {
+            hr = KillBrowserWindow(*spBrowser, url);
+            if (FAILED(hr)) {
+                return hr;
+            }
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CBrowserScanner::KillBrowserWindow(IBrowserWindow& browser, const std::string& url) {
+    const HRESULT hr = browser.Quit();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_report.AddLog(url);
+    m_report.SignalKill();
+    return S_OK;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/BrowserWindows.h"
+
+class CUrlList;
+class IKillReport;
+
+// The pop-up killer's pass over the open browser windows. Each pass closes every window
+// whose address is on the black list, and every window lacking its address bar or its
+// tool bar (a pop-up) unless its address is on the white list.
+class CBrowserScanner {
+public:
+    CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList& blackList,
+                    const CUrlList& whiteList, IKillReport& report);
+
+    // Connects to the collection of browser windows, dropping an earlier connection. When
+    // it fails, every later pass ends at once.
+    void ConnectBrowserWindows();
+
+    // One pass over every window of the collection, from the first. Any failure ends the
+    // pass silently; windows closed before it stay closed and reported. Answers how the
+    // pass ended (S_OK, or the failure that ended it).
+    HRESULT ScanBrowserWindows();
+
+private:
+    HRESULT KillBrowserWindow(IBrowserWindow& browser, const std::string& url);
+
+    IBrowserWindowsFactory& m_factory;
+    const CUrlList& m_blackList;
+    const CUrlList& m_whiteList;
+    IKillReport& m_report;
+    std::unique_ptr<IBrowserWindows> m_spBrowserWindows;
+};

@@ -1,0 +1,150 @@
+#include "support/FakeBrowserWindows.h"
+
+#include <algorithm>
+
+namespace {
+
+// Counts itself among the live references of its fake for as long as it exists.
+class CCounted {
+public:
+    explicit CCounted(std::shared_ptr<int> pLive) : m_pLive(std::move(pLive)) { ++*m_pLive; }
+    ~CCounted() { --*m_pLive; }
+    CCounted(const CCounted&) = delete;
+    CCounted& operator=(const CCounted&) = delete;
+
+private:
+    std::shared_ptr<int> m_pLive;
+};
+
+}  // namespace
+
+class CFakeBrowserWindows::CBrowser : public IBrowserWindow {
+public:
+    CBrowser(CFakeBrowserWindows& fake, Window& window)
+        : m_fake(fake), m_window(window), m_counted(fake.m_pLive) {}
+
+    HRESULT GetAddressBar(bool* shown) override {
+        if (SUCCEEDED(m_window.hrAddressBar)) {
+            *shown = m_window.bAddressBar;
+        }
+        return m_window.hrAddressBar;
+    }
+    HRESULT GetToolBar(bool* shown) override {
+        if (SUCCEEDED(m_window.hrToolBar)) {
+            *shown = m_window.bToolBar;
+        }
+        return m_window.hrToolBar;
+    }
+    HRESULT GetLocationUrl(std::string* url) override {
+        if (SUCCEEDED(m_window.hrUrl)) {
+            *url = m_window.url;
+        }
+        return m_window.hrUrl;
+    }
+    HRESULT Quit() override {
+        ++m_window.nQuits;
+        if (SUCCEEDED(m_window.hrQuit)) {
+            m_window.bClosed = true;
+            m_fake.m_closedUrls.push_back(m_window.url);
+        }
+        return m_window.hrQuit;
+    }
+
+private:
+    CFakeBrowserWindows& m_fake;
+    Window& m_window;
+    CCounted m_counted;
+};
+
+class CFakeBrowserWindows::CItem : public IBrowserItem {
+public:
+    CItem(CFakeBrowserWindows& fake, Window& window)
+        : m_fake(fake), m_window(window), m_counted(fake.m_pLive) {}
+
+    HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
+        if (m_window.kind == Kind::NotBrowser) {
+            return E_NOINTERFACE;
+        }
+        if (SUCCEEDED(m_window.hrQueryBrowser)) {
+            *browser = std::make_unique<CBrowser>(m_fake, m_window);
+        }
+        return m_window.hrQueryBrowser;
+    }
+
+private:
+    CFakeBrowserWindows& m_fake;
+    Window& m_window;
+    CCounted m_counted;
+};
+
+class CFakeBrowserWindows::CCollection : public IBrowserWindows {
+public:
+    explicit CCollection(CFakeBrowserWindows& fake) : m_fake(fake) {}
+
+    HRESULT GetCount(long* count) override {
+        ++m_fake.m_nCounts;
+        if (FAILED(m_fake.m_hrCount)) {
+            return m_fake.m_hrCount;
+        }
+        m_snapshot.clear();
+        for (const auto& window : m_fake.m_windows) {
+            if (!window->bClosed) {
+                m_snapshot.push_back(window.get());
+            }
+        }
+        *count = static_cast<long>(m_snapshot.size());
+        return S_OK;
+    }
+
+    HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override {
+        if (index < 0 || static_cast<std::size_t>(index) >= m_snapshot.size()) {
+            return E_INVALIDARG;
+        }
+        Window& window = *m_snapshot[static_cast<std::size_t>(index)];
+        if (FAILED(window.hrItem)) {
+            return window.hrItem;
+        }
+        if (window.kind == Kind::NullItem) {
+            item->reset();
+        } else {
+            *item = std::make_unique<CItem>(m_fake, window);
+        }
+        return S_OK;
+    }
+
+private:
+    CFakeBrowserWindows& m_fake;
+    std::vector<Window*> m_snapshot;
+};
+
+CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
+    Window window;
+    window.url = std::move(url);
+    return window;
+}
+
+CFakeBrowserWindows::Window CFakeBrowserWindows::Popup(std::string url) {
+    Window window;
+    window.url = std::move(url);
+    window.bAddressBar = false;
+    window.bToolBar = false;
+    return window;
+}
+
+CFakeBrowserWindows::Window& CFakeBrowserWindows::Open(Window window) {
+    m_windows.push_back(std::make_unique<Window>(std::move(window)));
+    return *m_windows.back();
+}
+
+std::size_t CFakeBrowserWindows::OpenCount() const {
+    return static_cast<std::size_t>(std::count_if(
+        m_windows.begin(), m_windows.end(), [](const auto& window) { return !window->bClosed; }));
+}
+
+HRESULT CFakeBrowserWindows::CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) {
+    ++m_nCreated;
+    if (SUCCEEDED(m_hrCreate)) {
+        *windows = std::make_unique<CCollection>(*this);
+    }
+    return m_hrCreate;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/BrowserWindows.h"
+
+// A scripted collection of browser windows for tests of the logic that reads it. Each
+// window says what it is and how each call about it answers; a failure can be set on any
+// call. Closing a window takes it out of the next count, as a real browser does. The
+// fake counts the references it has handed out that are still alive.
+class CFakeBrowserWindows : public IBrowserWindowsFactory {
+public:
+    enum class Kind { Browser, NullItem, NotBrowser };
+
+    struct Window {
+        std::string url;
+        bool bAddressBar = true;
+        bool bToolBar = true;
+        Kind kind = Kind::Browser;
+        // What each call about this window answers.
+        HRESULT hrItem = S_OK;
+        HRESULT hrQueryBrowser = S_OK;
+        HRESULT hrAddressBar = S_OK;
+        HRESULT hrToolBar = S_OK;
+        HRESULT hrUrl = S_OK;
+        HRESULT hrQuit = S_OK;
+        // Filled in by the fake.
+        int nQuits = 0;
+        bool bClosed = false;
+    };
+
+    // A browser window with both bars (a tab of a normal window).
+    static Window Tab(std::string url);
+    // A browser window without address bar and tool bar.
+    static Window Popup(std::string url);
+
+    Window& Open(Window window);
+    Window& At(std::size_t i) { return *m_windows.at(i); }
+
+    HRESULT m_hrCreate = S_OK;
+    HRESULT m_hrCount = S_OK;
+
+    // Addresses closed, in the order of the successful Quit calls.
+    std::vector<std::string> m_closedUrls;
+    int m_nCreated = 0;
+    int m_nCounts = 0;
+
+    int LiveReferences() const { return *m_pLive; }
+    std::size_t OpenCount() const;
+
+    HRESULT CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) override;
+
+private:
+    class CCollection;
+    class CItem;
+    class CBrowser;
+
+    std::vector<std::unique_ptr<Window>> m_windows;
+    std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
+};
