@@ -44,6 +44,8 @@ struct RuleCase {
     int nReports;  // rows logged for the window (each followed by its signal)
 };
 
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+
 Fake::Window Bars(bool bAddressBar, bool bToolBar, std::string url) {
     Fake::Window window = Fake::Tab(std::move(url));
     window.bAddressBar = bAddressBar;
@@ -153,6 +155,8 @@ struct EndCase {
     const char* name;
     HRESULT Fake::Window::*call;
 };
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class PassEndingFailures : public BrowserScannerTest,
                            public ::testing::WithParamInterface<EndCase> {};

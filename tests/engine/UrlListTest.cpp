@@ -16,6 +16,10 @@ struct MatchCase {
     int expected;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << '"' << c.entry << "\" vs \"" << c.address.c_str() << '"';
+}
+
 class IsInListMatching : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(IsInListMatching, ComparesWholeStringsByteForByte) {
