@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Result.h"
+#include "platform/linux/DevToolsClient.h"
+#include "platform/linux/DevToolsEndpoint.h"
+
+// What the browser says of one of its targets.
+struct SDevToolsTarget {
+    std::string strId;
+    std::string strType;     // "page", "browser_ui", "service_worker", ...
+    std::string strSubtype;  // e.g. "prerender"; empty for an ordinary page
+    std::string strUrl;
+    std::string strOpenerId;  // the page that opened it, if any
+    bool bCanAccessOpener = false;
+
+    // A window the user sees, as opposed to browser UI, workers or prerendered pages.
+    bool IsWindow() const { return strType == "page" && strSubtype.empty(); }
+};
+
+// One browser reached over DevTools: its connection, its targets as last read, and what is
+// known of its windows. A window's bars never change in its life, so they are read once
+// per target and kept while the target lives and the connection holds.
+class CDevToolsBrowser {
+public:
+    CDevToolsBrowser(SDevToolsEndpoint endpoint, std::chrono::milliseconds timeout);
+
+    const SDevToolsEndpoint& GetEndpoint() const { return m_endpoint; }
+    CDevToolsClient& GetClient() { return m_client; }
+
+    // Connects unless connected; a new connection starts with nothing known.
+    HRESULT Open();
+    // One round trip: the browser's targets now, in its order. Forgets what it knew of
+    // targets that are gone.
+    HRESULT ReadTargets(std::vector<SDevToolsTarget>* targets);
+    // Whether the browser shows the target's address bar and its tool bar.
+    HRESULT ReadBars(const SDevToolsTarget& target, bool* addressBar, bool* toolBar);
+    HRESULT CloseTarget(const std::string& strTargetId);
+
+private:
+    struct SBars {
+        bool bAddressBar = true;
+        bool bToolBar = true;
+    };
+    // The page's own flags, read in an isolated world of its main frame.
+    HRESULT ReadPageBars(const std::string& strTargetId, const std::string& strSessionId,
+                         SBars* bars);
+    // Whether another page opened the target into a browser window that shows no other page.
+    HRESULT IsOpenedIntoOwnWindow(const SDevToolsTarget& target, bool* bOwnWindow);
+    // The browser window showing the target; nothing for a target without one.
+    HRESULT ReadWindowId(const std::string& strTargetId, std::optional<std::int64_t>* windowId);
+
+    SDevToolsEndpoint m_endpoint;
+    CDevToolsClient m_client;
+    std::vector<SDevToolsTarget> m_targets;
+    std::unordered_map<std::string, SBars> m_bars;
+    std::unordered_map<std::string, std::optional<std::int64_t>> m_windowIds;
+};

@@ -1,0 +1,51 @@
+#include "platform/linux/DevToolsBrowserWindow.h"
+
+#include "platform/linux/GuardedCall.h"
+
+CDevToolsBrowserWindow::CDevToolsBrowserWindow(std::shared_ptr<CDevToolsBrowser> pBrowser,
+                                               SDevToolsTarget target)
+    : m_pBrowser(std::move(pBrowser)), m_target(std::move(target)) {}
+
+HRESULT CDevToolsBrowserWindow::GetAddressBar(bool* shown) {
+    if (shown == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        bool bAddressBar = true;
+        bool bToolBar = true;
+        const HRESULT hr = m_pBrowser->ReadBars(m_target, &bAddressBar, &bToolBar);
+        if (SUCCEEDED(hr)) {
+            *shown = bAddressBar;
+        }
+        return hr;
+    });
+}
+
+HRESULT CDevToolsBrowserWindow::GetToolBar(bool* shown) {
+    if (shown == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        bool bAddressBar = true;
+        bool bToolBar = true;
+        const HRESULT hr = m_pBrowser->ReadBars(m_target, &bAddressBar, &bToolBar);
+        if (SUCCEEDED(hr)) {
+            *shown = bToolBar;
+        }
+        return hr;
+    });
+}
+
+HRESULT CDevToolsBrowserWindow::GetLocationUrl(std::string* url) {
+    if (url == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        *url = m_target.strUrl;
+        return S_OK;
+    });
+}
+
+HRESULT CDevToolsBrowserWindow::Quit() {
+    return GuardedCall([&] { return m_pBrowser->CloseTarget(m_target.strId); });
+}
