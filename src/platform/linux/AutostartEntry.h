@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/AutostartEntry.h"
+
+// The log-in start as an XDG autostart desktop entry. Starting nothing is the same entry
+// with Hidden=true, which desktops treat as switched off. Every write replaces the file
+// atomically, so a crash never leaves half an entry behind.
+class CAutostartEntry : public IAutostartEntry {
+public:
+    // `entryPath` names the desktop entry file; its folder is created when missing.
+    explicit CAutostartEntry(std::filesystem::path entryPath) : m_path(std::move(entryPath)) {}
+
+    // ${XDG_CONFIG_HOME:-~/.config}/autostart/QLIO.desktop (a relative XDG_CONFIG_HOME is
+    // ignored, as the base directory rules require).
+    static std::filesystem::path DefaultPath();
+
+    // The Exec value that runs `executablePath` with no arguments: quoted as one argument,
+    // '%' doubled, and escaped again as a desktop entry string. None for a path that is not
+    // absolute, not UTF-8, or holds a control character that a desktop entry cannot carry.
+    static std::optional<std::string> QuoteExec(std::string_view executablePath);
+
+    bool Set(std::string_view executablePath) override;
+    bool SetEmpty() override;
+
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    bool Write(const std::string& content) const;
+
+    std::filesystem::path m_path;
+};
