@@ -56,9 +56,19 @@ HRESULT CDevToolsBrowser::Open() {
     return m_client.Connect(m_endpoint);
 }
 
+HRESULT CDevToolsBrowser::CallBrowser(std::string_view method, const json& params, json* result) {
+    if (m_bHung) {
+        return E_TIMEOUT;
+    }
+    const HRESULT hr = m_client.Call(method, params, result);
+    m_bHung = hr == E_TIMEOUT;
+    return hr;
+}
+
 HRESULT CDevToolsBrowser::ReadTargets(std::vector<SDevToolsTarget>* targets) {
+    m_bHung = false;
     json result;
-    if (HRESULT hr = m_client.Call("Target.getTargets", json::object(), &result); FAILED(hr)) {
+    if (HRESULT hr = CallBrowser("Target.getTargets", json::object(), &result); FAILED(hr)) {
         return hr;
     }
     auto infos = result.find("targetInfos");
@@ -89,8 +99,8 @@ HRESULT CDevToolsBrowser::ReadBars(const SDevToolsTarget& target, bool* addressB
     auto known = m_bars.find(target.strId);
     if (known == m_bars.end()) {
         json attached;
-        if (HRESULT hr = m_client.Call("Target.attachToTarget",
-                                       {{"targetId", target.strId}, {"flatten", true}}, &attached);
+        if (HRESULT hr = CallBrowser("Target.attachToTarget",
+                                     {{"targetId", target.strId}, {"flatten", true}}, &attached);
             FAILED(hr)) {
             return hr;
         }
@@ -102,7 +112,7 @@ HRESULT CDevToolsBrowser::ReadBars(const SDevToolsTarget& target, bool* addressB
         SBars bars;
         const HRESULT hrPage = ReadPageBars(target.strId, strSessionId, &bars);
         json ignored;
-        m_client.Call("Target.detachFromTarget", {{"sessionId", strSessionId}}, &ignored);
+        CallBrowser("Target.detachFromTarget", {{"sessionId", strSessionId}}, &ignored);
         if (!m_client.IsConnected()) {
             return E_FAIL;
         }
@@ -176,7 +186,7 @@ HRESULT CDevToolsBrowser::ReadWindowId(const std::string& strTargetId,
     if (known == m_windowIds.end()) {
         json result;
         const HRESULT hr =
-            m_client.Call("Browser.getWindowForTarget", {{"targetId", strTargetId}}, &result);
+            CallBrowser("Browser.getWindowForTarget", {{"targetId", strTargetId}}, &result);
         if (hr == E_TIMEOUT || !m_client.IsConnected()) {
             return FAILED(hr) ? hr : E_FAIL;
         }
@@ -222,7 +232,7 @@ HRESULT CDevToolsBrowser::IsOpenedIntoOwnWindow(const SDevToolsTarget& target, b
 
 HRESULT CDevToolsBrowser::CloseTarget(const std::string& strTargetId) {
     json result;
-    if (HRESULT hr = m_client.Call("Target.closeTarget", {{"targetId", strTargetId}}, &result);
+    if (HRESULT hr = CallBrowser("Target.closeTarget", {{"targetId", strTargetId}}, &result);
         FAILED(hr)) {
         return hr;
     }

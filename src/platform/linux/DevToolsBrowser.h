@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -44,6 +45,12 @@ public:
     HRESULT CloseTarget(const std::string& strTargetId);
 
 private:
+    // A command to the browser itself. Once one has timed out, the others fail at once
+    // until the next target list, so a hung browser costs one timeout per look, not one
+    // per window.
+    HRESULT CallBrowser(std::string_view method, const nlohmann::json& params,
+                        nlohmann::json* result);
+
     struct SBars {
         bool bAddressBar = true;
         bool bToolBar = true;
@@ -58,6 +65,7 @@ private:
 
     SDevToolsEndpoint m_endpoint;
     CDevToolsClient m_client;
+    bool m_bHung = false;
     std::vector<SDevToolsTarget> m_targets;
     std::unordered_map<std::string, SBars> m_bars;
     std::unordered_map<std::string, std::optional<std::int64_t>> m_windowIds;

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/BrowserScanner.h"
+#include "engine/KillReport.h"
+#include "engine/UrlList.h"
+#include "platform/linux/DevToolsBrowserWindows.h"
+#include "platform/linux/DevToolsBrowserWindowsFactory.h"
+#include "support/BrowserDriver.h"
+#include "support/BrowserProcess.h"
+#include "support/PageServer.h"
+#include "support/TempDir.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Generous: a loaded two-core machine starts Chromium slowly.
+constexpr auto kStartTimeout = 90s;
+constexpr auto kStateTimeout = 30000ms;
+
+constexpr char kOpenerPage[] =
+    "<!doctype html><title>opener</title><script>"
+    "function pop(url, features) { window.open(url, '_blank', features); }"
+    "</script><p>opener</p>";
+constexpr char kPlainPage[] = "<!doctype html><title>page</title><p>page</p>";
+// Tries to pass for a window with its bars shown.
+constexpr char kForgingPage[] =
+    "<!doctype html><title>forge</title><script>"
+    "window.locationbar = {visible: true}; window.toolbar = {visible: true};"
+    "</script><p>forge</p>";
+
+class CRecordingReport : public IKillReport {
+public:
+    void AddLog(std::string_view url) override { m_urls.emplace_back(url); }
+    void SignalKill() override { ++m_nSignals; }
+
+    std::vector<std::string> m_urls;
+    int m_nSignals = 0;
+};
+
+// One test browser with its profile, a page server and a scanner over the browser.
+class CTestBrowser {
+public:
+    CTestBrowser(const std::filesystem::path& dir, const CPageServer& server) : m_dir(dir) {
+        std::vector<std::string> argv = {"chromium"};
+        for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
+            argv.push_back(flag);
+        }
+        argv.push_back("--user-data-dir=" + (dir / "profile").string());
+        argv.push_back("--remote-debugging-port=0");
+        argv.push_back(server.Url("/plain.html?first"));
+        m_pProcess = std::make_unique<CBrowserProcess>(argv, std::map<std::string, std::string>{},
+                                                       dir / "browser.log");
+        auto endpoint = m_pProcess->WaitForEndpoint(dir / "profile" / "DevToolsActivePort",
+                                                    std::chrono::seconds(kStartTimeout));
+        if (!endpoint) {
+            throw std::runtime_error("the test browser did not start");
+        }
+        m_pDriver = std::make_unique<CBrowserDriver>(*endpoint);
+    }
+
+    CBrowserProcess& Process() { return *m_pProcess; }
+    CBrowserDriver& Driver() { return *m_pDriver; }
+    std::filesystem::path ProfileDir() const { return m_dir / "profile"; }
+
+private:
+    std::filesystem::path m_dir;
+    std::unique_ptr<CBrowserProcess> m_pProcess;
+    std::unique_ptr<CBrowserDriver> m_pDriver;
+};
+
+class BrowserScanE2E : public testing::Test {
+protected:
+    BrowserScanE2E() {
+        m_server.SetPage("/opener.html", kOpenerPage);
+        m_server.SetPage("/plain.html", kPlainPage);
+        m_server.SetPage("/forge.html", kForgingPage);
+    }
+
+    CTestBrowser& StartBrowser(const std::string& name) {
+        std::filesystem::create_directories(m_dir / name);
+        m_browsers.push_back(std::make_unique<CTestBrowser>(m_dir / name, m_server));
+        return *m_browsers.back();
+    }
+
+    CDevToolsDiscovery Discovery() const {
+        std::vector<std::filesystem::path> dirs;
+        for (const char* name : {"a", "b"}) {
+            dirs.push_back(m_dir / name / "profile");
+        }
+        return CDevToolsDiscovery("", dirs);
+    }
+
+    // One scan pass, as the main window's timer runs it.
+    HRESULT ScanOnce() {
+        CDevToolsBrowserWindowsFactory factory(Discovery());
+        CBrowserScanner scanner(factory, m_black, m_white, m_report);
+        scanner.ConnectBrowserWindows();
+        return scanner.ScanBrowserWindows();
+    }
+
+    // Opens each of `urls` from an opener page with its features, and waits until all show.
+    std::string OpenFrom(CTestBrowser& browser,
+                         const std::vector<std::pair<std::string, std::string>>& urls) {
+        const std::string opener = browser.Driver().OpenWindow(m_server.Url("/opener.html"));
+        for (const auto& [url, features] : urls) {
+            browser.Driver().RunInPage(opener, "pop('" + url + "', '" + features + "')");
+        }
+        EXPECT_TRUE(browser.Driver().WaitForPages(
+            [&urls](const auto& pages) {
+                for (const auto& entry : urls) {
+                    if (!HasPage(pages, entry.first)) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            kStateTimeout));
+        return opener;
+    }
+
+    bool WaitUntilGone(CTestBrowser& browser, const std::string& url) {
+        return browser.Driver().WaitForPages(
+            [&url](const auto& pages) { return !HasPage(pages, url); }, kStateTimeout);
+    }
+
+    std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
+        std::set<std::string> urls;
+        long count = 0;
+        EXPECT_EQ(windows.GetCount(&count), S_OK);
+        for (long i = 0; i < count; ++i) {
+            std::unique_ptr<IBrowserItem> item;
+            std::unique_ptr<IBrowserWindow> window;
+            std::string url;
+            if (SUCCEEDED(windows.Item(i, &item)) && item &&
+                SUCCEEDED(item->QueryBrowser(&window)) && SUCCEEDED(window->GetLocationUrl(&url))) {
+                urls.insert(url);
+            }
+        }
+        return urls;
+    }
+
+    CTempDir m_dir;
+    CPageServer m_server;
+    std::vector<std::unique_ptr<CTestBrowser>> m_browsers;
+    CUrlList m_black;
+    CUrlList m_white;
+    CRecordingReport m_report;
+};
+
+TEST_F(BrowserScanE2E, OnePassClosesPopupsAndLeavesTabsAndWhiteListedPopups) {
+    CTestBrowser& browser = StartBrowser("a");
+    const std::string popup = m_server.Url("/plain.html?popup");
+    const std::string tab = m_server.Url("/plain.html?tab");
+    const std::string spared = m_server.Url("/plain.html?spared");
+    m_white.Add(spared);
+    OpenFrom(browser, {{popup, "width=320,height=240"}, {tab, ""}, {spared, "popup"}});
+
+    EXPECT_EQ(ScanOnce(), S_OK);
+
+    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
+    EXPECT_EQ(m_report.m_nSignals, 1);
+    EXPECT_TRUE(WaitUntilGone(browser, popup));
+    const auto pages = browser.Driver().Pages();
+    EXPECT_TRUE(HasPage(pages, tab));
+    EXPECT_TRUE(HasPage(pages, spared));
+}
+
+TEST_F(BrowserScanE2E, BlackListClosesTabsAndReportsBlackListedPopupsTwice) {
+    CTestBrowser& browser = StartBrowser("a");
+    const std::string badTab = m_server.Url("/plain.html?bad-tab");
+    const std::string badPopup = m_server.Url("/plain.html?bad-popup");
+    const std::string goodTab = m_server.Url("/plain.html?good-tab");
+    m_black.Add(badTab);
+    m_black.Add(badPopup);
+    OpenFrom(browser, {{badTab, ""}, {badPopup, "popup"}, {goodTab, ""}});
+
+    EXPECT_EQ(ScanOnce(), S_OK);
+
+    std::multiset<std::string> reported(m_report.m_urls.begin(), m_report.m_urls.end());
+    EXPECT_EQ(reported, (std::multiset<std::string>{badTab, badPopup, badPopup}));
+    EXPECT_EQ(m_report.m_nSignals, 3);
+    EXPECT_TRUE(WaitUntilGone(browser, badTab));
+    EXPECT_TRUE(WaitUntilGone(browser, badPopup));
+    EXPECT_TRUE(HasPage(browser.Driver().Pages(), goodTab));
+}
+
+// How each way of opening a window is judged. Only pop-ups are reported.
+TEST_F(BrowserScanE2E, BarsTellPopupsFromTabsAndWindowsHoweverTheyWereOpened) {
+    CTestBrowser& browser = StartBrowser("a");
+    struct SCase {
+        const char* name;
+        std::string features;
+        bool bPopup;
+    };
+    const std::vector<SCase> cases = {
+        {"size", "width=320,height=240", true},
+        {"popup", "popup", true},
+        {"toolbar-no", "toolbar=no", true},
+        {"popup-noopener", "popup,noopener", true},
+        {"size-noopener", "width=320,height=240,noopener", true},
+        {"noopener-tab", "noopener", false},
+        {"blank-tab", "", false},
+    };
+    std::vector<std::pair<std::string, std::string>> opened;
+    std::set<std::string> popups;
+    for (const SCase& c : cases) {
+        const std::string url = m_server.Url(std::string("/plain.html?") + c.name);
+        opened.emplace_back(url, c.features);
+        if (c.bPopup) {
+            popups.insert(url);
+        }
+    }
+    const std::string forged = m_server.Url("/forge.html?forged-popup");
+    opened.emplace_back(forged, "popup");
+    popups.insert(forged);
+    OpenFrom(browser, opened);
+    const std::string normalWindow = m_server.Url("/plain.html?normal-window");
+    browser.Driver().OpenWindow(normalWindow);
+
+    EXPECT_EQ(ScanOnce(), S_OK);
+
+    EXPECT_EQ(std::set<std::string>(m_report.m_urls.begin(), m_report.m_urls.end()), popups);
+    EXPECT_EQ(m_report.m_urls.size(), popups.size());
+    const auto pages = browser.Driver().Pages();
+    EXPECT_TRUE(HasPage(pages, normalWindow));
+    EXPECT_TRUE(HasPage(pages, m_server.Url("/plain.html?noopener-tab")));
+    EXPECT_TRUE(HasPage(pages, m_server.Url("/plain.html?blank-tab")));
+}
+
+TEST_F(BrowserScanE2E, FrozenBrowserEndsThePassAndTheNextPassWorksOnceResumed) {
+    CTestBrowser& browser = StartBrowser("a");
+    CDevToolsBrowserWindowsFactory factory(Discovery());
+    CBrowserScanner scanner(factory, m_black, m_white, m_report);
+    scanner.ConnectBrowserWindows();
+    ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
+    const std::string popup = m_server.Url("/plain.html?popup");
+    OpenFrom(browser, {{popup, "popup"}});
+
+    browser.Process().Freeze();
+    EXPECT_EQ(scanner.ScanBrowserWindows(), E_TIMEOUT);
+    EXPECT_TRUE(m_report.m_urls.empty());
+    browser.Process().Resume();
+
+    // The browser may need a moment to catch up with what queued while it was stopped.
+    HRESULT hr = E_TIMEOUT;
+    for (int pass = 0; pass < 20 && m_report.m_urls.empty(); ++pass) {
+        hr = scanner.ScanBrowserWindows();
+    }
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
+}
+
+TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled) {
+    CTestBrowser& first = StartBrowser("a");
+    const std::string firstPage = m_server.Url("/plain.html?in-a");
+    first.Driver().OpenWindow(firstPage);
+    CDevToolsBrowserWindows windows(Discovery(), CDevToolsBrowserWindowsFactory::kDefaultTimeout);
+    const std::set<std::string> before = OpenAddresses(windows);
+    EXPECT_TRUE(before.contains(firstPage));
+
+    CTestBrowser& second = StartBrowser("b");
+    const std::string secondPage = m_server.Url("/plain.html?in-b");
+    second.Driver().OpenWindow(secondPage);
+    const std::set<std::string> both = OpenAddresses(windows);
+    EXPECT_TRUE(both.contains(firstPage));
+    EXPECT_TRUE(both.contains(secondPage));
+
+    second.Process().Kill();
+    const std::set<std::string> after = OpenAddresses(windows);
+    EXPECT_TRUE(after.contains(firstPage));
+    EXPECT_FALSE(after.contains(secondPage));
+}
+
+TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded) {
+    CTestBrowser& browser = StartBrowser("a");
+    const std::filesystem::path file = m_dir / "local page.html";
+    std::ofstream(file) << kPlainPage;
+    const std::string fileUrl = "file://" + (m_dir / "local%20page.html").string();
+    const std::string webUrl = m_server.Url("/plain.html?web");
+    browser.Driver().OpenWindow(fileUrl);
+    browser.Driver().OpenWindow(webUrl, false);
+
+    CDevToolsBrowserWindows windows(Discovery(), CDevToolsBrowserWindowsFactory::kDefaultTimeout);
+    const std::set<std::string> urls = OpenAddresses(windows);
+
+    EXPECT_TRUE(urls.contains(fileUrl));
+    EXPECT_TRUE(urls.contains(webUrl));
+    EXPECT_TRUE(urls.contains(m_server.Url("/plain.html?first")));
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "support/BrowserDriver.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <thread>
+
+using nlohmann::json;
+
+namespace {
+constexpr std::chrono::seconds kLoadTimeout{30};
+}  // namespace
+
+bool HasPage(const std::vector<SDevToolsTarget>& pages, const std::string& url) {
+    return std::any_of(pages.begin(), pages.end(),
+                       [&url](const SDevToolsTarget& page) { return page.strUrl == url; });
+}
+
+CBrowserDriver::CBrowserDriver(const SDevToolsEndpoint& endpoint)
+    : m_browser(endpoint, std::chrono::seconds(10)) {
+    if (FAILED(m_browser.Open())) {
+        throw std::runtime_error("cannot connect to the test browser");
+    }
+}
+
+json CBrowserDriver::Call(const std::string& method, const json& params,
+                          const std::string& strSessionId) {
+    json result;
+    if (FAILED(m_browser.GetClient().Call(method, params, &result, strSessionId))) {
+        throw std::runtime_error(method + " failed");
+    }
+    return result;
+}
+
+std::vector<SDevToolsTarget> CBrowserDriver::Pages() {
+    std::vector<SDevToolsTarget> targets;
+    if (FAILED(m_browser.ReadTargets(&targets))) {
+        throw std::runtime_error("Target.getTargets failed");
+    }
+    std::erase_if(targets, [](const SDevToolsTarget& target) { return !target.IsWindow(); });
+    return targets;
+}
+
+bool CBrowserDriver::WaitForPages(
+    const std::function<bool(const std::vector<SDevToolsTarget>&)>& done,
+    std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done(Pages())) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string& url) {
+    const std::string session =
+        Call("Target.attachToTarget", {{"targetId", strTargetId}, {"flatten", true}})["sessionId"];
+    json result;
+    const HRESULT hr = m_browser.GetClient().Call(
+        "Runtime.evaluate",
+        {{"expression", "document.readyState + ' ' + location.href"}, {"returnByValue", true}},
+        &result, session);
+    Call("Target.detachFromTarget", {{"sessionId", session}});
+    return SUCCEEDED(hr) && result["result"]["value"] == "complete " + url;
+}
+
+std::string CBrowserDriver::OpenWindow(const std::string& url, bool bNewWindow) {
+    const std::string id =
+        Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
+    const auto deadline = std::chrono::steady_clock::now() + kLoadTimeout;
+    while (!IsLoaded(id, url)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            throw std::runtime_error("page did not load: " + url);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return id;
+}
+
+void CBrowserDriver::RunInPage(const std::string& strTargetId, const std::string& script) {
+    const std::string session =
+        Call("Target.attachToTarget", {{"targetId", strTargetId}, {"flatten", true}})["sessionId"];
+    const json result =
+        Call("Runtime.evaluate", {{"expression", script}, {"userGesture", true}}, session);
+    Call("Target.detachFromTarget", {{"sessionId", session}});
+    if (result.contains("exceptionDetails")) {
+        throw std::runtime_error("script failed: " + script);
+    }
+}
+
+void CBrowserDriver::ClosePage(const std::string& strTargetId) {
+    Call("Target.closeTarget", {{"targetId", strTargetId}});
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+// A small HTTP server on 127.0.0.1 (a port of the system's choosing) that serves the pages
+// it is given, on a thread of its own; anything else is answered 404.
+class CPageServer {
+public:
+    CPageServer();
+    ~CPageServer();
+    CPageServer(const CPageServer&) = delete;
+    CPageServer& operator=(const CPageServer&) = delete;
+
+    void SetPage(const std::string& path, std::string html);
+    // "http://127.0.0.1:<port>" followed by `path`.
+    std::string Url(std::string_view path) const;
+
+private:
+    void Accept();
+    std::string Page(const std::string& path) const;
+
+    boost::asio::io_context m_ioc;
+    boost::asio::ip::tcp::acceptor m_acceptor;
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string, std::less<>> m_pages;
+    std::thread m_thread;
+};
