@@ -101,8 +101,10 @@ protected:
     }
 
     // One scan pass, as the main window's timer runs it.
-    HRESULT ScanOnce() {
-        CDevToolsBrowserWindowsFactory factory(Discovery());
+    HRESULT ScanOnce() { return ScanOnce(Discovery()); }
+
+    HRESULT ScanOnce(CDevToolsDiscovery discovery) {
+        CDevToolsBrowserWindowsFactory factory(std::move(discovery));
         CBrowserScanner scanner(factory, m_black, m_white, m_report);
         scanner.ConnectBrowserWindows();
         return scanner.ScanBrowserWindows();
@@ -111,11 +113,16 @@ protected:
     // Opens each of `urls` from an opener page with its features, and waits until all show.
     std::string OpenFrom(CTestBrowser& browser,
                          const std::vector<std::pair<std::string, std::string>>& urls) {
-        const std::string opener = browser.Driver().OpenWindow(m_server.Url("/opener.html"));
+        return OpenFrom(browser.Driver(), urls);
+    }
+
+    std::string OpenFrom(CBrowserDriver& driver,
+                         const std::vector<std::pair<std::string, std::string>>& urls) {
+        const std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
         for (const auto& [url, features] : urls) {
-            browser.Driver().RunInPage(opener, "pop('" + url + "', '" + features + "')");
+            driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
         }
-        EXPECT_TRUE(browser.Driver().WaitForPages(
+        EXPECT_TRUE(driver.WaitForPages(
             [&urls](const auto& pages) {
                 for (const auto& entry : urls) {
                     if (!HasPage(pages, entry.first)) {
@@ -129,8 +136,12 @@ protected:
     }
 
     bool WaitUntilGone(CTestBrowser& browser, const std::string& url) {
-        return browser.Driver().WaitForPages(
-            [&url](const auto& pages) { return !HasPage(pages, url); }, kStateTimeout);
+        return WaitUntilGone(browser.Driver(), url);
+    }
+
+    bool WaitUntilGone(CBrowserDriver& driver, const std::string& url) {
+        return driver.WaitForPages([&url](const auto& pages) { return !HasPage(pages, url); },
+                                   kStateTimeout);
     }
 
     std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
@@ -296,6 +307,40 @@ TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded)
     EXPECT_TRUE(urls.contains(fileUrl));
     EXPECT_TRUE(urls.contains(webUrl));
     EXPECT_TRUE(urls.contains(m_server.Url("/plain.html?first")));
+}
+
+TEST_F(BrowserScanE2E, BrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
+    const std::filesystem::path home = m_dir / "home";
+    const std::filesystem::path data = m_dir / "data";
+    std::vector<std::string> argv = {QUELLIO_BROWSER_LAUNCHER};
+    for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
+        argv.push_back(flag);
+    }
+    argv.push_back(m_server.Url("/plain.html?first"));
+    CBrowserProcess process(argv,
+                            {{"HOME", home.string()},
+                             {"XDG_DATA_HOME", data.string()},
+                             {"QUELLIO_BROWSER", "chromium"}},
+                            m_dir / "launcher.log");
+    const std::filesystem::path profile =
+        CDevToolsDiscovery::GuardedProfileDir(home.c_str(), data.c_str());
+    const auto endpoint = process.WaitForEndpoint(profile / "DevToolsActivePort",
+                                                  std::chrono::seconds(kStartTimeout));
+    ASSERT_TRUE(endpoint.has_value());
+    EXPECT_EQ(std::filesystem::status(profile).permissions(), std::filesystem::perms::owner_all);
+    CBrowserDriver driver(*endpoint);
+    const std::string popup = m_server.Url("/plain.html?popup");
+    const std::string tab = m_server.Url("/plain.html?tab");
+    OpenFrom(driver, {{popup, "popup"}, {tab, ""}});
+
+    // Found the way Quellio looks: the usual folders under this HOME and XDG_DATA_HOME.
+    EXPECT_EQ(ScanOnce(CDevToolsDiscovery("", CDevToolsDiscovery::DefaultUserDataDirs(
+                                                  home.c_str(), nullptr, data.c_str()))),
+              S_OK);
+
+    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
+    EXPECT_TRUE(WaitUntilGone(driver, popup));
+    EXPECT_TRUE(HasPage(driver.Pages(), tab));
 }
 
 }  // namespace
