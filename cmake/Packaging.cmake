@@ -1,0 +1,21 @@
+# Where Quellio's files go. The program looks for its wizard library, its help and its tips
+# beside the file it runs from (/proc/self/exe, which resolves links). So in the build tree
+# they all sit in QUELLIO_BIN_DIR, and once installed in a folder of their own below the
+# library folder, with a link to the program in bin, as browsers are installed.
+include(GNUInstallDirs)
+set(QUELLIO_INSTALL_PKGLIBDIR ${CMAKE_INSTALL_LIBDIR}/quellio)
+
+set(QUELLIO_HELP ${PROJECT_SOURCE_DIR}/res/help/Quellio.html)
+add_custom_command(OUTPUT ${QUELLIO_BIN_DIR}/Quellio.html
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QUELLIO_HELP} ${QUELLIO_BIN_DIR}/Quellio.html
+    DEPENDS ${QUELLIO_HELP}
+    COMMENT "Copying the help beside the executable")
+add_custom_target(quellio_help ALL DEPENDS ${QUELLIO_BIN_DIR}/Quellio.html)
+
+install(TARGETS wizard LIBRARY DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
+install(FILES ${QUELLIO_HELP} DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
+
+install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
