@@ -16,6 +16,7 @@ inline constexpr LSTATUS ERROR_OUTOFMEMORY = 14;
 inline constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;
 inline constexpr LSTATUS ERROR_MORE_DATA = 234;
 inline constexpr LSTATUS ERROR_BADDB = 1009;
+inline constexpr LSTATUS ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr LSTATUS ERROR_KEY_DELETED = 1018;
 
 // Component calls answer an HRESULT; negative is failure.
