@@ -39,6 +39,7 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) --target registry_hive_fuzzer
 	mkdir -p $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/tests/fuzz/registry_hive_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -dict=tests/fuzz/regedit.dict -artifact_prefix=$(FUZZ_BUILD)/ \
 	    $(FUZZ_BUILD)/corpus tests/fuzz/corpus
 
 tidy: build
