@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+#include "widgets/MessageBox.h"
+
+// Message boxes for tests: questions are answered from a script, and every box is recorded
+// with its owner and text. A question that the script does not answer fails the test and
+// answers No.
+class CScriptedMessageBox : public IMessageBox {
+public:
+    enum class Kind { Question, Message };
+    struct CBox {
+        Kind kind;
+        QWidget* pOwner;
+        QString strText;
+    };
+
+    // Queues the answer to the next question (true for Yes).
+    void Answer(bool bYes) { m_Answers.push_back(bYes); }
+
+    bool AskYesNo(QWidget* owner, const QString& text) override;
+    void ShowMessage(QWidget* owner, const QString& text) override;
+
+    const std::vector<CBox>& Boxes() const { return m_Boxes; }
+    // The texts of all boxes shown so far, in order.
+    std::vector<QString> Texts() const;
+
+private:
+    std::deque<bool> m_Answers;
+    std::vector<CBox> m_Boxes;
+};
