@@ -143,9 +143,9 @@ public:
     void Set(const std::string& name, const char* value) {
         if (m_saved.find(name) == m_saved.end()) {
             const char* old = std::getenv(name.c_str());
-            m_saved.emplace(name, old ? std::optional<std::string>(old) : std::nullopt);
+            m_saved.emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
         }
-        if (value) {
+        if (value != nullptr) {
             ::setenv(name.c_str(), value, 1);
         } else {
             ::unsetenv(name.c_str());
@@ -524,7 +524,7 @@ TEST_F(CRegistryHiveTest, UnparsableFilesReadEmptyAndAreKeptAsideNeverOverwritte
     ASSERT_EQ(copies.size(), 2 + decoys.size());
     std::multiset<std::string> contents;
     for (const fs::path& copy : copies) {
-        contents.insert(decoys.count(copy) ? "decoy" : ReadFile(copy));
+        contents.insert(decoys.contains(copy) ? "decoy" : ReadFile(copy));
     }
     for (const fs::path& decoy : decoys) {
         EXPECT_EQ(ReadFile(decoy), "decoy");
@@ -748,10 +748,10 @@ TEST_F(CRegistryHiveTest, ConcurrentWritersInTwoProcessesLoseNothing) {
 // Generation `n` of the value the killed writer stores: `n` in its first four bytes and
 // every other byte following from it, so a mix of two generations shows.
 std::vector<std::uint8_t> Generation(std::uint32_t n) {
-    std::vector<std::uint8_t> data(64 * 1024);
+    std::vector<std::uint8_t> data(std::size_t{64} * 1024);
     std::memcpy(data.data(), &n, sizeof n);
     for (std::size_t i = sizeof n; i < data.size(); ++i) {
-        data[i] = static_cast<std::uint8_t>(n * 131 + i * 7 + (i >> 8));
+        data[i] = static_cast<std::uint8_t>(std::size_t{n} * 131 + i * 7 + (i >> 8));
     }
     return data;
 }
