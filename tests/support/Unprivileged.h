@@ -1,0 +1,8 @@
+#pragma once
+
+#include <functional>
+
+// Runs `body` in a forked child that has given up root (uid and gid 65534) when the tests
+// run as root, so that file permissions hold for it as for any user. Answers the child's
+// exit status: what `body` returned, or 128 + the signal that ended it.
+int RunUnprivileged(const std::function<int()>& body);
