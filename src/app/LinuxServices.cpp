@@ -1,0 +1,8 @@
+#include "app/LinuxServices.h"
+
+CLinuxServices::CLinuxServices()
+    : m_Registry(CRegistryHive::DefaultPath()),
+      m_Store(m_Registry),
+      m_Browsers(CDevToolsDiscovery::FromEnvironment()),
+      m_Autostart(CAutostartEntry::DefaultPath()),
+      m_Services{m_Store, m_Browsers, m_MessageBox, m_Clock, m_Shell, m_Autostart} {}

@@ -1,0 +1,114 @@
+#include "app/MainApp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "engine/UrlList.h"
+#include "platform/AutostartEntry.h"
+#include "store/SettingsStore.h"
+#include "wizard/Wizard.h"
+
+namespace {
+
+// What the first-run wizard may do to the program's settings.
+const CSettingsStore& StoreOf(void* pContext) {
+    return static_cast<const CMainServices*>(pContext)->store;
+}
+
+unsigned int WizardReadOption(void* pContext, const char* name, unsigned int defaultValue) {
+    return StoreOf(pContext).ReadRegDword(REGKEY_OPTION, name, defaultValue);
+}
+
+int WizardWriteOption(void* pContext, const char* name, unsigned int value) {
+    return StoreOf(pContext).WriteRegDword(REGKEY_OPTION, name, value) ? 1 : 0;
+}
+
+int WizardSetStartWithSystem(void* pContext, int enable) {
+    IAutostartEntry& autostart = static_cast<const CMainServices*>(pContext)->autostart;
+    const std::string strExecutable =
+        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().toStdString();
+    return (enable ? autostart.Set(strExecutable) : autostart.SetEmpty()) ? 1 : 0;
+}
+
+}  // namespace
+
+CMainApp::CMainApp(const CMainServices& services, QString strAppName)
+    : m_Services(services), m_strAppName(std::move(strAppName)) {
+    m_bAppMove = m_Services.store.ReadOption(OPT_MOVE) != 0;
+    m_nAppSpeed = static_cast<int>(m_Services.store.ReadOption(OPT_SPEED));
+}
+
+CMainApp::~CMainApp() = default;
+
+QString CMainApp::ExecutableBaseName() {
+    const QFileInfo exe(QStringLiteral("/proc/self/exe"));
+    return QFileInfo(exe.symLinkTarget()).completeBaseName();
+}
+
+bool CMainApp::InitInstance() {
+    if (IsAnotherInstanceRunning()) {
+        QMessageBox box(QMessageBox::NoIcon, m_strAppName, QStringLiteral("Quellio is Running!"),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return false;
+    }
+
+    const CSettingsStore& store = m_Services.store;
+    if (store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) == 0) {
+        if (!RunFirstRunWizard()) {
+            return false;
+        }
+        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    }
+
+    m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
+
+    m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
+    m_pMainDlg->OnInitDialog();
+    m_pMainDlg->show();
+    if (store.ReadOption(OPT_MINSTART) != 0) {
+        m_pMainDlg->Hide();
+    }
+    return true;
+}
+
+bool CMainApp::IsAnotherInstanceRunning() {
+    // A lock that cannot be taken at all says nothing about other instances: start.
+    return m_InstanceLock.Acquire(m_strAppName.toStdString()) ==
+           CInstanceLock::Result::AlreadyRunning;
+}
+
+bool CMainApp::RunFirstRunWizard() {
+    // The library beside the executable first, then the system's library search.
+    m_Wizard.setFileName(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libwizard.so")));
+    if (!m_Wizard.load()) {
+        m_Wizard.setFileName(QStringLiteral("wizard"));
+        if (!m_Wizard.load()) {
+            return false;
+        }
+    }
+    const auto pfnRunWizard = reinterpret_cast<PFN_RUNWIZARD>(m_Wizard.resolve("RunWizard"));
+    if (pfnRunWizard == nullptr) {
+        m_Wizard.unload();
+        return false;
+    }
+    CWizardHost host{};
+    host.m_cbSize = sizeof host;
+    host.m_pContext = &m_Services;
+    host.m_pfnReadOption = WizardReadOption;
+    host.m_pfnWriteOption = WizardWriteOption;
+    host.m_pfnSetStartWithSystem = WizardSetStartWithSystem;
+    pfnRunWizard(nullptr, &host);
+    return true;
+}
+
+void CMainApp::SaveSettings() const {
+    const CSettingsStore& store = m_Services.store;
+    store.WriteOption(OPT_SPEED, static_cast<DWORD>(m_nAppSpeed));
+    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
+    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QBasicTimer>
+#include <QDialog>
+
+#include <memory>
+
+#include "engine/BrowserScanner.h"
+#include "engine/KillReport.h"
+
+class CLogPage;
+class CMainApp;
+class CSettingsStore;
+class CSlidingTabCtrl;
+class IAutostartEntry;
+class IBrowserWindowsFactory;
+class IClock;
+class IMessageBox;
+class IShellOpen;
+class QLabel;
+class QPushButton;
+
+// The services the main window works with, chosen by the application.
+struct CMainServices {
+    CSettingsStore& store;
+    IBrowserWindowsFactory& browsers;
+    IMessageBox& messageBox;
+    IClock& clock;
+    IShellOpen& shell;
+    IAutostartEntry& autostart;
+};
+
+// The program's one top-level window: the six pages on a sliding tab control, the scan
+// timer, the tray icon, the hot key and the kill signals. Closing it only hides it; the
+// program goes on in the tray until ExitProgram.
+class CMainDialog : public QDialog, private IKillReport {
+    Q_OBJECT
+public:
+    static constexpr int kScanTimerId = 1;
+    static constexpr int kScanPeriodMs = 500;
+    static constexpr int kWidth = 370;
+    static constexpr int kHeight = 375;
+
+    // Page indexes, in tab order.
+    enum { PAGE_GENERAL, PAGE_HISTORY, PAGE_BLACKLIST, PAGE_WHITELIST, PAGE_LOGS, PAGE_ABOUT };
+
+    CMainDialog(CMainApp& app, const CMainServices& services);
+    ~CMainDialog() override;
+
+    // Builds the window and starts blocking: lists, tray icon, pages, options, the
+    // connection to the browsers, the scan timer and the hot key.
+    void OnInitDialog();
+
+    // The exit sequence: save "speed" and both lists, release the hot key, remove the tray
+    // icon and end the program.
+    void ExitProgram();
+
+    // Hides the window ("Hide", the caption's close button).
+    void Hide();
+    // Shows page `nIndex` in the window, shown and restored, without a slide.
+    void OnPageCommand(int nIndex);
+    // The tray icon's left button: shows the hidden window in front, or hides it.
+    void OnTrayLeftButton();
+    // Opens the help file beside the executable.
+    void OpenHelpFile();
+
+    bool IsWindowHidden() const { return m_bWindowHidden; }
+    bool IsBlocking() const { return m_bBlocking; }
+    CLogPage* LogPage() const { return m_pLogPage; }
+    CSlidingTabCtrl* Tabs() const { return m_pTabs; }
+
+    // The option copies the General page keeps current.
+    bool m_bOnTop = false;
+    bool m_bAnimateIcon = false;
+    bool m_bSpeakerBeep = false;
+    bool m_bSoundBox = false;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void AddLog(std::string_view url) override;
+    void SignalKill() override;
+    void ShowPage(int nIndex);
+    void MakeTopmost(bool bTopmost);
+
+    CMainApp& m_App;
+    CMainServices m_Services;
+    CBrowserScanner m_Scanner;
+    QBasicTimer m_ScanTimer;
+
+    CSlidingTabCtrl* m_pTabs = nullptr;
+    QWidget* m_pGeneralPage = nullptr;
+    QWidget* m_pHistoryPage = nullptr;
+    QWidget* m_pBlackListPage = nullptr;
+    QWidget* m_pWhiteListPage = nullptr;
+    CLogPage* m_pLogPage = nullptr;
+    QWidget* m_pAboutPage = nullptr;
+    QLabel* m_pPicture = nullptr;
+    QLabel* m_pSupportText = nullptr;
+    QLabel* m_pSupportLink = nullptr;
+    QPushButton* m_pHideButton = nullptr;
+    QPushButton* m_pExitButton = nullptr;
+
+    bool m_bWindowHidden = false;
+    bool m_bBlocking = true;
+    bool m_bExiting = false;
+};

@@ -1,0 +1,213 @@
+#include "app/MainDialog.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/MainApp.h"
+#include "engine/UrlList.h"
+#include "pages/LogPage.h"
+#include "platform/AutostartEntry.h"
+#include "platform/linux/RegistryHive.h"
+#include "store/SettingsStore.h"
+#include "support/FakeBrowserWindows.h"
+#include "support/FakeClock.h"
+#include "support/QtWait.h"
+#include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
+#include "widgets/ShellOpen.h"
+#include "widgets/SlidingTabCtrl.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class CRecordingShell : public IShellOpen {
+public:
+    bool Open(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<QUrl> opened;
+};
+
+class CNoAutostart : public IAutostartEntry {
+public:
+    bool Set(std::string_view) override { return false; }
+    bool SetEmpty() override { return false; }
+};
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    MainDialogTest() {
+        g_BlackList.RemoveAll();
+        g_WhiteList.RemoveAll();
+    }
+    ~MainDialogTest() override {
+        g_BlackList.RemoveAll();
+        g_WhiteList.RemoveAll();
+    }
+
+    // Starts the application as far as the running main window.
+    CMainDialog& Start() {
+        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+        app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+        EXPECT_TRUE(app->InitInstance());
+        return *app->MainDialog();
+    }
+
+    template <typename T>
+    T* Child(CMainDialog& dialog, const QString& text) {
+        for (T* child : dialog.findChildren<T*>()) {
+            if (child->text() == text)
+                return child;
+        }
+        ADD_FAILURE() << "no control " << text.toStdString();
+        return nullptr;
+    }
+
+    CTempDir dir;
+    CRegistryHive hive{dir / "registry.reg"};
+    CSettingsStore store{hive};
+    CFakeBrowserWindows browsers;
+    CScriptedMessageBox messageBox;
+    CFakeClock clock;
+    CRecordingShell shell;
+    CNoAutostart autostart;
+    CMainServices services{store, browsers, messageBox, clock, shell, autostart};
+    std::unique_ptr<CMainApp> app;
+};
+
+TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
+    CMainDialog& dialog = Start();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellio 2.1"));
+    EXPECT_EQ(dialog.size(), QSize(370, 375));
+    EXPECT_EQ(dialog.Tabs()->geometry(), QRect(10, 10, 344, 300));
+    EXPECT_EQ(Child<QLabel>(dialog, QStringLiteral("Technical Support: "))->geometry(),
+              QRect(60, 315, 150, 15));
+    EXPECT_EQ(Child<QPushButton>(dialog, QStringLiteral("Hide"))->geometry(),
+              QRect(258, 320, 44, 20));
+    EXPECT_EQ(Child<QPushButton>(dialog, QStringLiteral("Exit"))->geometry(),
+              QRect(310, 320, 44, 20));
+
+    std::vector<std::string> captions;
+    for (int i = 0; i < dialog.Tabs()->TabBar()->count(); ++i) {
+        captions.push_back(dialog.Tabs()->TabBar()->tabText(i).toStdString());
+    }
+    EXPECT_THAT(captions,
+                ElementsAre("General", "History", "BlackList", "WhiteList", "Logs", "About"));
+    EXPECT_EQ(dialog.Tabs()->GetPage(CMainDialog::PAGE_LOGS), dialog.LogPage());
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, StartsHiddenWhenAskedToAndLoadsTheStoredLists) {
+    CUrlList white;
+    white.Add("http://spared.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, white);
+    store.WriteOption(OPT_MINSTART, 1);
+
+    CMainDialog& dialog = Start();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.IsWindowHidden());
+    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre("http://spared.example/"));
+}
+
+TEST_F(MainDialogTest, TimerScansAndKillsLandInTheLog) {
+    g_WhiteList.Add("http://spared.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    browsers.Open(CFakeBrowserWindows::Popup("http://spared.example/"));
+    browsers.Open(CFakeBrowserWindows::Tab("http://news.example/"));
+    clock.Set(9, 5, 7);
+
+    CMainDialog& dialog = Start();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    auto* log = dialog.LogPage()->findChild<QTreeWidget*>();
+    EXPECT_EQ(log->topLevelItem(0)->text(0), QStringLiteral("http://ads.example/"));
+    EXPECT_EQ(log->topLevelItem(0)->text(1), QStringLiteral("9/5/7"));
+    EXPECT_EQ(browsers.OpenCount(), 2U);
+}
+
+TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
+    CMainDialog& dialog = Start();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(&dialog, key);
+        EXPECT_TRUE(dialog.isVisible()) << "key " << key;
+    }
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.IsWindowHidden());
+    EXPECT_EQ(browsers.m_nCreated, 1) << "hiding does not stop the program";
+}
+
+TEST_F(MainDialogTest, TrayLeftButtonShowsAndHides) {
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    dialog.OnTrayLeftButton();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        << "brought to the front, not kept on top";
+    dialog.OnTrayLeftButton();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, PageCommandShowsTheHiddenWindowOnThatPage) {
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    dialog.OnPageCommand(CMainDialog::PAGE_LOGS);
+
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.IsWindowHidden());
+    EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
+    EXPECT_FALSE(dialog.Tabs()->IsSliding());
+    for (int i = 0; i < dialog.Tabs()->GetPageCount(); ++i) {
+        EXPECT_EQ(dialog.Tabs()->GetPage(i)->isVisible(), i == CMainDialog::PAGE_LOGS) << i;
+    }
+    dialog.OnTrayLeftButton();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
+    CMainDialog& dialog = Start();
+    QTest::keyClick(&dialog, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(shell.opened.empty());
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    ASSERT_EQ(shell.opened.size(), 1U);
+    EXPECT_EQ(shell.opened[0].toLocalFile(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
+}
+
+TEST_F(MainDialogTest, ExitSavesSpeedAndBothLists) {
+    CMainDialog& dialog = Start();
+    g_BlackList.Add("http://b.example/");
+    g_WhiteList.Add("http://w.example/");
+    app->m_nAppSpeed = 25;
+    dialog.ExitProgram();
+
+    EXPECT_EQ(store.ReadOption(OPT_SPEED), 25U);
+    CUrlList black;
+    CUrlList white;
+    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, black));
+    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, white));
+    EXPECT_THAT(black.Entries(), ElementsAre("http://b.example/"));
+    EXPECT_THAT(white.Entries(), ElementsAre("http://w.example/"));
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
+    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    // The test program's folder has no libwizard.so, and the system has none either.
+    EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
+}
+
+}  // namespace
