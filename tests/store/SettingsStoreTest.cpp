@@ -73,7 +73,9 @@ struct HandWritten {
     DWORD expected;    // "speed", default 20
 };
 
-void PrintTo(const HandWritten& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HandWritten& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HandWrittenSpeed : public SettingsStoreTest,
                          public ::testing::WithParamInterface<HandWritten> {};
@@ -85,16 +87,16 @@ TEST_P(HandWrittenSpeed, ReadsAsTheStoreRulesSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, HandWrittenSpeed,
-    ::testing::Values(
-        HandWritten{"Dword", "\"speed\"=dword:0000001e", 30},
-        HandWritten{"NameInOtherCase", "\"SPEED\"=dword:0000001e", 30},
-        HandWritten{"EightBytesIsDefault", "\"speed\"=hex(b):1e,00,00,00,00,00,00,00", 20},
-        HandWritten{"FiveBytesIsDefault", "\"speed\"=hex:1e,00,00,00,00", 20},
-        HandWritten{"OneByteIsLowByte", "\"speed\"=hex:1e", 30},
-        HandWritten{"ThreeByteStringIsRawBytes", "\"speed\"=\"ab\"", 0x6261},
-        HandWritten{"BinaryOfFourBytes", "\"speed\"=hex:01,02,03,04", 0x04030201U},
-        HandWritten{"EmptyDataIsZero", "\"speed\"=hex:", 0},
-        HandWritten{"OtherValueOnly", "\"bmove\"=dword:00000001", 20}),
+    ::testing::Values(HandWritten{"Dword", "\"speed\"=dword:0000001e", 30},
+                      HandWritten{"NameInOtherCase", "\"SPEED\"=dword:0000001e", 30},
+                      HandWritten{"EightBytesIsDefault", "\"speed\"=hex(b):1e,00,00,00,00,00,00,00",
+                                  20},
+                      HandWritten{"FiveBytesIsDefault", "\"speed\"=hex:1e,00,00,00,00", 20},
+                      HandWritten{"OneByteIsLowByte", "\"speed\"=hex:1e", 30},
+                      HandWritten{"ThreeByteStringIsRawBytes", "\"speed\"=\"ab\"", 0x6261},
+                      HandWritten{"BinaryOfFourBytes", "\"speed\"=hex:01,02,03,04", 0x04030201U},
+                      HandWritten{"EmptyDataIsZero", "\"speed\"=hex:", 0},
+                      HandWritten{"OtherValueOnly", "\"bmove\"=dword:00000001", 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsStoreTest, KeysInOtherLetterCaseAreTheSameKeys) {
@@ -118,11 +120,16 @@ TEST_F(SettingsStoreTest, UnwritableStoreGivesDefaultsAndRefusesWrites) {
         CSettingsStore readOnlyStore(readOnly);
         CUrlList list;
         list.Add("kept");
-        if (readOnlyStore.ReadOption(OPT_SPEED) != 20) return 1;
-        if (readOnlyStore.WriteOption(OPT_SPEED, 25)) return 2;
-        if (ReadRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list)) return 3;
-        if (list.GetCount() != 1) return 4;
-        if (WriteRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list)) return 5;
+        if (readOnlyStore.ReadOption(OPT_SPEED) != 20)
+            return 1;
+        if (readOnlyStore.WriteOption(OPT_SPEED, 25))
+            return 2;
+        if (ReadRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list))
+            return 3;
+        if (list.GetCount() != 1)
+            return 4;
+        if (WriteRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list))
+            return 5;
         return 0;
     });
     EXPECT_EQ(status, 0);
@@ -133,13 +140,15 @@ class StoredListTest : public SettingsStoreTest {
 protected:
     bool Save(const std::vector<std::string>& entries, const char* name = REGVAL_BLACK) {
         CUrlList list;
-        for (const auto& entry : entries) list.Add(entry);
+        for (const auto& entry : entries)
+            list.Add(entry);
         return WriteRegList(store, REGKEY_LIST, name, list);
     }
     std::vector<std::string> Load(bool* ok = nullptr, const char* name = REGVAL_BLACK) {
         CUrlList list;
         const bool loaded = ReadRegList(store, REGKEY_LIST, name, list);
-        if (ok) *ok = loaded;
+        if (ok)
+            *ok = loaded;
         return list.Entries();
     }
     std::vector<std::uint8_t> Stored(const char* name = REGVAL_BLACK) {
