@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -60,7 +62,16 @@ int MakeFolders(const fs::path& folder) {
             return error;
         }
     }
-    return (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) ? 0 : errno;
+    if (::mkdir(folder.c_str(), 0700) != 0) {
+        return errno == EEXIST ? 0 : errno;
+    }
+    // The new folder's entry must reach the disk too, or a crash could take the first file
+    // written into it along with it.
+    const CUniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parentFd.IsValid()) {
+        ::fsync(parentFd.Get());
+    }
+    return 0;
 }
 
 // Reads to the end of the file, but no more than `limit` + 1 bytes; answers 0 or an errno.
