@@ -153,7 +153,7 @@ int CHiveFile::Refresh() {
             m_bParsed = tree.has_value();
             m_tree = tree ? std::move(*tree) : CRegTree();
             m_identity = identity;
-            m_mode = st.st_mode;
+            m_nMode = st.st_mode;
             m_bCacheValid = true;
             return 0;
         }
@@ -244,7 +244,7 @@ LSTATUS CHiveFile::Store(const fs::path& folder) {
     }
     int error = WriteAll(temp.Get(), text);
     // A file replaced keeps its permissions; a new one is private (mkostemp makes it 0600).
-    if (error == 0 && m_identity && ::fchmod(temp.Get(), m_mode & 07777) != 0) {
+    if (error == 0 && m_identity && ::fchmod(temp.Get(), m_nMode & 07777) != 0) {
         error = errno;
     }
     if (error == 0 && ::fsync(temp.Get()) != 0) {
@@ -273,7 +273,7 @@ LSTATUS CHiveFile::Store(const fs::path& folder) {
     if (::stat(m_path.c_str(), &st) == 0 && st.st_dev == written.st_dev &&
         st.st_ino == written.st_ino) {
         m_identity = CIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-        m_mode = st.st_mode;
+        m_nMode = st.st_mode;
         m_bParsed = true;
         m_bCacheValid = true;
     }

@@ -77,6 +77,6 @@ private:
     bool m_bCacheValid = false;
     std::optional<CIdentity> m_identity;
     bool m_bParsed = true;
-    mode_t m_mode = 0;
+    mode_t m_nMode = 0;
     CRegTree m_tree;
 };
