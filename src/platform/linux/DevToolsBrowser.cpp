@@ -43,8 +43,9 @@ bool ParseTarget(const json& info, SDevToolsTarget* target) {
 
 }  // namespace
 
-CDevToolsBrowser::CDevToolsBrowser(SDevToolsEndpoint endpoint, std::chrono::milliseconds timeout)
-    : m_endpoint(std::move(endpoint)), m_client(timeout) {}
+CDevToolsBrowser::CDevToolsBrowser(SDevToolsEndpoint endpoint, std::chrono::milliseconds timeout,
+                                   std::chrono::milliseconds addressGrace)
+    : m_endpoint(std::move(endpoint)), m_client(timeout), m_addressGrace(addressGrace) {}
 
 HRESULT CDevToolsBrowser::Open() {
     if (m_client.IsConnected()) {
@@ -53,6 +54,7 @@ HRESULT CDevToolsBrowser::Open() {
     m_targets.clear();
     m_bars.clear();
     m_windowIds.clear();
+    m_unaddressed.clear();
     return m_client.Connect(m_endpoint);
 }
 
@@ -90,6 +92,16 @@ HRESULT CDevToolsBrowser::ReadTargets(std::vector<SDevToolsTarget>* targets) {
     }
     std::erase_if(m_bars, [&live](const auto& entry) { return !live.contains(entry.first); });
     std::erase_if(m_windowIds, [&live](const auto& entry) { return !live.contains(entry.first); });
+    std::unordered_set<std::string> unaddressed;
+    const auto now = std::chrono::steady_clock::now();
+    for (const SDevToolsTarget& target : read) {
+        if (target.IsWindow() && target.strUrl.empty()) {
+            unaddressed.insert(target.strId);
+            m_unaddressed.emplace(target.strId, now);
+        }
+    }
+    std::erase_if(m_unaddressed,
+                  [&unaddressed](const auto& entry) { return !unaddressed.contains(entry.first); });
     m_targets = read;
     *targets = std::move(read);
     return S_OK;
@@ -228,6 +240,12 @@ HRESULT CDevToolsBrowser::IsOpenedIntoOwnWindow(const SDevToolsTarget& target, b
     }
     *bOwnWindow = true;
     return S_OK;
+}
+
+bool CDevToolsBrowser::IsAwaitingAddress(const SDevToolsTarget& target) const {
+    auto since = m_unaddressed.find(target.strId);
+    return since != m_unaddressed.end() &&
+           std::chrono::steady_clock::now() - since->second < m_addressGrace;
 }
 
 HRESULT CDevToolsBrowser::CloseTarget(const std::string& strTargetId) {

@@ -30,7 +30,11 @@ struct SDevToolsTarget {
 // per target and kept while the target lives and the connection holds.
 class CDevToolsBrowser {
 public:
-    CDevToolsBrowser(SDevToolsEndpoint endpoint, std::chrono::milliseconds timeout);
+    // How long a new window may show no address while its first page is on the way.
+    static constexpr std::chrono::milliseconds kAddressGrace{2000};
+
+    CDevToolsBrowser(SDevToolsEndpoint endpoint, std::chrono::milliseconds timeout,
+                     std::chrono::milliseconds addressGrace = kAddressGrace);
 
     const SDevToolsEndpoint& GetEndpoint() const { return m_endpoint; }
     CDevToolsClient& GetClient() { return m_client; }
@@ -43,6 +47,10 @@ public:
     // Whether the browser shows the target's address bar and its tool bar.
     HRESULT ReadBars(const SDevToolsTarget& target, bool* addressBar, bool* toolBar);
     HRESULT CloseTarget(const std::string& strTargetId);
+    // Whether the target is a window that has had no address since it appeared, for less
+    // than the grace: a pop-up caught before its first page arrives would otherwise be
+    // judged on an empty address, which no white-list entry can spare.
+    bool IsAwaitingAddress(const SDevToolsTarget& target) const;
 
 private:
     // A command to the browser itself. Once one has timed out, the others fail at once
@@ -69,4 +77,7 @@ private:
     std::vector<SDevToolsTarget> m_targets;
     std::unordered_map<std::string, SBars> m_bars;
     std::unordered_map<std::string, std::optional<std::int64_t>> m_windowIds;
+    std::chrono::milliseconds m_addressGrace;
+    // Windows without an address yet, and since when.
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> m_unaddressed;
 };

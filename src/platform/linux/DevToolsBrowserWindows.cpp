@@ -14,8 +14,9 @@ constexpr std::chrono::seconds kSilentPause{10};
 }  // namespace
 
 CDevToolsBrowserWindows::CDevToolsBrowserWindows(CDevToolsDiscovery discovery,
-                                                 std::chrono::milliseconds timeout)
-    : m_discovery(std::move(discovery)), m_timeout(timeout) {}
+                                                 std::chrono::milliseconds timeout,
+                                                 std::chrono::milliseconds addressGrace)
+    : m_discovery(std::move(discovery)), m_timeout(timeout), m_addressGrace(addressGrace) {}
 
 HRESULT CDevToolsBrowserWindows::GetCount(long* count) {
     if (count == nullptr) {
@@ -38,7 +39,9 @@ HRESULT CDevToolsBrowserWindows::Item(long index, std::unique_ptr<IBrowserItem>*
         item->reset();
         if (index >= 0 && static_cast<std::size_t>(index) < m_items.size()) {
             const SItem& found = m_items[static_cast<std::size_t>(index)];
-            *item = std::make_unique<CDevToolsBrowserItem>(found.pBrowser, found.target);
+            if (!found.pBrowser->IsAwaitingAddress(found.target)) {
+                *item = std::make_unique<CDevToolsBrowserItem>(found.pBrowser, found.target);
+            }
         }
         return S_OK;
     });
@@ -62,7 +65,7 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
         }
         m_silent.erase(silent);
     }
-    auto pBrowser = std::make_shared<CDevToolsBrowser>(endpoint, m_timeout);
+    auto pBrowser = std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace);
     const HRESULT hr = pBrowser->Open();
     if (hr == E_TIMEOUT) {
         m_silent.emplace(key, now + kSilentPause);

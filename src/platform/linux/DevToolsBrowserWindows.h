@@ -18,9 +18,13 @@
 // it is back as soon as it answers again.
 class CDevToolsBrowserWindows : public IBrowserWindows {
 public:
-    CDevToolsBrowserWindows(CDevToolsDiscovery discovery, std::chrono::milliseconds timeout);
+    CDevToolsBrowserWindows(
+        CDevToolsDiscovery discovery, std::chrono::milliseconds timeout,
+        std::chrono::milliseconds addressGrace = CDevToolsBrowser::kAddressGrace);
 
     HRESULT GetCount(long* count) override;
+    // A window that shows no address yet is no item (null) for a short while after it
+    // appeared, so that it is judged by its address at a later pass.
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override;
 
     // Commands sent to the browsers now connected, since each connection's client was made.
@@ -38,6 +42,7 @@ private:
 
     CDevToolsDiscovery m_discovery;
     std::chrono::milliseconds m_timeout;
+    std::chrono::milliseconds m_addressGrace;
     std::vector<std::shared_ptr<CDevToolsBrowser>> m_browsers;
     // Endpoints that did not answer a connection in time, and when to try them again.
     std::unordered_map<std::string, Clock::time_point> m_silent;

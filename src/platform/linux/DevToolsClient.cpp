@@ -6,6 +6,8 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <exception>
+
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -196,32 +198,40 @@ void CDevToolsClient::OnRead(beast::error_code ec) {
         m_bBroken = true;
         return;
     }
+    try {
+        if (!Dispatch()) {
+            m_bBroken = true;
+            return;
+        }
+    } catch (const std::exception&) {
+        // Out of memory for a huge answer, say: the stream cannot be trusted past it.
+        m_bBroken = true;
+        return;
+    }
+    StartRead();
+}
+
+bool CDevToolsClient::Dispatch() {
     const auto* text = static_cast<const char*>(m_buffer.data().data());
     json message = json::parse(text, text + m_buffer.size(), nullptr, false);
     m_buffer.clear();
     if (!message.is_object()) {
-        m_bBroken = true;
-        return;
+        return false;
     }
     auto id = message.find("id");
-    if (id != message.end()) {
-        if (!id->is_number_integer() || id->get<std::int64_t>() < 1 ||
-            id->get<std::int64_t>() >= m_nNextId) {
-            m_bBroken = true;
-            return;
-        }
-        if (id->get<std::int64_t>() == m_nWaitingId) {
-            m_answer = std::move(message);
-        }
-    } else {
+    if (id == message.end()) {
+        // An event: not used, but it must look like one.
         auto method = message.find("method");
-        if (method == message.end() || !method->is_string()) {
-            m_bBroken = true;
-            return;
-        }
-        // Events are not used.
+        return method != message.end() && method->is_string();
     }
-    StartRead();
+    if (!id->is_number_integer() || id->get<std::int64_t>() < 1 ||
+        id->get<std::int64_t>() >= m_nNextId) {
+        return false;
+    }
+    if (id->get<std::int64_t>() == m_nWaitingId) {
+        m_answer = std::move(message);
+    }
+    return true;
 }
 
 HRESULT CDevToolsClient::Call(std::string_view method, const json& params, json* result,

@@ -61,6 +61,8 @@ private:
                             SDevToolsEndpoint* wsEndpoint);
     void StartRead();
     void OnRead(boost::beast::error_code ec);
+    // Takes in the message just read; false when it breaks the protocol.
+    bool Dispatch();
 
     boost::asio::io_context m_ioc;
     std::unique_ptr<boost::beast::websocket::stream<boost::beast::tcp_stream>> m_pSocket;

@@ -126,7 +126,7 @@ protected:
             std::unique_ptr<IBrowserItem> item;
             EXPECT_EQ(windows.Item(i, &item), S_OK);
             std::unique_ptr<IBrowserWindow> window;
-            if (item->QueryBrowser(&window) == E_NOINTERFACE) {
+            if (!item || item->QueryBrowser(&window) == E_NOINTERFACE) {
                 continue;
             }
             SSeen one{};
@@ -219,6 +219,33 @@ TEST_F(DevToolsBrowserWindowsTest, KnownWindowsCostOneRoundTripAndAnswerTheSame)
     m_server.ClearMethods();
     ReadAll(windows);
     EXPECT_EQ(m_server.Methods(), std::vector<std::string>{"Target.getTargets"});
+}
+
+// A pop-up caught before its first page arrives has no address yet; judged at once, it
+// could not be spared by the white list.
+TEST_F(DevToolsBrowserWindowsTest, WindowWithoutAddressWaitsForItThenIsJudgedAnyway) {
+    m_browser.pages = {{"TAB", "https://opener/", 1}, {"POPUP", "", 2, false, "TAB", true}};
+    CDevToolsBrowserWindows windows = Collection();
+    long count = 0;
+    ASSERT_EQ(windows.GetCount(&count), S_OK);
+    ASSERT_EQ(count, 2);
+    std::unique_ptr<IBrowserItem> item;
+    EXPECT_EQ(windows.Item(1, &item), S_OK);
+    EXPECT_EQ(item, nullptr);
+
+    {
+        std::lock_guard lock(m_browser.mutex);
+        m_browser.pages[1].url = "https://white-listed/";
+    }
+    EXPECT_EQ(ReadAll(windows).back(), (SSeen{"https://white-listed/", false, false}));
+
+    CDevToolsBrowserWindows impatient(CDevToolsDiscovery(m_server.Endpoint().Url(), {}), kTimeout,
+                                      0ms);
+    {
+        std::lock_guard lock(m_browser.mutex);
+        m_browser.pages[1].url = "";
+    }
+    EXPECT_EQ(ReadAll(impatient).back(), (SSeen{"", false, false}));
 }
 
 TEST_F(DevToolsBrowserWindowsTest, QuitClosesTheTarget) {
