@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/ResourceLookup.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+// The resources built into the program (res/quellio.qrc), by the ids of Resource.h.
+class CAppResources final : public IResourceLookup {
+public:
+    CAppResources();
+
+    std::optional<std::vector<std::uint8_t>> FindResource(std::string_view type,
+                                                          int nId) const override;
+
+    // Icon `nId` with all its sizes, or a null icon when there is none.
+    static QIcon LoadIcon(int nId);
+    // Bitmap `nId`, or a null pixmap when there is none.
+    static QPixmap LoadBitmap(int nId);
+    // Where resource `nId` of `type` lives: ":/<type>/<id>".
+    static QString Path(std::string_view type, int nId);
+};
