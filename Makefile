@@ -42,6 +42,10 @@ fuzz: deps
 	    -dict=tests/fuzz/regedit.dict -artifact_prefix=$(FUZZ_BUILD)/ \
 	    $(FUZZ_BUILD)/corpus tests/fuzz/corpus
 
+# Starts Quellio; without a display, a demo on a private X server (scripts/run-quellio).
+run: build
+	@scripts/run-quellio
+
 tidy: build
 	run-clang-tidy -quiet -p $(BUILD) '$(CURDIR)/src/'
 
