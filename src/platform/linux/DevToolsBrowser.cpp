@@ -55,6 +55,7 @@ HRESULT CDevToolsBrowser::Open() {
     m_bars.clear();
     m_windowIds.clear();
     m_unaddressed.clear();
+    m_closing.clear();
     return m_client.Connect(m_endpoint);
 }
 
@@ -92,6 +93,7 @@ HRESULT CDevToolsBrowser::ReadTargets(std::vector<SDevToolsTarget>* targets) {
     }
     std::erase_if(m_bars, [&live](const auto& entry) { return !live.contains(entry.first); });
     std::erase_if(m_windowIds, [&live](const auto& entry) { return !live.contains(entry.first); });
+    std::erase_if(m_closing, [&live](const std::string& id) { return !live.contains(id); });
     std::unordered_set<std::string> unaddressed;
     const auto now = std::chrono::steady_clock::now();
     for (const SDevToolsTarget& target : read) {
@@ -249,6 +251,9 @@ bool CDevToolsBrowser::IsAwaitingAddress(const SDevToolsTarget& target) const {
 }
 
 HRESULT CDevToolsBrowser::CloseTarget(const std::string& strTargetId) {
+    if (m_closing.contains(strTargetId)) {
+        return S_OK;
+    }
     json result;
     if (HRESULT hr = CallBrowser("Target.closeTarget", {{"targetId", strTargetId}}, &result);
         FAILED(hr)) {
@@ -259,5 +264,6 @@ HRESULT CDevToolsBrowser::CloseTarget(const std::string& strTargetId) {
     if (success != result.end() && (!success->is_boolean() || !success->get<bool>())) {
         return E_FAIL;
     }
+    m_closing.insert(strTargetId);
     return S_OK;
 }

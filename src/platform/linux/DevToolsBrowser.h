@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Result.h"
@@ -46,6 +47,8 @@ public:
     HRESULT ReadTargets(std::vector<SDevToolsTarget>* targets);
     // Whether the browser shows the target's address bar and its tool bar.
     HRESULT ReadBars(const SDevToolsTarget& target, bool* addressBar, bool* toolBar);
+    // Asking again to close a target already being closed succeeds at once: the window is
+    // going, as asked, and the browser would answer that it no longer knows the target.
     HRESULT CloseTarget(const std::string& strTargetId);
     // Whether the target is a window that has had no address since it appeared, for less
     // than the grace: a pop-up caught before its first page arrives would otherwise be
@@ -78,6 +81,7 @@ private:
     std::unordered_map<std::string, SBars> m_bars;
     std::unordered_map<std::string, std::optional<std::int64_t>> m_windowIds;
     std::chrono::milliseconds m_addressGrace;
+    std::unordered_set<std::string> m_closing;
     // Windows without an address yet, and since when.
     std::unordered_map<std::string, std::chrono::steady_clock::time_point> m_unaddressed;
 };

@@ -81,9 +81,11 @@ struct SFakeBrowser {
             return result({{"windowId", page->window}, {"bounds", json::object()}});
         }
         if (method == "Target.closeTarget") {
-            std::erase_if(pages, [&params](const SPage& page) {
-                return page.id == params.value("targetId", "");
-            });
+            if (std::erase_if(pages, [&params](const SPage& page) {
+                    return page.id == params.value("targetId", "");
+                }) == 0) {
+                return {{R"({"id":)" + request["id"].dump() + R"(,"error":{"code":-32602}})"}};
+            }
             return result(json::object());
         }
         return result(json::object());
@@ -259,9 +261,23 @@ TEST_F(DevToolsBrowserWindowsTest, QuitClosesTheTarget) {
     std::unique_ptr<IBrowserWindow> window;
     ASSERT_EQ(item->QueryBrowser(&window), S_OK);
 
+    m_server.ClearMethods();
+    EXPECT_EQ(window->Quit(), S_OK);
+    // A second rule closing the same window in the same pass asks nothing more.
     EXPECT_EQ(window->Quit(), S_OK);
 
+    EXPECT_EQ(m_server.Methods(), std::vector<std::string>{"Target.closeTarget"});
     EXPECT_EQ(ReadAll(windows), (std::vector<SSeen>{{"https://opener/", true, true}}));
+    // A window that is gone without Quellio's doing cannot be closed.
+    std::unique_ptr<IBrowserItem> stale;
+    ASSERT_EQ(windows.Item(0, &stale), S_OK);
+    {
+        std::lock_guard lock(m_browser.mutex);
+        m_browser.pages.clear();
+    }
+    std::unique_ptr<IBrowserWindow> gone;
+    ASSERT_EQ(stale->QueryBrowser(&gone), S_OK);
+    EXPECT_EQ(gone->Quit(), E_FAIL);
 }
 
 TEST_F(DevToolsBrowserWindowsTest, MalformedTargetListFailsTheCount) {
