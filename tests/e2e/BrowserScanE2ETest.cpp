@@ -26,6 +26,9 @@ namespace {
 // Generous: a loaded two-core machine starts Chromium slowly.
 constexpr auto kStartTimeout = 90s;
 constexpr auto kStateTimeout = 30000ms;
+// The call timeout of the collections under test: longer than Quellio's own, so a busy
+// browser is not taken for a hung one.
+constexpr auto kCallTimeout = 5000ms;
 
 constexpr char kOpenerPage[] =
     "<!doctype html><title>opener</title><script>"
@@ -104,7 +107,7 @@ protected:
     HRESULT ScanOnce() { return ScanOnce(Discovery()); }
 
     HRESULT ScanOnce(CDevToolsDiscovery discovery) {
-        CDevToolsBrowserWindowsFactory factory(std::move(discovery));
+        CDevToolsBrowserWindowsFactory factory(std::move(discovery), kCallTimeout);
         CBrowserScanner scanner(factory, m_black, m_white, m_report);
         scanner.ConnectBrowserWindows();
         return scanner.ScanBrowserWindows();
@@ -250,7 +253,7 @@ TEST_F(BrowserScanE2E, BarsTellPopupsFromTabsAndWindowsHoweverTheyWereOpened) {
 
 TEST_F(BrowserScanE2E, FrozenBrowserEndsThePassAndTheNextPassWorksOnceResumed) {
     CTestBrowser& browser = StartBrowser("a");
-    CDevToolsBrowserWindowsFactory factory(Discovery());
+    CDevToolsBrowserWindowsFactory factory(Discovery(), kCallTimeout);
     CBrowserScanner scanner(factory, m_black, m_white, m_report);
     scanner.ConnectBrowserWindows();
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
@@ -275,7 +278,7 @@ TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled)
     CTestBrowser& first = StartBrowser("a");
     const std::string firstPage = m_server.Url("/plain.html?in-a");
     first.Driver().OpenWindow(firstPage);
-    CDevToolsBrowserWindows windows(Discovery(), CDevToolsBrowserWindowsFactory::kDefaultTimeout);
+    CDevToolsBrowserWindows windows(Discovery(), kCallTimeout);
     const std::set<std::string> before = OpenAddresses(windows);
     EXPECT_TRUE(before.contains(firstPage));
 
@@ -301,7 +304,7 @@ TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded)
     browser.Driver().OpenWindow(fileUrl);
     browser.Driver().OpenWindow(webUrl, false);
 
-    CDevToolsBrowserWindows windows(Discovery(), CDevToolsBrowserWindowsFactory::kDefaultTimeout);
+    CDevToolsBrowserWindows windows(Discovery(), kCallTimeout);
     const std::set<std::string> urls = OpenAddresses(windows);
 
     EXPECT_TRUE(urls.contains(fileUrl));
