@@ -19,3 +19,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The program itself, with a link in bin; it finds libwizard.so beside itself ($ORIGIN)
+# also when it loads it by name.
+set_target_properties(quellio PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(TARGETS quellio RUNTIME DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
+file(RELATIVE_PATH QUELLIO_LINK_TARGET /prefix/${CMAKE_INSTALL_BINDIR}
+    /prefix/${QUELLIO_INSTALL_PKGLIBDIR}/quellio)
+install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quellio\")
+    message(STATUS \"Installing: \${link}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(CREATE_LINK \"${QUELLIO_LINK_TARGET}\" \"\${link}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link}\")")
+
