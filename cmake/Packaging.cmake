@@ -20,9 +20,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.desktop
 install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# The program itself, with a link in bin; it finds libwizard.so beside itself ($ORIGIN)
-# also when it loads it by name.
-set_target_properties(quellio PROPERTIES INSTALL_RPATH "$ORIGIN")
+# The program itself, with a link in bin. It loads libwizard.so by its full path beside
+# the executable, so it needs no library path of its own.
 install(TARGETS quellio RUNTIME DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
 file(RELATIVE_PATH QUELLIO_LINK_TARGET /prefix/${CMAKE_INSTALL_BINDIR}
     /prefix/${QUELLIO_INSTALL_PKGLIBDIR}/quellio)
