@@ -2,24 +2,55 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QUrl>
 
+#include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
+#include "platform/Beep.h"
+#include "platform/HotKeys.h"
 #include "store/SettingsStore.h"
+#include "widgets/AppResources.h"
 #include "widgets/ShellOpen.h"
 #include "widgets/SlidingTabCtrl.h"
 
 namespace {
 
 const char* const kSupportAddress = "support@quellio.example";
+const char* const kHomePage = "https://quellio.example/";
+
+// The tray menu: its items in order, with their pictures; 0 is a separator. The "OFF/ON"
+// picture follows the blocking state.
+struct SMenuItem {
+    const char* szText;
+    int nCommand;
+    int nPicture;
+};
+constexpr SMenuItem kTrayMenu[] = {
+    {"OFF/ON", ID_MENU_OFFON, IDB_MENU_ON},
+    {nullptr, 0, 0},
+    {"General", ID_MENU_GENERAL, IDB_MENU_GENERAL},
+    {"History", ID_MENU_HISTORY, IDB_MENU_HISTORY},
+    {"BlackList", ID_MENU_BLACKLIST, IDB_MENU_BLACKLIST},
+    {"WhiteList", ID_MENU_WHITELIST, IDB_MENU_WHITELIST},
+    {"Logs", ID_MENU_LOGS, IDB_MENU_LOGS},
+    {"About", ID_MENU_ABOUT, IDB_MENU_ABOUT},
+    {nullptr, 0, 0},
+    {"Help Topics", ID_MENU_HELP_TOPICS, IDB_MENU_HELP_TOPICS},
+    {"Help Online", ID_MENU_HELP_ONLINE, IDB_MENU_HELP_ONLINE},
+    {"Tip of the Day", ID_MENU_TIP, IDB_MENU_TIP},
+    {nullptr, 0, 0},
+    {"Exit", ID_MENU_EXIT, IDB_MENU_EXIT},
+};
 
 // A page whose content comes with a later version: an empty child of the tab control.
 QWidget* MakeEmptyPage(QWidget* parent) {
@@ -33,7 +64,11 @@ QWidget* MakeEmptyPage(QWidget* parent) {
 CMainDialog::CMainDialog(CMainApp& app, const CMainServices& services)
     : m_App(app),
       m_Services(services),
-      m_Scanner(services.browsers, g_BlackList, g_WhiteList, *this) {
+      m_Scanner(services.browsers, g_BlackList, g_WhiteList, *this),
+      m_Sound(services.sound),
+      m_TrayIcon(services.tray) {
+    m_Sound.LoadFromResource(IDR_WAVE_KILL, services.resources);
+    setWindowIcon(CAppResources::LoadIcon(IDR_MAINFRAME));
     setWindowTitle(QStringLiteral("Quellio 2.1"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -53,6 +88,7 @@ void CMainDialog::OnInitDialog() {
     m_pTabs->setGeometry(10, 10, 344, 300);
     m_pPicture = new QLabel(this);
     m_pPicture->setGeometry(10, 312, 38, 37);
+    m_pPicture->setPixmap(CAppResources::LoadBitmap(IDB_LOGO));
     m_pSupportText = new QLabel(QStringLiteral("Technical Support: "), this);
     m_pSupportText->setGeometry(60, 315, 150, 15);
     m_pSupportLink = new QLabel(QString::fromLatin1(kSupportAddress), this);
@@ -73,9 +109,17 @@ void CMainDialog::OnInitDialog() {
         move(screen->availableGeometry().center() - rect().center());
     }
 
+    m_hIconKill = CAppResources::LoadIcon(IDI_TRAY_KILL);
+    m_hIconOn = CAppResources::LoadIcon(IDI_TRAY_ON);
+
     const CSettingsStore& store = m_Services.store;
     ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
     ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+
+    // Setting the icon at once ends the animation before its first step.
+    m_TrayIcon.CreateAnimated([this](unsigned, ETrayMouse eMouse) { OnTrayNotification(eMouse); },
+                              0, QStringLiteral("Running"), {m_hIconKill, m_hIconOn}, 300);
+    m_TrayIcon.SetIcon(m_hIconOn);
 
     m_pGeneralPage = MakeEmptyPage(m_pTabs);
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
@@ -100,6 +144,9 @@ void CMainDialog::OnInitDialog() {
 
     m_Scanner.ConnectBrowserWindows();
     m_ScanTimer.start(kScanPeriodMs, this);
+    // Held by another program: no message, the menu's "OFF/ON" still works.
+    m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
+                                      [this] { ToggleBlocking(); });
 }
 
 void CMainDialog::timerEvent(QTimerEvent* event) {
@@ -114,9 +161,101 @@ void CMainDialog::AddLog(std::string_view url) {
     m_pLogPage->OnAddLog(url);
 }
 
-void CMainDialog::SignalKill() {}
+void CMainDialog::SignalKill() {
+    if (m_bAnimateIcon) {
+        m_TrayIcon.SetIcon(IDI_TRAY_KILL);
+    }
+    if (m_bSoundBox) {
+        m_Sound.Play(false);
+    }
+    if (m_bSpeakerBeep) {
+        m_Services.beeper.Beep();
+    }
+    if (m_bAnimateIcon) {
+        for (int i = 0; i < 3; ++i) {
+            m_TrayIcon.SetIcon(IDI_TRAY_KILL);
+        }
+        m_TrayIcon.SetIcon(IDI_TRAY_ON);
+    }
+}
+
+void CMainDialog::ToggleBlocking() {
+    m_bBlocking = !m_bBlocking;
+    if (m_bBlocking) {
+        // Switching on restarts the period: the first pass comes 500 ms later.
+        m_ScanTimer.start(kScanPeriodMs, this);
+        m_TrayIcon.SetIcon(IDI_TRAY_ON);
+    } else {
+        m_ScanTimer.stop();
+        m_TrayIcon.SetIcon(IDI_TRAY_OFF);
+    }
+}
+
+void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
+    if (eMouse == ETrayMouse::LButtonDown) {
+        OnTrayLeftButton();
+    } else if (eMouse == ETrayMouse::RButtonDown) {
+        ShowTrayMenu();
+    }
+}
+
+void CMainDialog::ShowTrayMenu() {
+    QMenu menu(this);
+    for (const SMenuItem& item : kTrayMenu) {
+        if (item.szText == nullptr) {
+            menu.addSeparator();
+            continue;
+        }
+        const int nPicture =
+            item.nCommand == ID_MENU_OFFON && !m_bBlocking ? IDB_MENU_OFF : item.nPicture;
+        QAction* action = menu.addAction(QIcon(CAppResources::LoadBitmap(nPicture)),
+                                         QString::fromLatin1(item.szText));
+        action->setData(item.nCommand);
+        // The tip of the day comes with a later version.
+        action->setEnabled(item.nCommand != ID_MENU_TIP);
+    }
+    const QAction* chosen = menu.exec(QCursor::pos());
+    if (chosen != nullptr) {
+        // The command arrives once the menu has gone, as a posted command would.
+        const int nCommand = chosen->data().toInt();
+        QMetaObject::invokeMethod(
+            this, [this, nCommand] { OnCommand(nCommand); }, Qt::QueuedConnection);
+    }
+}
+
+void CMainDialog::OnCommand(int nCommand) {
+    switch (nCommand) {
+        case ID_MENU_OFFON:
+            ToggleBlocking();
+            break;
+        case ID_MENU_GENERAL:
+        case ID_MENU_HISTORY:
+        case ID_MENU_BLACKLIST:
+        case ID_MENU_WHITELIST:
+        case ID_MENU_LOGS:
+        case ID_MENU_ABOUT:
+            OnPageCommand(nCommand - ID_MENU_GENERAL);
+            break;
+        case ID_MENU_HELP_TOPICS:
+            OpenHelpFile();
+            break;
+        case ID_MENU_HELP_ONLINE:
+            m_Services.shell.Open(QUrl(QString::fromLatin1(kHomePage)));
+            break;
+        case ID_MENU_EXIT:
+            ExitProgram();
+            break;
+        default:
+            break;
+    }
+}
 
 void CMainDialog::Hide() {
+    // Without a tray there would be no way back to a hidden window: minimise it instead.
+    if (!m_TrayIcon.IsTrayAvailable()) {
+        showMinimized();
+        return;
+    }
     hide();
     m_bWindowHidden = true;
 }
@@ -171,8 +310,10 @@ void CMainDialog::OpenHelpFile() {
 void CMainDialog::ExitProgram() {
     m_bExiting = true;
     m_App.SaveSettings();
+    m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
     QCoreApplication::exit(0);
+    m_TrayIcon.Destroy();
     hide();
 }
 

@@ -7,16 +7,22 @@
 
 #include "engine/BrowserScanner.h"
 #include "engine/KillReport.h"
+#include "engine/WaveSound.h"
+#include "widgets/TrayNotifyIcon.h"
 
 class CLogPage;
 class CMainApp;
 class CSettingsStore;
 class CSlidingTabCtrl;
 class IAutostartEntry;
+class IBeeper;
 class IBrowserWindowsFactory;
 class IClock;
+class IHotKeys;
 class IMessageBox;
+class IResourceLookup;
 class IShellOpen;
+class ISoundPlayer;
 class QLabel;
 class QPushButton;
 
@@ -28,6 +34,11 @@ struct CMainServices {
     IClock& clock;
     IShellOpen& shell;
     IAutostartEntry& autostart;
+    ITrayHost& tray;
+    IHotKeys& hotKeys;
+    ISoundPlayer& sound;
+    IBeeper& beeper;
+    const IResourceLookup& resources;
 };
 
 // The program's one top-level window: the six pages on a sliding tab control, the scan
@@ -38,6 +49,8 @@ class CMainDialog : public QDialog, private IKillReport {
 public:
     static constexpr int kScanTimerId = 1;
     static constexpr int kScanPeriodMs = 500;
+    // Ctrl+Alt+A, which switches blocking from anywhere.
+    static constexpr int kHotKeyId = 0xBFFB;
     static constexpr int kWidth = 370;
     static constexpr int kHeight = 375;
 
@@ -63,11 +76,18 @@ public:
     void OnTrayLeftButton();
     // Opens the help file beside the executable.
     void OpenHelpFile();
+    // Switches blocking off or on: the scan timer and the tray image follow.
+    void ToggleBlocking();
+    // A command of the tray menu (ID_MENU_...).
+    void OnCommand(int nCommand);
+    // A press on the tray icon.
+    void OnTrayNotification(ETrayMouse eMouse);
 
     bool IsWindowHidden() const { return m_bWindowHidden; }
     bool IsBlocking() const { return m_bBlocking; }
     CLogPage* LogPage() const { return m_pLogPage; }
     CSlidingTabCtrl* Tabs() const { return m_pTabs; }
+    const CTrayNotifyIcon& TrayIcon() const { return m_TrayIcon; }
 
     // The option copies the General page keeps current.
     bool m_bOnTop = false;
@@ -86,11 +106,16 @@ private:
     void SignalKill() override;
     void ShowPage(int nIndex);
     void MakeTopmost(bool bTopmost);
+    void ShowTrayMenu();
 
     CMainApp& m_App;
     CMainServices m_Services;
     CBrowserScanner m_Scanner;
     QBasicTimer m_ScanTimer;
+    CWaveSound m_Sound;
+    CTrayNotifyIcon m_TrayIcon;
+    QIcon m_hIconKill;
+    QIcon m_hIconOn;
 
     CSlidingTabCtrl* m_pTabs = nullptr;
     QWidget* m_pGeneralPage = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 
 // The resources are compiled into this static library; nothing else refers to them, so
 // the linker would leave them out unless they are registered by hand.
@@ -36,11 +37,20 @@ std::optional<std::vector<std::uint8_t>> CAppResources::FindResource(std::string
 }
 
 QIcon CAppResources::LoadIcon(int nId) {
+    // Loaded once: the tray asks for the same few images at every kill, and one icon per
+    // id keeps them recognisable (QIcon::cacheKey) wherever they are handed on.
+    static QHash<int, QIcon> s_icons;
+    if (const auto it = s_icons.constFind(nId); it != s_icons.constEnd()) {
+        return *it;
+    }
     RegisterResources();
     const QDir dir(Path(RT_ICON, nId));
     QIcon icon;
     for (const QString& strFile : dir.entryList(QDir::Files)) {
         icon.addFile(dir.filePath(strFile));
+    }
+    if (!icon.isNull()) {
+        s_icons.insert(nId, icon);
     }
     return icon;
 }

@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
@@ -19,9 +20,15 @@
 #include "store/SettingsStore.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/FakeClock.h"
+#include "support/FakeResourceLookup.h"
 #include "support/QtWait.h"
+#include "support/RecordingBeeper.h"
+#include "support/RecordingHotKeys.h"
+#include "support/RecordingSoundPlayer.h"
+#include "support/RecordingTrayHost.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
+#include "widgets/AppResources.h"
 #include "widgets/ShellOpen.h"
 #include "widgets/SlidingTabCtrl.h"
 
@@ -82,7 +89,13 @@ protected:
     CFakeClock clock;
     CRecordingShell shell;
     CNoAutostart autostart;
-    CMainServices services{store, browsers, messageBox, clock, shell, autostart};
+    CRecordingTrayHost tray;
+    CRecordingHotKeys hotKeys;
+    CRecordingSoundPlayer sound;
+    CRecordingBeeper beeper;
+    CFakeResourceLookup resources;
+    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
+                           tray,  hotKeys,  sound,      beeper, resources};
     std::unique_ptr<CMainApp> app;
 };
 
@@ -200,6 +213,146 @@ TEST_F(MainDialogTest, ExitSavesSpeedAndBothLists) {
     EXPECT_THAT(black.Entries(), ElementsAre("http://b.example/"));
     EXPECT_THAT(white.Entries(), ElementsAre("http://w.example/"));
     EXPECT_FALSE(dialog.isVisible());
+}
+
+using Call = CRecordingTrayHost::SCall;
+
+// The tray images set since `from`, as resource ids.
+std::vector<int> TrayImages(const CRecordingTrayHost& tray, std::size_t from = 0) {
+    std::vector<int> images;
+    for (std::size_t i = from; i < tray.m_Calls.size(); ++i) {
+        const Call& call = tray.m_Calls[i];
+        if (call.eKind != Call::EKind::SetIcon)
+            continue;
+        int id = 0;
+        for (const int candidate : {IDI_TRAY_ON, IDI_TRAY_KILL, IDI_TRAY_OFF}) {
+            if (CAppResources::LoadIcon(candidate).cacheKey() == call.nIconKey)
+                id = candidate;
+        }
+        images.push_back(id);
+    }
+    return images;
+}
+
+TEST_F(MainDialogTest, TrayShowsRunningWithTheBlockingImage) {
+    Start();
+    EXPECT_TRUE(tray.m_bShown);
+    EXPECT_THAT(tray.m_Calls,
+                ::testing::Contains(CRecordingTrayHost::TipSet(QStringLiteral("Running"))));
+    ASSERT_FALSE(TrayImages(tray).empty());
+    EXPECT_EQ(TrayImages(tray).back(), IDI_TRAY_ON);
+}
+
+struct SignalCase {
+    const char* name;
+    bool bAnimate, bSound, bBeep;
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KillSignals : public MainDialogTest, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(KillSignals, FollowTheOptionsForEachKill) {
+    const SignalCase& c = GetParam();
+    store.WriteOption(OPT_ANIMICON, c.bAnimate);
+    store.WriteOption(OPT_SOUNDBOX, c.bSound);
+    store.WriteOption(OPT_SPEAKER, c.bBeep);
+    const std::vector<std::uint8_t> wave = {'R', 'I', 'F', 'F'};
+    resources.Add("WAVE", IDR_WAVE_KILL, wave);
+    // Black-listed and a pop-up: two kills in one pass.
+    g_BlackList.Add("http://ads.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+
+    CMainDialog& dialog = Start();
+    const std::size_t nBefore = tray.m_Calls.size();
+    sound.m_Calls.clear();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 2; }));
+
+    std::vector<int> expectedImages;
+    if (c.bAnimate) {
+        for (int kill = 0; kill < 2; ++kill) {
+            expectedImages.insert(
+                expectedImages.end(),
+                {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON});
+        }
+    }
+    EXPECT_EQ(TrayImages(tray, nBefore), expectedImages);
+    std::vector<CRecordingSoundPlayer::SCall> expectedSounds;
+    if (c.bSound) {
+        // Each play cuts off the one before.
+        for (int kill = 0; kill < 2; ++kill) {
+            expectedSounds.push_back(CRecordingSoundPlayer::Stopped());
+            expectedSounds.push_back(CRecordingSoundPlayer::Played(wave, false));
+        }
+    }
+    EXPECT_EQ(sound.m_Calls, expectedSounds);
+    EXPECT_EQ(beeper.m_nBeeps, c.bBeep ? 2 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, KillSignals,
+                         ::testing::Values(SignalCase{"None", false, false, false},
+                                           SignalCase{"BeepOnly", false, false, true},
+                                           SignalCase{"ImageOnly", true, false, false},
+                                           SignalCase{"All", true, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainDialogTest, HotKeyAndMenuSwitchBlockingOffAndOn) {
+    CMainDialog& dialog = Start();
+    ASSERT_TRUE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
+    const auto& claim = hotKeys.m_Claims.at(CMainDialog::kHotKeyId);
+    EXPECT_EQ(claim.fsModifiers, MOD_CONTROL | MOD_ALT);
+    EXPECT_EQ(claim.nVirtualKey, static_cast<std::uint32_t>('A'));
+
+    std::size_t nBefore = tray.m_Calls.size();
+    hotKeys.Press(CMainDialog::kHotKeyId);
+    EXPECT_FALSE(dialog.IsBlocking());
+    EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_OFF));
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    ProcessEventsFor(std::chrono::milliseconds(1200));
+    EXPECT_EQ(browsers.OpenCount(), 1U) << "nothing is closed while blocking is off";
+
+    nBefore = tray.m_Calls.size();
+    dialog.OnCommand(ID_MENU_OFFON);
+    EXPECT_TRUE(dialog.IsBlocking());
+    EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_ON));
+    EXPECT_TRUE(WaitFor([&] { return browsers.OpenCount() == 0; }));
+}
+
+TEST_F(MainDialogTest, HotKeyHeldElsewhereLeavesTheMenuWorking) {
+    hotKeys.m_bTakenElsewhere = true;
+    CMainDialog& dialog = Start();
+    dialog.OnCommand(ID_MENU_OFFON);
+    EXPECT_FALSE(dialog.IsBlocking());
+}
+
+TEST_F(MainDialogTest, TrayPressesShowAndHideTheWindow) {
+    CMainDialog& dialog = Start();
+    tray.Press(ETrayMouse::LButtonDown);
+    EXPECT_TRUE(dialog.IsWindowHidden());
+    tray.Press(ETrayMouse::MButtonDown);
+    EXPECT_TRUE(dialog.IsWindowHidden());
+    tray.Press(ETrayMouse::LButtonDown);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, WithoutATrayHidingMinimisesInstead) {
+    tray.m_bAvailable = false;
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    EXPECT_FALSE(dialog.IsWindowHidden());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.isMinimized());
+}
+
+TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
+    CMainDialog& dialog = Start();
+    dialog.OnCommand(ID_MENU_EXIT);
+    EXPECT_FALSE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
+    EXPECT_FALSE(tray.m_bShown);
+    EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
 }
 
 TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
