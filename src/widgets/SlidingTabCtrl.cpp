@@ -15,6 +15,14 @@ CSlidingTabCtrl::CSlidingTabCtrl(std::function<bool()> isMoveOn, std::function<i
       m_Speed(std::move(speed)),
       m_pTabBar(new QTabBar(this)) {
     m_pTabBar->setDrawBase(false);
+    // Six captions must fit the control's width, as on the classic tab control: tight
+    // padding rather than scroll arrows.
+    m_pTabBar->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 2px 6px; border: 1px solid palette(mid); border-bottom: none;"
+        " border-top-left-radius: 3px; border-top-right-radius: 3px;"
+        " background: palette(button); margin-right: -1px; }"
+        "QTabBar::tab:selected { background: palette(window); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"));
     m_pTabBar->setExpanding(false);
     m_pTabBar->move(2, 0);
     // The tab bar tells only what has become current; the page being left is the one we
