@@ -13,7 +13,8 @@ public:
     std::optional<std::vector<std::uint8_t>> FindResource(std::string_view type,
                                                           int nId) const override;
 
-    // Icon `nId` with all its sizes, or a null icon when there is none.
+    // Icon `nId` with all its sizes, or a null icon when there is none. Loading an id again
+    // gives the same icon. User-interface thread only.
     static QIcon LoadIcon(int nId);
     // Bitmap `nId`, or a null pixmap when there is none.
     static QPixmap LoadBitmap(int nId);

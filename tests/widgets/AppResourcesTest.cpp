@@ -18,6 +18,11 @@ TEST_P(AppIconTest, EveryIconComesInTheFourTraySizes) {
                 UnorderedElementsAre(QSize(16, 16), QSize(22, 22), QSize(32, 32), QSize(48, 48)));
 }
 
+TEST_P(AppIconTest, LoadingAnIconAgainGivesTheSameIcon) {
+    EXPECT_EQ(CAppResources::LoadIcon(GetParam()).cacheKey(),
+              CAppResources::LoadIcon(GetParam()).cacheKey());
+}
+
 INSTANTIATE_TEST_SUITE_P(Ids, AppIconTest,
                          testing::Values(IDR_MAINFRAME, IDI_TRAY_ON, IDI_TRAY_KILL, IDI_TRAY_OFF));
 
