@@ -15,7 +15,9 @@
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
+#include "pages/BlackListPage.h"
 #include "pages/LogPage.h"
+#include "pages/WhiteListPage.h"
 #include "platform/Beep.h"
 #include "platform/HotKeys.h"
 #include "store/SettingsStore.h"
@@ -125,9 +127,9 @@ void CMainDialog::OnInitDialog() {
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
     m_pHistoryPage = MakeEmptyPage(m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
-    m_pBlackListPage = MakeEmptyPage(m_pTabs);
+    m_pBlackListPage = new CBlackListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pBlackListPage, QStringLiteral("BlackList"));
-    m_pWhiteListPage = MakeEmptyPage(m_pTabs);
+    m_pWhiteListPage = new CWhiteListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pWhiteListPage, QStringLiteral("WhiteList"));
     m_pLogPage = new CLogPage(m_Services.messageBox, m_Services.clock, m_pTabs);
     m_pTabs->AddPage(m_pLogPage, QStringLiteral("Logs"));

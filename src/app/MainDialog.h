@@ -10,10 +10,12 @@
 #include "engine/WaveSound.h"
 #include "widgets/TrayNotifyIcon.h"
 
+class CBlackListPage;
 class CLogPage;
 class CMainApp;
 class CSettingsStore;
 class CSlidingTabCtrl;
+class CWhiteListPage;
 class IAutostartEntry;
 class IBeeper;
 class IBrowserWindowsFactory;
@@ -120,8 +122,8 @@ private:
     CSlidingTabCtrl* m_pTabs = nullptr;
     QWidget* m_pGeneralPage = nullptr;
     QWidget* m_pHistoryPage = nullptr;
-    QWidget* m_pBlackListPage = nullptr;
-    QWidget* m_pWhiteListPage = nullptr;
+    CBlackListPage* m_pBlackListPage = nullptr;
+    CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;
     QWidget* m_pAboutPage = nullptr;
     QLabel* m_pPicture = nullptr;

@@ -31,6 +31,7 @@
 #include "widgets/AppResources.h"
 #include "widgets/ShellOpen.h"
 #include "widgets/SlidingTabCtrl.h"
+#include "widgets/SortedListBox.h"
 
 using ::testing::ElementsAre;
 
@@ -149,6 +150,37 @@ TEST_F(MainDialogTest, TimerScansAndKillsLandInTheLog) {
     EXPECT_EQ(browsers.OpenCount(), 2U);
 }
 
+TEST_F(MainDialogTest, ListPagesReadTheOpenWindowsAndTheListsWhenShown) {
+    g_BlackList.Add("http://bad.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    browsers.Open(CFakeBrowserWindows::Tab("http://news.example/"));
+    CMainDialog& dialog = Start();
+    auto rows = [&](int nPage, const char* szListBox) {
+        std::vector<std::string> texts;
+        const auto* listBox = dialog.Tabs()->GetPage(nPage)->findChild<CSortedListBox*>(
+            QString::fromLatin1(szListBox));
+        if (listBox == nullptr) {
+            ADD_FAILURE() << "no list box " << szListBox << " on page " << nPage;
+            return texts;
+        }
+        for (int i = 0; i < listBox->GetCount(); ++i) {
+            texts.push_back(listBox->GetText(i));
+        }
+        return texts;
+    };
+    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "urls"), ElementsAre("http://bad.example/"));
+    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "openUrls"), ElementsAre());
+
+    dialog.OnPageCommand(CMainDialog::PAGE_BLACKLIST);
+    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "openUrls"), ElementsAre("http://news.example/"));
+
+    // As the Logs page adds to the white list behind the white list page's back.
+    g_WhiteList.Add("http://from-log.example/");
+    dialog.OnPageCommand(CMainDialog::PAGE_WHITELIST);
+    EXPECT_THAT(rows(CMainDialog::PAGE_WHITELIST, "urls"), ElementsAre("http://from-log.example/"));
+    EXPECT_THAT(rows(CMainDialog::PAGE_WHITELIST, "openUrls"), ElementsAre("http://news.example/"));
+}
+
 TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
     CMainDialog& dialog = Start();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
@@ -158,7 +190,8 @@ TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
     dialog.close();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.IsWindowHidden());
-    EXPECT_EQ(browsers.m_nCreated, 1) << "hiding does not stop the program";
+    // The scan's connection and each list page's own, made once.
+    EXPECT_EQ(browsers.m_nCreated, 3) << "hiding does not stop the program";
 }
 
 TEST_F(MainDialogTest, TrayLeftButtonShowsAndHides) {
