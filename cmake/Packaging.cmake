@@ -32,3 +32,12 @@ install(CODE "
     file(CREATE_LINK \"${QUELLIO_LINK_TARGET}\" \"\${link}\" SYMBOLIC)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link}\")")
 
+# The program's icon in the hicolor theme, under the application id.
+foreach(size 16 22 32 48)
+    install(FILES ${PROJECT_SOURCE_DIR}/res/icons/quellio-${size}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+        RENAME io.github.quellio.Quellio.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/res/icons/quellio.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+    RENAME io.github.quellio.Quellio.svg)
