@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Quellio's cost while it only watches: a headless guarded browser with N open tabs
+# (default 20), Quellio scanning it for S seconds (default 60) under a private X server.
+# Prints Quellio's CPU time over that minute and its peak resident memory.
+#   bench/idle-cost.sh [TABS] [SECONDS]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${QUELLIO_BIN:-$root/build/bin}
+tabs=${1:-20}
+seconds=${2:-60}
+pids=()
+tmp=$(mktemp -d -t quellio-idle-XXXXXX)
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data XDG_RUNTIME_DIR=$tmp/run
+mkdir -p "$XDG_CONFIG_HOME/Quellio" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\wizard]\n"first"=dword:00000001\n' \
+    >"$XDG_CONFIG_HOME/Quellio/registry.reg"
+for n in $(seq 241 300); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
+done
+Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$n
+for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
+
+flags=()
+((EUID == 0)) && flags+=(--no-sandbox)
+"$bin/quellio-browser" "${flags[@]}" --headless --disable-gpu --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    "data:text/html,<title>tab 1</title>" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 300); do [[ -s $XDG_DATA_HOME/Quellio/browser/DevToolsActivePort ]] && break; sleep 0.1; done
+port=$(head -n 1 "$XDG_DATA_HOME/Quellio/browser/DevToolsActivePort")
+# A headless browser takes one address on its command line; the other tabs come through
+# the DevTools service.
+for i in $(seq 2 "$tabs"); do
+    curl -s -X PUT "http://127.0.0.1:$port/json/new?data:text/html,tab%20$i" >/dev/null
+done
+sleep 3
+
+"$bin/quellio" >/dev/null 2>&1 &
+qpid=$!
+pids+=($qpid)
+sleep 5  # start-up and the first passes, which read every window's bars once
+
+ticks=$(getconf CLK_TCK)
+cpu() { awk '{print $14 + $15}' "/proc/$qpid/stat"; }
+before=$(cpu)
+sleep "$seconds"
+after=$(cpu)
+pages=$(python3 -c "import json, urllib.request; print(sum(t['type'] == 'page' for t in json.load(urllib.request.urlopen('http://127.0.0.1:$port/json/list'))))")
+echo "open windows: $pages"
+awk -v c=$((after - before)) -v t="$ticks" -v s="$seconds" \
+    'BEGIN { printf "CPU over %d s of scanning: %.2f s (%.2f %% of one core)\n", s, c / t, 100 * c / t / s }'
+grep -E 'VmHWM|VmRSS' "/proc/$qpid/status"
