@@ -121,7 +121,7 @@ protected:
 
     std::string OpenFrom(CBrowserDriver& driver,
                          const std::vector<std::pair<std::string, std::string>>& urls) {
-        const std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
+        std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
         for (const auto& [url, features] : urls) {
             driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
         }

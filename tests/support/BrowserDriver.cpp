@@ -66,7 +66,7 @@ bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string&
 }
 
 std::string CBrowserDriver::OpenWindow(const std::string& url, bool bNewWindow) {
-    const std::string id =
+    std::string id =
         Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
     const auto deadline = std::chrono::steady_clock::now() + kLoadTimeout;
     while (!IsLoaded(id, url)) {

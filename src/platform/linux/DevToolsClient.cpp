@@ -18,7 +18,7 @@ using nlohmann::json;
 namespace {
 
 // /json/version is a few hundred bytes.
-constexpr std::size_t kVersionAnswerMax = 64 * 1024;
+constexpr std::size_t kVersionAnswerMax = std::size_t{64} * 1024;
 
 tcp::endpoint TcpEndpoint(const SDevToolsEndpoint& endpoint) {
     return {asio::ip::make_address(endpoint.strHost), endpoint.nPort};
@@ -36,7 +36,11 @@ CDevToolsClient::CDevToolsClient(std::chrono::milliseconds timeout, std::size_t 
     : m_timeout(timeout), m_nMaxMessage(nMaxMessage) {}
 
 CDevToolsClient::~CDevToolsClient() {
-    Disconnect();
+    try {
+        Disconnect();
+    } catch (const std::exception&) {
+        // The socket is closed by its own destructor all the same.
+    }
 }
 
 bool CDevToolsClient::RunUntil(const std::function<bool()>& done, Clock::time_point deadline) {

@@ -29,7 +29,7 @@
 class CDevToolsClient {
 public:
     explicit CDevToolsClient(std::chrono::milliseconds timeout,
-                             std::size_t nMaxMessage = 64 * 1024 * 1024);
+                             std::size_t nMaxMessage = std::size_t{64} * 1024 * 1024);
     ~CDevToolsClient();
     CDevToolsClient(const CDevToolsClient&) = delete;
     CDevToolsClient& operator=(const CDevToolsClient&) = delete;

@@ -14,7 +14,7 @@ using SFrame = CFakeDevToolsServer::SFrame;
 namespace {
 
 constexpr auto kTimeout = 300ms;
-constexpr std::size_t kMaxMessage = 64 * 1024;
+constexpr std::size_t kMaxMessage = std::size_t{64} * 1024;
 
 std::string Id(const json& request) {
     return request.at("id").dump();
