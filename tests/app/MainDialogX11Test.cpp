@@ -1,0 +1,116 @@
+// The main window on a real X server with a real tray host: the hot key and the tray icon
+// as a user meets them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <memory>
+
+#include "app/MainApp.h"
+#include "app/MainDialog.h"
+#include "platform/AutostartEntry.h"
+#include "platform/linux/RegistryHive.h"
+#include "store/SettingsStore.h"
+#include "support/ChildProcess.h"
+#include "support/FakeBrowserWindows.h"
+#include "support/FakeClock.h"
+#include "support/FakeResourceLookup.h"
+#include "support/QtWait.h"
+#include "support/RecordingBeeper.h"
+#include "support/RecordingSoundPlayer.h"
+#include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
+#include "support/TrayProbe.h"
+#include "support/X11TestMain.h"
+#include "widgets/ShellOpen.h"
+#include "widgets/SystemTrayHost.h"
+#include "widgets/X11HotKeys.h"
+
+namespace {
+
+class CNoShell : public IShellOpen {
+public:
+    bool Open(const QUrl&) override { return false; }
+};
+
+class CNoAutostart : public IAutostartEntry {
+public:
+    bool Set(std::string_view) override { return false; }
+    bool SetEmpty() override { return false; }
+};
+
+bool Xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    return CChildProcess::Run(args) == 0;
+}
+
+class MainDialogX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(TestDisplay().StartTrayer());
+        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+        app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
+        ASSERT_TRUE(app->InitInstance());
+        // Docked and painted: the tray has placed the icon where it stays.
+        ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
+    }
+    void TearDown() override {
+        app.reset();
+        TestDisplay().StopTrayer();
+    }
+    CMainDialog& Dialog() { return *app->MainDialog(); }
+
+    CTempDir dir;
+    CRegistryHive hive{dir / "registry.reg"};
+    CSettingsStore store{hive};
+    CFakeBrowserWindows browsers;
+    CScriptedMessageBox messageBox;
+    CFakeClock clock;
+    CNoShell shell;
+    CNoAutostart autostart;
+    CSystemTrayHost tray;
+    CX11HotKeys hotKeys;
+    CRecordingSoundPlayer sound;
+    CRecordingBeeper beeper;
+    CFakeResourceLookup resources;
+    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
+                           tray,  hotKeys,  sound,      beeper, resources};
+    std::unique_ptr<CMainApp> app;
+    CTrayProbe probe;
+};
+
+TEST_F(MainDialogX11Test, CtrlAltASwitchesBlockingFromAnywhere) {
+    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
+    ASSERT_TRUE(WaitFor([this] { return !Dialog().IsBlocking(); }));
+    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
+    EXPECT_TRUE(WaitFor([this] { return Dialog().IsBlocking(); }));
+}
+
+TEST_F(MainDialogX11Test, LeftClickOnTheTrayIconHidesAndShowsTheWindow) {
+    // The tray may still lay its icons out after the first paint.
+    ProcessEventsFor(std::chrono::seconds(1));
+    const QPoint centre = *probe.DockedCentre();
+    ASSERT_TRUE(Xdotool(
+        {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "1"}));
+    ASSERT_TRUE(WaitFor([this] { return Dialog().IsWindowHidden() && !Dialog().isVisible(); }));
+    // A second click within the double-click time would be a double click.
+    ProcessEventsFor(std::chrono::milliseconds(2 * QApplication::doubleClickInterval()));
+    ASSERT_TRUE(Xdotool({"click", "1"}));
+    EXPECT_TRUE(WaitFor([this] { return Dialog().isVisible(); }));
+}
+
+TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {
+    ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
+    const QRgb on = *probe.DockedColour();
+    Dialog().ToggleBlocking();
+    ASSERT_TRUE(WaitFor([&] { return probe.DockedColour().value_or(on) != on; }));
+    const QRgb off = *probe.DockedColour();
+
+    ASSERT_TRUE(TestDisplay().StopTrayer());
+    ASSERT_TRUE(WaitFor([this] { return probe.DockedIcons().empty(); }));
+    ASSERT_TRUE(TestDisplay().StartTrayer());
+    EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == off; }));
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "support/TrayProbe.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cstdlib>
+#include <cstring>
+
+CTrayProbe::CTrayProbe() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    m_pConnection = x11->connection();
+    const xcb_setup_t* setup = xcb_get_setup(m_pConnection);
+    m_nRoot = xcb_setup_roots_iterator(setup).data->root;
+    m_nIdBase = setup->resource_id_base;
+    m_nIdMask = setup->resource_id_mask;
+    const char* name = "_XEMBED_INFO";
+    auto* atom = xcb_intern_atom_reply(
+        m_pConnection,
+        xcb_intern_atom(m_pConnection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    m_nXEmbedInfo = atom->atom;
+    std::free(atom);
+}
+
+std::vector<xcb_window_t> CTrayProbe::DockedIcons() const {
+    std::vector<xcb_window_t> docked;
+    Walk(m_nRoot, m_nRoot, docked);
+    return docked;
+}
+
+std::optional<QRgb> CTrayProbe::DockedColour() const {
+    const auto docked = DockedIcons();
+    if (docked.size() != 1) {
+        return std::nullopt;
+    }
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(docked[0]).toImage();
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    return image.pixel(image.width() / 2, image.height() / 2) | 0xFF000000U;
+}
+
+std::optional<QPoint> CTrayProbe::DockedCentre() const {
+    const auto docked = DockedIcons();
+    if (docked.size() != 1) {
+        return std::nullopt;
+    }
+    auto* geometry =
+        xcb_get_geometry_reply(m_pConnection, xcb_get_geometry(m_pConnection, docked[0]), nullptr);
+    auto* translated = xcb_translate_coordinates_reply(
+        m_pConnection,
+        xcb_translate_coordinates(m_pConnection, docked[0], m_nRoot, geometry->width / 2,
+                                  geometry->height / 2),
+        nullptr);
+    const QPoint centre(translated->dst_x, translated->dst_y);
+    std::free(geometry);
+    std::free(translated);
+    return centre;
+}
+
+void CTrayProbe::Walk(xcb_window_t window, xcb_window_t parent,
+                      std::vector<xcb_window_t>& docked) const {
+    if ((window & ~m_nIdMask) == m_nIdBase && parent != m_nRoot && IsViewable(window) &&
+        HasXEmbedInfo(window)) {
+        docked.push_back(window);
+    }
+    auto* tree =
+        xcb_query_tree_reply(m_pConnection, xcb_query_tree(m_pConnection, window), nullptr);
+    if (tree == nullptr) {
+        return;
+    }
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    const std::vector<xcb_window_t> list(children, children + xcb_query_tree_children_length(tree));
+    std::free(tree);
+    for (const xcb_window_t child : list) {
+        Walk(child, window, docked);
+    }
+}
+
+bool CTrayProbe::IsViewable(xcb_window_t window) const {
+    auto* attributes = xcb_get_window_attributes_reply(
+        m_pConnection, xcb_get_window_attributes(m_pConnection, window), nullptr);
+    const bool bViewable = attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return bViewable;
+}
+
+bool CTrayProbe::HasXEmbedInfo(xcb_window_t window) const {
+    auto* property = xcb_get_property_reply(
+        m_pConnection,
+        xcb_get_property(m_pConnection, 0, window, m_nXEmbedInfo, XCB_ATOM_ANY, 0, 2), nullptr);
+    const bool bHas = property != nullptr && property->type != XCB_NONE;
+    std::free(property);
+    return bHas;
+}
