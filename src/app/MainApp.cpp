@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <filesystem>
+#include <system_error>
+
 #include "engine/UrlList.h"
 #include "platform/AutostartEntry.h"
 #include "store/SettingsStore.h"
@@ -27,8 +30,12 @@ int WizardWriteOption(void* pContext, const char* name, unsigned int value) {
 
 int WizardSetStartWithSystem(void* pContext, int enable) {
     IAutostartEntry& autostart = static_cast<const CMainServices*>(pContext)->autostart;
-    const std::string strExecutable =
-        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().toStdString();
+    std::error_code ec;
+    // The bytes of the path as they are, whatever its encoding.
+    const std::string strExecutable = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec) {
+        return 0;
+    }
     return (enable ? autostart.Set(strExecutable) : autostart.SetEmpty()) ? 1 : 0;
 }
 

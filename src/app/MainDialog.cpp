@@ -28,7 +28,7 @@
 namespace {
 
 const char* const kSupportAddress = "support@quellio.example";
-const char* const kHomePage = "https://quellio.example/";
+const char* const kHomePage = "https://quellio.github.io/";
 
 // The tray menu: its items in order, with their pictures; 0 is a separator. The "OFF/ON"
 // picture follows the blocking state.
