@@ -18,23 +18,12 @@
 #include "support/BrowserProcess.h"
 #include "support/PageServer.h"
 #include "support/TempDir.h"
+#include "support/TestBrowser.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-// Generous: a loaded two-core machine starts Chromium slowly.
-constexpr auto kStartTimeout = 90s;
-constexpr auto kStateTimeout = 30000ms;
-// The call timeout of the collections under test: longer than Quellio's own, so a busy
-// browser is not taken for a hung one.
-constexpr auto kCallTimeout = 5000ms;
-
-constexpr char kOpenerPage[] =
-    "<!doctype html><title>opener</title><script>"
-    "function pop(url, features) { window.open(url, '_blank', features); }"
-    "</script><p>opener</p>";
-constexpr char kPlainPage[] = "<!doctype html><title>page</title><p>page</p>";
 // Tries to pass for a window with its bars shown.
 constexpr char kForgingPage[] =
     "<!doctype html><title>forge</title><script>"
@@ -50,37 +39,6 @@ public:
     int m_nSignals = 0;
 };
 
-// One test browser with its profile, a page server and a scanner over the browser.
-class CTestBrowser {
-public:
-    CTestBrowser(const std::filesystem::path& dir, const CPageServer& server) : m_dir(dir) {
-        std::vector<std::string> argv = {"chromium"};
-        for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-            argv.push_back(flag);
-        }
-        argv.push_back("--user-data-dir=" + (dir / "profile").string());
-        argv.push_back("--remote-debugging-port=0");
-        argv.push_back(server.Url("/plain.html?first"));
-        m_pProcess = std::make_unique<CBrowserProcess>(argv, std::map<std::string, std::string>{},
-                                                       dir / "browser.log");
-        auto endpoint = m_pProcess->WaitForEndpoint(dir / "profile" / "DevToolsActivePort",
-                                                    std::chrono::seconds(kStartTimeout));
-        if (!endpoint) {
-            throw std::runtime_error("the test browser did not start");
-        }
-        m_pDriver = std::make_unique<CBrowserDriver>(*endpoint);
-    }
-
-    CBrowserProcess& Process() { return *m_pProcess; }
-    CBrowserDriver& Driver() { return *m_pDriver; }
-    std::filesystem::path ProfileDir() const { return m_dir / "profile"; }
-
-private:
-    std::filesystem::path m_dir;
-    std::unique_ptr<CBrowserProcess> m_pProcess;
-    std::unique_ptr<CBrowserDriver> m_pDriver;
-};
-
 class BrowserScanE2E : public testing::Test {
 protected:
     BrowserScanE2E() {
@@ -91,7 +49,8 @@ protected:
 
     CTestBrowser& StartBrowser(const std::string& name) {
         std::filesystem::create_directories(m_dir / name);
-        m_browsers.push_back(std::make_unique<CTestBrowser>(m_dir / name, m_server));
+        m_browsers.push_back(
+            std::make_unique<CTestBrowser>(m_dir / name, m_server.Url("/plain.html?first")));
         return *m_browsers.back();
     }
 
@@ -107,7 +66,7 @@ protected:
     HRESULT ScanOnce() { return ScanOnce(Discovery()); }
 
     HRESULT ScanOnce(CDevToolsDiscovery discovery) {
-        CDevToolsBrowserWindowsFactory factory(std::move(discovery), kCallTimeout);
+        CDevToolsBrowserWindowsFactory factory(std::move(discovery), kBrowserCallTimeout);
         CBrowserScanner scanner(factory, m_black, m_white, m_report);
         scanner.ConnectBrowserWindows();
         return scanner.ScanBrowserWindows();
@@ -134,7 +93,7 @@ protected:
                 }
                 return true;
             },
-            kStateTimeout));
+            kBrowserStateTimeout));
         return opener;
     }
 
@@ -144,7 +103,7 @@ protected:
 
     bool WaitUntilGone(CBrowserDriver& driver, const std::string& url) {
         return driver.WaitForPages([&url](const auto& pages) { return !HasPage(pages, url); },
-                                   kStateTimeout);
+                                   kBrowserStateTimeout);
     }
 
     std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
@@ -253,7 +212,7 @@ TEST_F(BrowserScanE2E, BarsTellPopupsFromTabsAndWindowsHoweverTheyWereOpened) {
 
 TEST_F(BrowserScanE2E, FrozenBrowserEndsThePassAndTheNextPassWorksOnceResumed) {
     CTestBrowser& browser = StartBrowser("a");
-    CDevToolsBrowserWindowsFactory factory(Discovery(), kCallTimeout);
+    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
     CBrowserScanner scanner(factory, m_black, m_white, m_report);
     scanner.ConnectBrowserWindows();
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
@@ -278,7 +237,7 @@ TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled)
     CTestBrowser& first = StartBrowser("a");
     const std::string firstPage = m_server.Url("/plain.html?in-a");
     first.Driver().OpenWindow(firstPage);
-    CDevToolsBrowserWindows windows(Discovery(), kCallTimeout);
+    CDevToolsBrowserWindows windows(Discovery(), kBrowserCallTimeout);
     const std::set<std::string> before = OpenAddresses(windows);
     EXPECT_TRUE(before.contains(firstPage));
 
@@ -304,7 +263,7 @@ TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded)
     browser.Driver().OpenWindow(fileUrl);
     browser.Driver().OpenWindow(webUrl, false);
 
-    CDevToolsBrowserWindows windows(Discovery(), kCallTimeout);
+    CDevToolsBrowserWindows windows(Discovery(), kBrowserCallTimeout);
     const std::set<std::string> urls = OpenAddresses(windows);
 
     EXPECT_TRUE(urls.contains(fileUrl));
@@ -327,8 +286,8 @@ TEST_F(BrowserScanE2E, BrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
                             m_dir / "launcher.log");
     const std::filesystem::path profile =
         CDevToolsDiscovery::GuardedProfileDir(home.c_str(), data.c_str());
-    const auto endpoint = process.WaitForEndpoint(profile / "DevToolsActivePort",
-                                                  std::chrono::seconds(kStartTimeout));
+    const auto endpoint =
+        process.WaitForEndpoint(profile / "DevToolsActivePort", kBrowserStartTimeout);
     ASSERT_TRUE(endpoint.has_value());
     EXPECT_EQ(std::filesystem::status(profile).permissions(), std::filesystem::perms::owner_all);
     CBrowserDriver driver(*endpoint);

@@ -17,10 +17,10 @@
 #include "pages/WhiteListPage.h"
 #include "platform/linux/DevToolsBrowserWindowsFactory.h"
 #include "support/BrowserDriver.h"
-#include "support/BrowserProcess.h"
 #include "support/PageServer.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
+#include "support/TestBrowser.h"
 #include "widgets/SortedListBox.h"
 
 using namespace std::chrono_literals;
@@ -28,18 +28,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
-
-// Generous: a loaded two-core machine starts Chromium slowly.
-constexpr auto kStartTimeout = 90s;
-constexpr auto kStateTimeout = 30000ms;
-// Longer than Quellio's own, so a busy browser is not taken for a hung one.
-constexpr auto kCallTimeout = 5000ms;
-
-constexpr char kOpenerPage[] =
-    "<!doctype html><title>opener</title><script>"
-    "function pop(url, features) { window.open(url, '_blank', features); }"
-    "</script><p>opener</p>";
-constexpr char kPlainPage[] = "<!doctype html><title>page</title><p>page</p>";
 
 class CRecordingReport : public IKillReport {
 public:
@@ -65,18 +53,9 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
     server.SetPage("/opener.html", kOpenerPage);
     server.SetPage("/plain.html", kPlainPage);
 
-    const std::filesystem::path profile = dir / "profile";
-    std::vector<std::string> argv = {"chromium"};
-    for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-        argv.push_back(flag);
-    }
-    argv.push_back("--user-data-dir=" + profile.string());
-    argv.push_back("--remote-debugging-port=0");
-    argv.push_back(server.Url("/plain.html?first"));
-    CBrowserProcess browser(argv, {}, dir / "browser.log");
-    const auto endpoint = browser.WaitForEndpoint(profile / "DevToolsActivePort", kStartTimeout);
-    ASSERT_TRUE(endpoint.has_value());
-    CBrowserDriver driver(*endpoint);
+    CTestBrowser browser(dir.Path(), server.Url("/plain.html?first"));
+    CBrowserDriver& driver = browser.Driver();
+    const std::filesystem::path profile = browser.ProfileDir();
 
     const std::string first = server.Url("/plain.html?first");
     const std::string opener = server.Url("/opener.html");
@@ -96,9 +75,9 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
         [&](const auto& pages) {
             return HasPage(pages, spared) && HasPage(pages, killed) && HasPage(pages, tab);
         },
-        kStateTimeout));
+        kBrowserStateTimeout));
 
-    CDevToolsBrowserWindowsFactory factory(CDevToolsDiscovery("", {profile}), kCallTimeout);
+    CDevToolsBrowserWindowsFactory factory(CDevToolsDiscovery("", {profile}), kBrowserCallTimeout);
     CScriptedMessageBox messageBox;
     CWhiteListPage page(factory, messageBox);
     auto& openUrls = *page.findChild<CSortedListBox*>(QStringLiteral("openUrls"));
@@ -122,7 +101,7 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
     EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
     EXPECT_THAT(report.m_urls, ElementsAre(killed));
     EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, killed); },
-                                    kStateTimeout));
+                                    kBrowserStateTimeout));
     EXPECT_TRUE(HasPage(driver.Pages(), spared));
 
     page.findChild<QPushButton*>(QStringLiteral("refresh"))->click();
