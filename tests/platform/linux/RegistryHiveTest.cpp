@@ -32,6 +32,7 @@
 #include "store/Options.h"
 #include "store/SettingsStore.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -101,24 +102,6 @@ std::optional<DWORD> QueryDword(IRegistry& registry, HKEY hKey, std::string_view
     DWORD number = 0;
     std::memcpy(&number, value->data.data(), sizeof number);
     return number;
-}
-
-// Runs `check` in a child process that has no power to ignore permissions (nobody, when
-// the tests run as root) and answers its exit code: 0 when every step held, otherwise the
-// number of the step that failed.
-int RunUnprivileged(const std::function<int()>& check) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setresgid(NOBODY, NOBODY, NOBODY) != 0 ||
-             ::setresuid(NOBODY, NOBODY, NOBODY) != 0)) {
-            ::_exit(100);
-        }
-        ::_exit(check());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
 
 // Gives a path to the unprivileged child of RunUnprivileged, when there is one.
