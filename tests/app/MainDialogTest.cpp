@@ -15,7 +15,6 @@
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
-#include "platform/AutostartEntry.h"
 #include "platform/linux/RegistryHive.h"
 #include "store/SettingsStore.h"
 #include "support/FakeBrowserWindows.h"
@@ -24,33 +23,19 @@
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
 #include "support/RecordingHotKeys.h"
+#include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RecordingTrayHost.h"
+#include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "widgets/AppResources.h"
-#include "widgets/ShellOpen.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
 
 using ::testing::ElementsAre;
 
 namespace {
-
-class CRecordingShell : public IShellOpen {
-public:
-    bool Open(const QUrl& url) override {
-        opened.push_back(url);
-        return true;
-    }
-    std::vector<QUrl> opened;
-};
-
-class CNoAutostart : public IAutostartEntry {
-public:
-    bool Set(std::string_view) override { return false; }
-    bool SetEmpty() override { return false; }
-};
 
 class MainDialogTest : public ::testing::Test {
 protected:
@@ -89,7 +74,7 @@ protected:
     CScriptedMessageBox messageBox;
     CFakeClock clock;
     CRecordingShell shell;
-    CNoAutostart autostart;
+    CRefusingAutostart autostart;
     CRecordingTrayHost tray;
     CRecordingHotKeys hotKeys;
     CRecordingSoundPlayer sound;
@@ -224,10 +209,10 @@ TEST_F(MainDialogTest, PageCommandShowsTheHiddenWindowOnThatPage) {
 TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
     CMainDialog& dialog = Start();
     QTest::keyClick(&dialog, Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_TRUE(shell.m_Opened.empty());
     QTest::keyClick(&dialog, Qt::Key_F1);
-    ASSERT_EQ(shell.opened.size(), 1U);
-    EXPECT_EQ(shell.opened[0].toLocalFile(),
+    ASSERT_EQ(shell.m_Opened.size(), 1U);
+    EXPECT_EQ(shell.m_Opened[0].toLocalFile(),
               QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
 }
 

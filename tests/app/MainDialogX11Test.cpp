@@ -8,7 +8,6 @@
 
 #include "app/MainApp.h"
 #include "app/MainDialog.h"
-#include "platform/AutostartEntry.h"
 #include "platform/linux/RegistryHive.h"
 #include "store/SettingsStore.h"
 #include "support/ChildProcess.h"
@@ -17,27 +16,17 @@
 #include "support/FakeResourceLookup.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
+#include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
+#include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TrayProbe.h"
 #include "support/X11TestMain.h"
-#include "widgets/ShellOpen.h"
 #include "widgets/SystemTrayHost.h"
 #include "widgets/X11HotKeys.h"
 
 namespace {
-
-class CNoShell : public IShellOpen {
-public:
-    bool Open(const QUrl&) override { return false; }
-};
-
-class CNoAutostart : public IAutostartEntry {
-public:
-    bool Set(std::string_view) override { return false; }
-    bool SetEmpty() override { return false; }
-};
 
 bool Xdotool(std::vector<std::string> args) {
     args.insert(args.begin(), "xdotool");
@@ -67,8 +56,8 @@ protected:
     CFakeBrowserWindows browsers;
     CScriptedMessageBox messageBox;
     CFakeClock clock;
-    CNoShell shell;
-    CNoAutostart autostart;
+    CRecordingShell shell;
+    CRefusingAutostart autostart;
     CSystemTrayHost tray;
     CX11HotKeys hotKeys;
     CRecordingSoundPlayer sound;

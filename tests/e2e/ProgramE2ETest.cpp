@@ -11,7 +11,6 @@
 #include "app/MainDialog.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
-#include "platform/AutostartEntry.h"
 #include "platform/linux/DevToolsBrowserWindowsFactory.h"
 #include "platform/linux/RegistryHive.h"
 #include "platform/linux/SystemClock.h"
@@ -21,25 +20,15 @@
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
 #include "support/RecordingHotKeys.h"
+#include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RecordingTrayHost.h"
+#include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
-#include "widgets/ShellOpen.h"
 
 namespace {
-
-class CNoShell : public IShellOpen {
-public:
-    bool Open(const QUrl&) override { return false; }
-};
-
-class CNoAutostart : public IAutostartEntry {
-public:
-    bool Set(std::string_view) override { return false; }
-    bool SetEmpty() override { return false; }
-};
 
 TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
     g_BlackList.RemoveAll();
@@ -57,8 +46,8 @@ TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
                                             kBrowserCallTimeout);
     CScriptedMessageBox messageBox;
     CSystemClock clock;
-    CNoShell shell;
-    CNoAutostart autostart;
+    CRecordingShell shell;
+    CRefusingAutostart autostart;
     CRecordingTrayHost tray;
     CRecordingHotKeys hotKeys;
     CRecordingSoundPlayer sound;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QUrl>
+
+#include <vector>
+
+#include "widgets/ShellOpen.h"
+
+// A desktop that opens nothing and remembers what it was asked to open.
+class CRecordingShell final : public IShellOpen {
+public:
+    bool Open(const QUrl& url) override {
+        m_Opened.push_back(url);
+        return true;
+    }
+
+    std::vector<QUrl> m_Opened;
+};
