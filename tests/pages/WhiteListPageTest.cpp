@@ -87,15 +87,6 @@ TEST_F(WhiteListPageTest, EntriesAddedFromTheLogShowUpSortedWhenThePageIsShownOr
     EXPECT_TRUE(m_MessageBox.Boxes().empty());
 }
 
-// Only the counts are compared: a list of the same length is taken as shown already.
-TEST_F(WhiteListPageTest, RefillOnShowComparesOnlyTheCounts) {
-    Type("http://shown.example/");
-    g_WhiteList.RemoveAll();
-    g_WhiteList.Add("http://other.example/");
-    m_Page.show();
-    EXPECT_THAT(Rows(), ElementsAre("http://shown.example/"));
-}
-
 TEST_F(WhiteListPageTest, RedNoteIsPaintedInTheTopBandWhateverTheListHolds) {
     for (int i = 0; i < 50; ++i) {
         g_WhiteList.Add("http://w" + std::to_string(i) + ".example/");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct COrderCase {
     std::vector<std::string> added;
     std::vector<std::string> shown;
 };
+
+void PrintTo(const COrderCase& c, std::ostream* os) {
+    *os << c.szName;
+}
 
 class SortedListBoxOrderTest : public testing::TestWithParam<COrderCase> {};
 
@@ -53,28 +58,21 @@ INSTANTIATE_TEST_SUITE_P(
         COrderCase{"PrefixOfALongerRow",
                    {"http://a.example/pop", "http://a.example/", "HTTP://A.EXAMPLE/P"},
                    {"http://a.example/", "HTTP://A.EXAMPLE/P", "http://a.example/pop"}},
-        COrderCase{"EmptyAndDuplicateRows",
-                   {"http://b.example/", "", "about:blank", "http://b.example/"},
-                   {"", "about:blank", "http://b.example/", "http://b.example/"}},
+        // Folding to capitals instead would put the underscore after Z.
         COrderCase{"PunctuationAroundLetters",
                    {"http://x.example/_", "http://x.example/Z", "http://x.example/a"},
                    {"http://x.example/_", "http://x.example/a", "http://x.example/Z"}}),
     [](const testing::TestParamInfo<COrderCase>& info) { return info.param.szName; });
-
-TEST(SortedListBoxTest, AddStringAnswersTheRowItLandedOn) {
-    CSortedListBox listBox;
-    EXPECT_EQ(listBox.AddString("m"), 0);
-    EXPECT_EQ(listBox.AddString("Z"), 1);
-    EXPECT_EQ(listBox.AddString("a"), 0);
-    EXPECT_EQ(listBox.AddString("N"), 2);
-    EXPECT_THAT(Rows(listBox), ElementsAre("a", "m", "N", "Z"));
-}
 
 struct CFindCase {
     const char* szName;
     std::string prefix;
     int nRow;
 };
+
+void PrintTo(const CFindCase& c, std::ostream* os) {
+    *os << c.szName;
+}
 
 class SortedListBoxFindTest : public testing::TestWithParam<CFindCase> {};
 
@@ -90,19 +88,13 @@ TEST_P(SortedListBoxFindTest, FindsTheFirstRowThatBeginsWithThePrefixCaseBlind) 
 
 INSTANTIATE_TEST_SUITE_P(
     Prefixes, SortedListBoxFindTest,
-    testing::Values(CFindCase{"WholeRow", "http://b.example/", 2},
-                    CFindCase{"OtherCase", "HTTP://B.EXAMPLE/", 2},
+    testing::Values(CFindCase{"OtherCase", "HTTP://B.EXAMPLE/", 2},
                     CFindCase{"FirstOfSeveralFromTheTop", "http://ADS.example/", 0},
                     CFindCase{"OnlyTheLongerRow", "http://ads.example/p", 1},
                     CFindCase{"Empty", "", 0},
                     CFindCase{"LongerThanEveryRow", "http://b.example/more", -1},
                     CFindCase{"InsideARowButNotItsStart", "b.example", -1}),
     [](const testing::TestParamInfo<CFindCase>& info) { return info.param.szName; });
-
-TEST(SortedListBoxTest, EmptyListBoxFindsNothingNotEvenTheEmptyPrefix) {
-    CSortedListBox listBox;
-    EXPECT_EQ(listBox.FindString(""), -1);
-}
 
 // The shown text may not hold the bytes (not UTF-8); the row still answers them.
 TEST(SortedListBoxTest, RowsKeepTheirBytesAndShowThemAsPlainText) {
@@ -117,9 +109,9 @@ TEST(SortedListBoxTest, RowsKeepTheirBytesAndShowThemAsPlainText) {
     EXPECT_EQ(listBox.item(1)->text(), QString::fromStdString(markup));
 }
 
-TEST(SortedListBoxTest, SelectionIsOneRowOrNone) {
+TEST(SortedListBoxTest, SelectionIsOneRowOrNoneAndAnEmptyBoxFindsNothing) {
     CSortedListBox listBox;
-    EXPECT_EQ(listBox.GetCurSel(), -1);
+    EXPECT_EQ(listBox.FindString(""), -1);
     for (const char* row : {"c", "a", "b"}) {
         listBox.AddString(row);
     }
@@ -129,7 +121,7 @@ TEST(SortedListBoxTest, SelectionIsOneRowOrNone) {
 
     listBox.DeleteString(1);
     EXPECT_THAT(Rows(listBox), ElementsAre("a", "c"));
-    EXPECT_EQ(listBox.GetCurSel(), -1);
+    EXPECT_EQ(listBox.GetCurSel(), -1) << "the neighbour is not chosen in its place";
 
     listBox.setCurrentRow(0);
     listBox.ResetContent();
