@@ -1,7 +1,6 @@
 #include "platform/linux/RegistryHive.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,9 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -68,9 +65,10 @@ std::vector<fs::path> FilesStartingWith(const fs::path& folder, std::string_view
     return files;
 }
 
-ino_t InodeOf(const fs::path& path) {
+struct stat Stat(const fs::path& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
 }
 
 LSTATUS SetDword(IRegistry& registry, HKEY hKey, std::string_view name, DWORD value) {
@@ -104,60 +102,50 @@ std::optional<DWORD> QueryDword(IRegistry& registry, HKEY hKey, std::string_view
     return number;
 }
 
-// Gives a path to the unprivileged child of RunUnprivileged, when there is one.
-void HandToNobody(const fs::path& path) {
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(path.c_str(), NOBODY, NOBODY), 0) << path;
-    }
+// Opens `path` below HKLM with `rights`, creating it where missing.
+HKEY Create(IRegistry& registry, std::string_view path, REGSAM rights = KEY_ALL_ACCESS) {
+    HKEY hKey = HKEY_NONE;
+    EXPECT_EQ(registry.CreateKey(HKEY_LOCAL_MACHINE, path, rights, false, &hKey), ERROR_SUCCESS)
+        << path;
+    return hKey;
 }
 
-// Sets environment variables for one test and restores them after.
-class CEnvironment {
-public:
-    ~CEnvironment() {
-        for (const auto& [name, value] : m_saved) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
+// Writer `id` stores `count` numbered values below `path`; false at the first failure.
+bool WriteMany(IRegistry& registry, std::string_view path, int id, int count) {
+    for (int i = 0; i < count; ++i) {
+        HKEY hKey = HKEY_NONE;
+        if (registry.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, false, &hKey) !=
+                ERROR_SUCCESS ||
+            SetDword(registry, hKey, std::to_string(id) + "-" + std::to_string(i), id * 1000 + i) !=
+                ERROR_SUCCESS ||
+            registry.CloseKey(hKey) != ERROR_SUCCESS) {
+            return false;
         }
     }
-    void Set(const std::string& name, const char* value) {
-        if (m_saved.find(name) == m_saved.end()) {
-            const char* old = std::getenv(name.c_str());
-            m_saved.emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-        }
-        if (value != nullptr) {
-            ::setenv(name.c_str(), value, 1);
-        } else {
-            ::unsetenv(name.c_str());
-        }
-    }
+    return true;
+}
 
-private:
-    std::map<std::string, std::optional<std::string>> m_saved;
-};
+void ExpectWrittenByMany(IRegistry& registry, std::string_view path, int writers, int count) {
+    HKEY hKey = HKEY_NONE;
+    ASSERT_EQ(registry.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hKey), ERROR_SUCCESS);
+    for (int id = 0; id < writers; ++id) {
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(QueryDword(registry, hKey, std::to_string(id) + "-" + std::to_string(i)),
+                      static_cast<DWORD>(id * 1000 + i));
+        }
+    }
+}
 
 class CRegistryHiveTest : public testing::Test {
 protected:
     fs::path Folder() const { return m_dir / "config" / "Quellio"; }
     fs::path File() const { return Folder() / "registry.reg"; }
 
-    // Opens `path` below HKLM with every right, creating it where missing.
-    static HKEY Create(IRegistry& registry, std::string_view path) {
-        HKEY hKey = HKEY_NONE;
-        EXPECT_EQ(registry.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, false, &hKey),
-                  ERROR_SUCCESS)
-            << path;
-        return hKey;
-    }
-
     CTempDir m_dir;
 };
 
 // ---------------------------------------------------------------------------------------
-// Values of every kind come back exactly, from the same object and from a fresh one.
+// Values come back exactly, from the same object and from a fresh one.
 
 struct CValueCase {
     const char* szName;
@@ -176,23 +164,19 @@ class CRegistryHiveValueTest : public CRegistryHiveTest,
 
 TEST_P(CRegistryHiveValueTest, ComesBackExactly) {
     const CValueCase& c = GetParam();
-    {
-        CRegistryHive hive(File());
-        const HKEY hKey = Create(hive, "Software\\values");
-        ASSERT_EQ(hive.SetValue(hKey, c.name, c.dwType, Bytes(c.data)), ERROR_SUCCESS);
-        const std::optional<CRegValue> value = Query(hive, hKey, c.name);
-        ASSERT_TRUE(value);
+    CRegistryHive hive(File());
+    const HKEY hKey = Create(hive, "Software\\values");
+    ASSERT_EQ(hive.SetValue(hKey, c.name, c.dwType, Bytes(c.data)), ERROR_SUCCESS);
+    CRegistryHive fresh(File());
+    for (CRegistryHive* pHive : {&hive, &fresh}) {
+        HKEY hRead = HKEY_NONE;
+        ASSERT_EQ(pHive->OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Values", KEY_READ, &hRead),
+                  ERROR_SUCCESS);
+        const std::optional<CRegValue> value = Query(*pHive, hRead, c.name);
+        ASSERT_TRUE(value) << ReadFile(File());
         EXPECT_EQ(value->dwType, c.dwType);
         EXPECT_EQ(value->data, Bytes(c.data));
     }
-    CRegistryHive fresh(File());
-    HKEY hKey = HKEY_NONE;
-    ASSERT_EQ(fresh.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Values", KEY_READ, &hKey),
-              ERROR_SUCCESS);
-    const std::optional<CRegValue> value = Query(fresh, hKey, c.name);
-    ASSERT_TRUE(value) << ReadFile(File());
-    EXPECT_EQ(value->dwType, c.dwType);
-    EXPECT_EQ(value->data, Bytes(c.data));
 }
 
 std::string Pattern(std::size_t size) {
@@ -207,55 +191,31 @@ INSTANTIATE_TEST_SUITE_P(
     Types, CRegistryHiveValueTest,
     testing::Values(CValueCase{"Dword", "speed", REG_DWORD, "\x14\0\0\0"s},
                     CValueCase{"ShortDword", "short", REG_DWORD, "\x07"},
-                    CValueCase{"String", "text", REG_SZ, "C:\\Program Files\\\"Q\"\0"s},
-                    CValueCase{"EmptyString", "empty", REG_SZ, "\0"s},
                     CValueCase{"StringWithoutTerminator", "raw", REG_SZ, "abc"},
-                    CValueCase{"StringWithLineBreaks", "lines", REG_SZ, "a\r\nb\n\0"s},
-                    CValueCase{"StringWithInnerZero", "inner", REG_SZ, "a\0b\0"s},
-                    CValueCase{"ExpandString", "path", REG_EXPAND_SZ, "%HOME%\0"s},
                     CValueCase{"MultiString", "black", REG_MULTI_SZ, "http://a/\0http://b/\0\0"s},
-                    CValueCase{"EmptyMultiString", "white", REG_MULTI_SZ, "\0"s},
-                    CValueCase{"Binary", "bin", REG_BINARY, "\0\x01\xfe\xff"s},
-                    CValueCase{"EmptyBinary", "nothing", REG_BINARY, ""},
-                    CValueCase{"None", "none", REG_NONE, ""},
-                    CValueCase{"Qword", "q", REG_QWORD, "\1\2\3\4\5\6\7\x08"s},
-                    CValueCase{"BigEndianDword", "be", REG_DWORD_BIG_ENDIAN, "\0\0\0\1"s},
-                    CValueCase{"LargestType", "odd", 0xFFFFFFFF, "x"},
                     CValueCase{"UnnamedValue", "", REG_SZ, "default\0"s},
-                    CValueCase{"NameOfAnAt", "@", REG_DWORD, "\2\0\0\0"s},
-                    CValueCase{"NameWithQuotesAndBackslashes", "a\\\"b\"\\", REG_DWORD,
-                               "\1\0\0\0"s},
-                    CValueCase{"NameOfRawBytes", "\x01\x7f\xfe\xff\t ;[", REG_BINARY, "\1"},
+                    CValueCase{"NameOfRawBytes", "\x01\x7f\xfe\xff\t ;[\"\\", REG_BINARY, "\1"},
                     CValueCase{"LargeValue", "large", REG_BINARY, Pattern(1 << 20)}),
     [](const auto& info) { return std::string(info.param.szName); });
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(CRegistryHiveTest, EmptyStoreHasTheRootsAndSoftwareAndReadsMakeNothing) {
+TEST_F(CRegistryHiveTest, ReadsMakeNothingAndTheFirstWriteMakesAPrivateFolder) {
     CRegistryHive hive(File());
     HKEY hKey = HKEY_NONE;
     EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
     EXPECT_EQ(hive.OpenKey(HKEY_CURRENT_USER, "", KEY_READ, &hKey), ERROR_SUCCESS);
     EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\hollin", KEY_READ, &hKey),
               ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(hive.QueryValue(HKEY_LOCAL_MACHINE, "x", nullptr, nullptr, nullptr),
-              ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(fs::exists(m_dir / "config"));
-}
 
-TEST_F(CRegistryHiveTest, FirstWriteMakesAPrivateFolderAndLaterNoOpsWriteNothing) {
-    CRegistryHive hive(File());
     const CSettingsStore store(hive);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 20U);
     EXPECT_EQ(ReadFile(File()),
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(Folder().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0700U);
-    ASSERT_EQ(::stat((m_dir / "config").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0700U);
-    ASSERT_EQ(::stat(File().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600U);
+    EXPECT_EQ(Stat(Folder()).st_mode & 07777, 0700U);
+    EXPECT_EQ(Stat(m_dir / "config").st_mode & 07777, 0700U);
+    EXPECT_EQ(Stat(File()).st_mode & 07777, 0600U);
 
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 25));
     EXPECT_NE(ReadFile(File()).find("\"speed\"=dword:00000019\n"), std::string::npos);
@@ -263,47 +223,22 @@ TEST_F(CRegistryHiveTest, FirstWriteMakesAPrivateFolderAndLaterNoOpsWriteNothing
     EXPECT_EQ(CSettingsStore(other).ReadOption(OPT_SPEED), 25U);
 
     // Opening existing keys and writing what is already there leave the file alone.
-    const ino_t inode = InodeOf(File());
+    const ino_t inode = Stat(File()).st_ino;
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 25U);
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 25));
-    EXPECT_EQ(InodeOf(File()), inode);
+    EXPECT_EQ(Stat(File()).st_ino, inode);
 
     // A replaced file keeps the permissions its owner gave it.
     ASSERT_EQ(::chmod(File().c_str(), 0640), 0);
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 26));
-    ASSERT_EQ(::stat(File().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640U);
-}
-
-TEST_F(CRegistryHiveTest, ReadsAHandWrittenFileWithoutRewritingIt) {
-    const std::string text =
-        "\xEF\xBB\xBFREGEDIT4\r\n; by hand\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\hollin\\QLIO\\Option]\r\n"
-        "\"Speed\"=dword:1e\r\n\"bOnTop\"=dword:00000005\r\n\"bmove\"=hex:01,00\r\n"
-        "[hkey_local_machine\\software\\hollin\\qlio\\list]\r\n"
-        "\"black\"=hex(7):61,00,\\\r\n  62,00,00\r\n";
-    WriteFile(File(), text);
-    CRegistryHive hive(File());
-    const CSettingsStore store(hive);
-    EXPECT_EQ(store.ReadOption(OPT_SPEED), 30U);
-    EXPECT_EQ(store.ReadOption(OPT_ONTOP), 5U);
-    EXPECT_EQ(store.ReadOption(OPT_MOVE), 1U);  // two bytes of another type: the low bytes
-    const HKEY hList = store.OpenStoreKey(REGKEY_LIST);
-    const std::optional<CRegValue> black = Query(hive, hList, "BLACK");
-    ASSERT_TRUE(black);
-    EXPECT_EQ(black->dwType, REG_MULTI_SZ);
-    EXPECT_EQ(black->data, Bytes("a\0b\0\0"s));
-    EXPECT_EQ(ReadFile(File()), text);
+    EXPECT_EQ(Stat(File()).st_mode & 07777, 0640U);
 }
 
 TEST_F(CRegistryHiveTest, NamesIgnoreLetterCaseAndKeepTheirFirstSpelling) {
     CRegistryHive hive(File());
     const HKEY hFirst = Create(hive, "Software\\Hollin\\Qlio");
     ASSERT_EQ(SetDword(hive, hFirst, "Speed", 1), ERROR_SUCCESS);
-    HKEY hSecond = HKEY_NONE;
-    ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\hollin\\QLIO", KEY_ALL_ACCESS, &hSecond),
-              ERROR_SUCCESS);
-    ASSERT_EQ(SetDword(hive, hSecond, "SPEED", 2), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(hive, Create(hive, "SOFTWARE\\hollin\\QLIO"), "SPEED", 2), ERROR_SUCCESS);
     EXPECT_EQ(QueryDword(hive, hFirst, "speed"), 2U);
     EXPECT_NE(ReadFile(File()).find(
                   "[HKEY_LOCAL_MACHINE\\Software\\Hollin\\Qlio]\n\"Speed\"=dword:00000002\n"),
@@ -333,14 +268,10 @@ TEST_F(CRegistryHiveTest, QueryValueReportsLengthsAndLeavesShortBuffersAlone) {
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](auto b) { return b == 0xAA; }));
 
     size = 10;
-    EXPECT_EQ(hive.QueryValue(hKey, "v", nullptr, buffer.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(hive.QueryValue(hKey, "V", nullptr, buffer.data(), &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 10U);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), buffer.begin()));
     EXPECT_EQ(buffer[10], 0xAA);
-
-    size = 0;
-    EXPECT_EQ(hive.QueryValue(hKey, "V", nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 10U);
     type = 0;
     EXPECT_EQ(hive.QueryValue(hKey, "v", &type, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(type, REG_BINARY);
@@ -363,19 +294,16 @@ TEST_F(CRegistryHiveTest, QueryValueReportsLengthsAndLeavesShortBuffersAlone) {
 
 TEST_F(CRegistryHiveTest, RightsAreCheckedOnEveryCall) {
     CRegistryHive hive(File());
-    const HKEY hAll = Create(hive, "Software\\r");
-    ASSERT_EQ(SetDword(hive, hAll, "v", 1), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(hive, Create(hive, "Software\\r"), "v", 1), ERROR_SUCCESS);
     Create(hive, "Software\\r\\existing");
 
-    HKEY hRead = HKEY_NONE;
-    ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\r", KEY_READ, &hRead), ERROR_SUCCESS);
+    const HKEY hRead = Create(hive, "Software\\r", KEY_READ);
     EXPECT_EQ(SetDword(hive, hRead, "v", 2), ERROR_ACCESS_DENIED);
     HKEY hSub = HKEY_NONE;
     EXPECT_EQ(hive.CreateKey(hRead, "new", KEY_READ, false, &hSub), ERROR_ACCESS_DENIED);
     EXPECT_EQ(hive.CreateKey(hRead, "EXISTING", KEY_READ, false, &hSub), ERROR_SUCCESS);
 
-    HKEY hSet = HKEY_NONE;
-    ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\r", KEY_SET_VALUE, &hSet), ERROR_SUCCESS);
+    const HKEY hSet = Create(hive, "Software\\r", KEY_SET_VALUE);
     DWORD size = 0;
     EXPECT_EQ(hive.QueryValue(hSet, "v", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
     EXPECT_EQ(hive.QueryMaxValueDataLength(hSet, &size), ERROR_ACCESS_DENIED);
@@ -404,9 +332,7 @@ TEST_F(CRegistryHiveTest, ClosedAndUnknownHandlesAreRefused) {
     }
     // Roots need no closing and stay usable.
     EXPECT_EQ(hive.CloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
-    HKEY hAgain = HKEY_NONE;
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\h", KEY_READ, &hAgain), ERROR_SUCCESS);
-    EXPECT_NE(hAgain, hClosed);
+    EXPECT_NE(Create(hive, "Software\\h", KEY_READ), hClosed);
 }
 
 TEST_F(CRegistryHiveTest, MalformedNamesAndPathsAreRefused) {
@@ -431,25 +357,28 @@ TEST_F(CRegistryHiveTest, MalformedNamesAndPathsAreRefused) {
     }
     const HKEY hDeepest = Create(hive, deepest);
     EXPECT_EQ(hive.CreateKey(hDeepest, "deeper", KEY_READ, false, &hKey), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(hive.OpenKey(hDeepest, "", KEY_READ, &hKey), ERROR_SUCCESS);
     CRegistryHive fresh(File());
     EXPECT_EQ(fresh.OpenKey(HKEY_LOCAL_MACHINE, deepest, KEY_READ, &hKey), ERROR_SUCCESS);
 }
 
 TEST_F(CRegistryHiveTest, ChangesMadeBehindItsBackAreSeen) {
-    const std::string before =
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\c]\n\"v\"=dword:00000001\n";
-    WriteFile(File(), before);
+    // Written by hand, and not rewritten by reading.
+    const std::string text =
+        "\xEF\xBB\xBFREGEDIT4\r\n; by hand\r\n[hkey_local_machine\\SOFTWARE\\c]\r\n"
+        "\"V\"=dword:1\r\n";
+    WriteFile(File(), text);
     CRegistryHive hive(File());
     HKEY hKey = HKEY_NONE;
     ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\c", KEY_ALL_ACCESS, &hKey),
               ERROR_SUCCESS);
     EXPECT_EQ(QueryDword(hive, hKey, "v"), 1U);
+    EXPECT_EQ(ReadFile(File()), text);
 
     // Same inode and size, and a time that differs only in its nanoseconds.
-    struct stat st {};
-    ASSERT_EQ(::stat(File().c_str(), &st), 0);
-    WriteFile(File(), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\c]\n\"v\"=dword:00000002\n");
+    const struct stat st = Stat(File());
+    std::string changed = text;
+    changed[changed.find("dword:1") + 6] = '2';
+    WriteFile(File(), changed);
     std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     times[1].tv_nsec += times[1].tv_nsec < 999999999 ? 1 : -1;
     ASSERT_EQ(::utimensat(AT_FDCWD, File().c_str(), times.data(), 0), 0);
@@ -503,15 +432,12 @@ TEST_F(CRegistryHiveTest, UnparsableFilesReadEmptyAndAreKeptAsideNeverOverwritte
         }
     }
     EXPECT_TRUE(store.WriteOption(OPT_MOVE, 0));
-    copies = FilesStartingWith(Folder(), "registry.reg.corrupt-");
-    ASSERT_EQ(copies.size(), 2 + decoys.size());
     std::multiset<std::string> contents;
-    for (const fs::path& copy : copies) {
-        contents.insert(decoys.contains(copy) ? "decoy" : ReadFile(copy));
+    for (const fs::path& copy : FilesStartingWith(Folder(), "registry.reg.corrupt-")) {
+        contents.insert(ReadFile(copy));
     }
-    for (const fs::path& decoy : decoys) {
-        EXPECT_EQ(ReadFile(decoy), "decoy");
-    }
+    EXPECT_EQ(contents.size(), 2 + decoys.size());
+    EXPECT_EQ(contents.count("decoy"), decoys.size());
     EXPECT_EQ(contents.count(first), 1U);
     EXPECT_EQ(contents.count(second), 1U);
     EXPECT_EQ(store.ReadOption(OPT_MOVE), 0U);
@@ -519,13 +445,11 @@ TEST_F(CRegistryHiveTest, UnparsableFilesReadEmptyAndAreKeptAsideNeverOverwritte
 
 TEST_F(CRegistryHiveTest, StaleTemporariesAreRemovedByTheNextWrite) {
     WriteFile(Folder() / "registry.reg.tmp-Ab12Cd", "half a file");
-    WriteFile(Folder() / "registry.reg.tmp-XyZ987", "");
     WriteFile(Folder() / "other.reg.tmp-Ab12Cd", "not ours");
     WriteFile(Folder() / "registry.reg.tmpfile", "not ours either");
     CRegistryHive hive(File());
-    HKEY hKey = HKEY_NONE;
-    ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(FilesStartingWith(Folder(), "registry.reg.tmp-").size(), 2U);  // reads leave them
+    const HKEY hKey = Create(hive, "Software");
+    EXPECT_EQ(FilesStartingWith(Folder(), "registry.reg.tmp-").size(), 1U);  // reads leave them
     ASSERT_EQ(SetDword(hive, hKey, "v", 1), ERROR_SUCCESS);
     EXPECT_TRUE(FilesStartingWith(Folder(), "registry.reg.tmp-").empty());
     EXPECT_TRUE(fs::exists(Folder() / "other.reg.tmp-Ab12Cd"));
@@ -542,8 +466,7 @@ TEST_F(CRegistryHiveTest, AWriteTooLargeForTheFileFailsAndKeepsTheFile) {
     EXPECT_EQ(hive.SetValue(hKey, "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
     EXPECT_EQ(ReadFile(File()), text);
     EXPECT_EQ(QueryDword(hive, hKey, "v"), 1U);
-    DWORD size = 0;
-    EXPECT_EQ(hive.QueryValue(hKey, "huge", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(Query(hive, hKey, "huge"));
     EXPECT_TRUE(FilesStartingWith(Folder(), "registry.reg.tmp-").empty());
 }
 
@@ -552,8 +475,10 @@ TEST_F(CRegistryHiveTest, AWriteTooLargeForTheFileFailsAndKeepsTheFile) {
 
 TEST_F(CRegistryHiveTest, PathsThatCannotHoldTheFileAreReadOnly) {
     WriteFile(m_dir / "plain", "a regular file");
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
     for (const fs::path& path :
-         {m_dir / "plain" / "registry.reg", m_dir / "plain" / "sub" / "registry.reg", fs::path()}) {
+         {m_dir / "plain" / "registry.reg", m_dir / "plain" / "sub" / "registry.reg",
+          m_dir / "fifo", fs::path()}) {
         SCOPED_TRACE(path);
         CRegistryHive hive(path);
         HKEY hKey = HKEY_NONE;
@@ -570,31 +495,20 @@ TEST_F(CRegistryHiveTest, PathsThatCannotHoldTheFileAreReadOnly) {
         EXPECT_FALSE(store.WriteOption(OPT_SPEED, 25));
     }
     EXPECT_EQ(ReadFile(m_dir / "plain"), "a regular file");
+    EXPECT_TRUE(fs::is_fifo(m_dir / "fifo"));
 }
 
-TEST_F(CRegistryHiveTest, AFifoInPlaceOfTheFileNeitherHangsNorIsReplaced) {
-    fs::create_directories(Folder());
-    ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
-    CRegistryHive hive(File());
-    HKEY hKey = HKEY_NONE;
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_READ, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &hKey),
-              ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(fs::is_fifo(File()));
-}
-
-struct CUnwritableCase {
-    const char* szName;
-    bool bFolder;  // the folder is made read-only, else the file
-};
-
-void PrintTo(const CUnwritableCase& c, std::ostream* os) {
-    *os << c.szName;
+// Gives a path to the unprivileged child of RunUnprivileged, when there is one.
+void HandToNobody(const fs::path& path) {
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), NOBODY, NOBODY), 0) << path;
+    }
 }
 
 class CRegistryHiveUnwritableTest : public CRegistryHiveTest,
-                                    public testing::WithParamInterface<CUnwritableCase> {};
+                                    public testing::WithParamInterface<bool> {};
 
+// The parameter: the folder is made read-only, else the file.
 TEST_P(CRegistryHiveUnwritableTest, ReadsWorkAndWritesAreRefused) {
     const std::string text =
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n"
@@ -605,9 +519,9 @@ TEST_P(CRegistryHiveUnwritableTest, ReadsWorkAndWritesAreRefused) {
     fs::permissions(m_dir / "config", fs::perms(0755));
     HandToNobody(Folder());
     HandToNobody(File());
-    const fs::path target = GetParam().bFolder ? Folder() : File();
-    const mode_t writable = GetParam().bFolder ? 0755 : 0644;
-    const mode_t readOnly = GetParam().bFolder ? 0555 : 0444;
+    const fs::path target = GetParam() ? Folder() : File();
+    const mode_t writable = GetParam() ? 0755 : 0644;
+    const mode_t readOnly = GetParam() ? 0555 : 0444;
     const fs::path file = File();
 
     const int failedStep = RunUnprivileged([&] {
@@ -654,62 +568,33 @@ TEST_P(CRegistryHiveUnwritableTest, ReadsWorkAndWritesAreRefused) {
     EXPECT_EQ(FilesStartingWith(Folder(), "").size(), 1U);
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, CRegistryHiveUnwritableTest,
-                         testing::Values(CUnwritableCase{"ReadOnlyFolder", true},
-                                         CUnwritableCase{"ReadOnlyFile", false}),
-                         [](const auto& info) { return std::string(info.param.szName); });
+INSTANTIATE_TEST_SUITE_P(Places, CRegistryHiveUnwritableTest, testing::Bool(),
+                         [](const auto& info) {
+                             return info.param ? "ReadOnlyFolder"s : "ReadOnlyFile"s;
+                         });
 
 // ---------------------------------------------------------------------------------------
 // Several writers at once, and writers that die.
 
 TEST_F(CRegistryHiveTest, TwoThreadsShareOneHive) {
     CRegistryHive hive(File());
-    constexpr int WRITES = 25;
-    const auto write = [&](int thread) {
-        for (int i = 0; i < WRITES; ++i) {
-            HKEY hKey = HKEY_NONE;
-            ASSERT_EQ(hive.CreateKey(HKEY_LOCAL_MACHINE, "Software\\threads", KEY_ALL_ACCESS, false,
-                                     &hKey),
-                      ERROR_SUCCESS);
-            EXPECT_EQ(SetDword(hive, hKey, "t" + std::to_string(thread) + "-" + std::to_string(i),
-                               thread * 1000 + i),
-                      ERROR_SUCCESS);
-            EXPECT_EQ(hive.CloseKey(hKey), ERROR_SUCCESS);
-        }
-    };
-    std::thread first(write, 0);
-    std::thread second(write, 1);
+    std::array<bool, 2> succeeded{};
+    std::thread first([&] { succeeded[0] = WriteMany(hive, "Software\\threads", 0, 25); });
+    std::thread second([&] { succeeded[1] = WriteMany(hive, "Software\\threads", 1, 25); });
     first.join();
     second.join();
-    const HKEY hKey = Create(hive, "Software\\threads");
-    for (int thread = 0; thread < 2; ++thread) {
-        for (int i = 0; i < WRITES; ++i) {
-            EXPECT_EQ(
-                QueryDword(hive, hKey, "t" + std::to_string(thread) + "-" + std::to_string(i)),
-                static_cast<DWORD>(thread * 1000 + i));
-        }
-    }
+    EXPECT_TRUE(succeeded[0] && succeeded[1]);
+    ExpectWrittenByMany(hive, "Software\\threads", 2, 25);
 }
 
 TEST_F(CRegistryHiveTest, ConcurrentWritersInTwoProcessesLoseNothing) {
-    constexpr int WRITES = 30;
     std::array<pid_t, 2> children{};
     for (int child = 0; child < 2; ++child) {
         children[child] = ::fork();
         ASSERT_GE(children[child], 0);
         if (children[child] == 0) {
             CRegistryHive hive(File());
-            for (int i = 0; i < WRITES; ++i) {
-                HKEY hKey = HKEY_NONE;
-                if (hive.CreateKey(HKEY_LOCAL_MACHINE, "Software\\shared", KEY_ALL_ACCESS, false,
-                                   &hKey) != ERROR_SUCCESS ||
-                    SetDword(hive, hKey, "p" + std::to_string(child) + "-" + std::to_string(i),
-                             child * 1000 + i) != ERROR_SUCCESS) {
-                    ::_exit(1);
-                }
-                hive.CloseKey(hKey);
-            }
-            ::_exit(0);
+            ::_exit(WriteMany(hive, "Software\\shared", child, 30) ? 0 : 1);
         }
     }
     for (const pid_t child : children) {
@@ -718,14 +603,7 @@ TEST_F(CRegistryHiveTest, ConcurrentWritersInTwoProcessesLoseNothing) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     CRegistryHive hive(File());
-    HKEY hKey = HKEY_NONE;
-    ASSERT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\shared", KEY_READ, &hKey), ERROR_SUCCESS);
-    for (int child = 0; child < 2; ++child) {
-        for (int i = 0; i < WRITES; ++i) {
-            EXPECT_EQ(QueryDword(hive, hKey, "p" + std::to_string(child) + "-" + std::to_string(i)),
-                      static_cast<DWORD>(child * 1000 + i));
-        }
-    }
+    ExpectWrittenByMany(hive, "Software\\shared", 2, 30);
 }
 
 // Generation `n` of the value the killed writer stores: `n` in its first four bytes and
@@ -767,11 +645,9 @@ TEST_F(CRegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
                 ::_exit(1);
             }
             for (std::uint32_t n = stored + 1;; ++n) {
-                if (hive.SetValue(hKey, "gen", REG_BINARY, Generation(n)) != ERROR_SUCCESS) {
+                if (hive.SetValue(hKey, "gen", REG_BINARY, Generation(n)) != ERROR_SUCCESS ||
+                    ::write(pipe[1], &n, sizeof n) != sizeof n) {
                     ::_exit(2);
-                }
-                if (::write(pipe[1], &n, sizeof n) != sizeof n) {
-                    ::_exit(3);
                 }
             }
         }
@@ -807,16 +683,36 @@ TEST_F(CRegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
 
 // ---------------------------------------------------------------------------------------
 
+// Sets an environment variable (null: unsets it) until the end of the scope.
+class CEnvironmentVariable {
+public:
+    CEnvironmentVariable(const char* szName, const char* szValue) : m_szName(szName) {
+        const char* szOld = std::getenv(szName);
+        m_old = szOld != nullptr ? std::optional<std::string>(szOld) : std::nullopt;
+        Set(szValue);
+    }
+    ~CEnvironmentVariable() { Set(m_old ? m_old->c_str() : nullptr); }
+    CEnvironmentVariable(const CEnvironmentVariable&) = delete;
+    CEnvironmentVariable& operator=(const CEnvironmentVariable&) = delete;
+
+    void Set(const char* szValue) {
+        szValue != nullptr ? ::setenv(m_szName, szValue, 1) : ::unsetenv(m_szName);
+    }
+
+private:
+    const char* m_szName;
+    std::optional<std::string> m_old;
+};
+
 TEST(CRegistryHiveDefaultPathTest, FollowsXdgConfigHomeThenHome) {
-    CEnvironment environment;
-    environment.Set("HOME", "/home/someone");
-    environment.Set("XDG_CONFIG_HOME", "/elsewhere/conf");
+    CEnvironmentVariable home("HOME", "/home/someone");
+    CEnvironmentVariable configHome("XDG_CONFIG_HOME", "/elsewhere/conf");
     EXPECT_EQ(CRegistryHive::DefaultPath(), "/elsewhere/conf/Quellio/registry.reg");
     for (const char* ignored : {"relative/conf", "", static_cast<const char*>(nullptr)}) {
-        environment.Set("XDG_CONFIG_HOME", ignored);
+        configHome.Set(ignored);
         EXPECT_EQ(CRegistryHive::DefaultPath(), "/home/someone/.config/Quellio/registry.reg");
     }
-    environment.Set("HOME", nullptr);
+    home.Set(nullptr);
     const passwd* pEntry = ::getpwuid(::getuid());
     ASSERT_NE(pEntry, nullptr);
     EXPECT_EQ(CRegistryHive::DefaultPath(),
