@@ -530,24 +530,22 @@ TEST_P(CRegistryHiveUnwritableTest, ReadsWorkAndWritesAreRefused) {
         }
         CRegistryHive hive(file);
         HKEY hKey = HKEY_NONE;
-        if (hive.OpenKey(HKEY_LOCAL_MACHINE, OPTION_KEY, KEY_READ, &hKey) != ERROR_SUCCESS) {
+        HKEY hDenied = HKEY_NONE;
+        if (hive.OpenKey(HKEY_LOCAL_MACHINE, OPTION_KEY, KEY_READ, &hKey) != ERROR_SUCCESS ||
+            QueryDword(hive, hKey, "speed") != 30U) {
             return 2;
         }
-        if (QueryDword(hive, hKey, "speed") != 30U) {
-            return 3;
-        }
-        HKEY hDenied = HKEY_NONE;
         if (hive.OpenKey(HKEY_LOCAL_MACHINE, OPTION_KEY, KEY_SET_VALUE, &hDenied) !=
                 ERROR_ACCESS_DENIED ||
             hive.CreateKey(HKEY_LOCAL_MACHINE, OPTION_KEY, KEY_CREATE_SUB_KEY, false, &hDenied) !=
                 ERROR_ACCESS_DENIED ||
             hive.CreateKey(HKEY_LOCAL_MACHINE, "Software\\new", KEY_READ, false, &hDenied) !=
                 ERROR_ACCESS_DENIED) {
-            return 4;
+            return 3;
         }
         // The store opens its keys with write rights, so it reads defaults here.
         if (CSettingsStore(hive).ReadOption(OPT_SPEED) != 20U) {
-            return 5;
+            return 4;
         }
         // A handle opened while writing was possible fails once it is not.
         HKEY hWrite = HKEY_NONE;
@@ -555,11 +553,11 @@ TEST_P(CRegistryHiveUnwritableTest, ReadsWorkAndWritesAreRefused) {
             hive.OpenKey(HKEY_LOCAL_MACHINE, OPTION_KEY, KEY_ALL_ACCESS, &hWrite) !=
                 ERROR_SUCCESS ||
             ::chmod(target.c_str(), readOnly) != 0) {
-            return 6;
+            return 5;
         }
         if (SetDword(hive, hWrite, "speed", 25) != ERROR_ACCESS_DENIED ||
             QueryDword(hive, hWrite, "speed") != 30U) {
-            return 7;
+            return 6;
         }
         return 0;
     });
@@ -639,11 +637,7 @@ TEST_F(CRegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
             // Writes generation after generation, telling each one once it is stored.
             ::close(pipe[0]);
             CRegistryHive hive(File());
-            HKEY hKey = HKEY_NONE;
-            if (hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\crash", KEY_ALL_ACCESS, &hKey) !=
-                ERROR_SUCCESS) {
-                ::_exit(1);
-            }
+            const HKEY hKey = Create(hive, "Software\\crash");
             for (std::uint32_t n = stored + 1;; ++n) {
                 if (hive.SetValue(hKey, "gen", REG_BINARY, Generation(n)) != ERROR_SUCCESS ||
                     ::write(pipe[1], &n, sizeof n) != sizeof n) {
