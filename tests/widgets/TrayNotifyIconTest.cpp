@@ -23,6 +23,8 @@ QIcon SolidIcon(Qt::GlobalColor colour) {
     return QIcon(pixmap);
 }
 
+const QString kTip = QStringLiteral("Running");
+
 class TrayNotifyIconTest : public testing::Test {
 protected:
     TrayNotifyIconTest()
@@ -42,6 +44,9 @@ protected:
         return keys;
     }
 
+    bool Create() { return m_Tray.Create({}, 0, kTip, m_A); }
+    bool CreateAnimated(int nMs) { return m_Tray.CreateAnimated({}, 0, kTip, {m_A, m_B}, nMs); }
+
     const QIcon m_A = SolidIcon(Qt::red);
     const QIcon m_B = SolidIcon(Qt::green);
     const QIcon m_C = SolidIcon(Qt::blue);
@@ -51,16 +56,15 @@ protected:
 };
 
 TEST_F(TrayNotifyIconTest, CreateAddsTheIconWithItsTooltip) {
-    EXPECT_TRUE(m_Tray.Create({}, 0, QStringLiteral("Running"), m_A));
-    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::TipSet(QStringLiteral("Running")),
-                                            Call::IconSet(m_A), Call::Shown()));
+    EXPECT_TRUE(Create());
+    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::TipSet(kTip), Call::IconSet(m_A), Call::Shown()));
     EXPECT_TRUE(m_Tray.IsInstalled());
 }
 
 TEST_F(TrayNotifyIconTest, PressesReachTheNotifyHandlerWithTheIconIdUntilDestroyed) {
     std::vector<std::pair<unsigned, ETrayMouse>> presses;
     m_Tray.Create([&](unsigned nId, ETrayMouse eMouse) { presses.emplace_back(nId, eMouse); }, 7,
-                  QStringLiteral("Running"), m_A);
+                  kTip, m_A);
     m_Host.Press(ETrayMouse::LButtonDown);
     m_Host.Press(ETrayMouse::RButtonDown);
     m_Tray.Destroy();
@@ -70,9 +74,13 @@ TEST_F(TrayNotifyIconTest, PressesReachTheNotifyHandlerWithTheIconIdUntilDestroy
     EXPECT_FALSE(m_Host.HasMouseHandler());
 }
 
-TEST_F(TrayNotifyIconTest, AnIconTheTrayRefusedCannotBeChangedOrRemoved) {
+TEST_F(TrayNotifyIconTest, AnIconThatWasNotAddedCannotBeChangedOrRemoved) {
+    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, kTip, {}, 5));  // no images
+    EXPECT_FALSE(m_Tray.IsAnimating());
+    EXPECT_THAT(m_Host.m_Calls, IsEmpty());
+
     m_Host.m_bShowResult = false;
-    EXPECT_FALSE(m_Tray.Create({}, 0, QStringLiteral("Running"), m_A));
+    EXPECT_FALSE(Create());
     m_Host.m_Calls.clear();
     EXPECT_FALSE(m_Tray.SetIcon(m_B));
     EXPECT_FALSE(m_Tray.RemoveIcon());
@@ -81,7 +89,7 @@ TEST_F(TrayNotifyIconTest, AnIconTheTrayRefusedCannotBeChangedOrRemoved) {
 }
 
 TEST_F(TrayNotifyIconTest, AnAnimationStepsThroughItsImagesAndTheRecordFollows) {
-    ASSERT_TRUE(m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {m_A, m_B}, 5));
+    ASSERT_TRUE(CreateAnimated(5));
     EXPECT_TRUE(m_Tray.IsAnimating());
     ASSERT_TRUE(WaitFor([this] { return IconsSet().size() >= 4; }));
     const auto keys = IconsSet();
@@ -91,47 +99,37 @@ TEST_F(TrayNotifyIconTest, AnAnimationStepsThroughItsImagesAndTheRecordFollows) 
 }
 
 TEST_F(TrayNotifyIconTest, SetIconRightAfterAnAnimatedCreateEndsItBeforeItsFirstStep) {
-    ASSERT_TRUE(m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {m_A, m_B}, 5));
+    ASSERT_TRUE(CreateAnimated(5));
     EXPECT_TRUE(m_Tray.SetIcon(m_C));
     EXPECT_FALSE(m_Tray.IsAnimating());
     ProcessEventsFor(100ms);
     EXPECT_THAT(IconsSet(), ElementsAre(m_A.cacheKey(), m_C.cacheKey()));
 }
 
-TEST_F(TrayNotifyIconTest, AnAnimatedCreateWithoutImagesAddsNothing) {
-    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {}, 5));
-    EXPECT_FALSE(m_Tray.IsAnimating());
-    EXPECT_THAT(m_Host.m_Calls, IsEmpty());
-}
-
 TEST_F(TrayNotifyIconTest, SetIconOnARefusedIconFailsAndLeavesTheAnimationRunning) {
     m_Host.m_bShowResult = false;
-    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {m_A, m_B}, 5));
+    EXPECT_FALSE(CreateAnimated(5));
     EXPECT_FALSE(m_Tray.SetIcon(m_C));
     EXPECT_TRUE(m_Tray.IsAnimating());
     m_Host.m_Calls.clear();
     EXPECT_TRUE(WaitFor([this] { return !IconsSet().empty(); }));
 }
 
-TEST_F(TrayNotifyIconTest, SetIconByIdLoadsTheIconResource) {
-    m_Tray.Create({}, 0, QStringLiteral("Running"), m_A);
-    m_Host.m_Calls.clear();
-    EXPECT_TRUE(m_Tray.SetIcon(129));
-    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::IconSet(m_C)));
-}
-
-TEST_F(TrayNotifyIconTest, SetIconWithAMissingIconChangesNothing) {
-    ASSERT_TRUE(m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {m_A, m_B}, 1000));
+TEST_F(TrayNotifyIconTest, SetIconByIdLoadsTheResourceAndAMissingIconChangesNothing) {
+    ASSERT_TRUE(CreateAnimated(1000));
     m_Host.m_Calls.clear();
     EXPECT_FALSE(m_Tray.SetIcon(999));
     EXPECT_FALSE(m_Tray.SetIcon(QIcon()));
     EXPECT_THAT(m_Host.m_Calls, IsEmpty());
     EXPECT_TRUE(m_Tray.IsAnimating());
     EXPECT_EQ(m_Tray.GetIcon().cacheKey(), m_A.cacheKey());
+
+    EXPECT_TRUE(m_Tray.SetIcon(129));
+    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::IconSet(m_C)));
 }
 
 TEST_F(TrayNotifyIconTest, HideAndShowTakeTheIconOutAndPutItBackAsItWas) {
-    m_Tray.Create({}, 0, QStringLiteral("Running"), m_A);
+    Create();
     m_Tray.SetIcon(m_B);
     m_Host.m_Calls.clear();
 
@@ -141,13 +139,13 @@ TEST_F(TrayNotifyIconTest, HideAndShowTakeTheIconOutAndPutItBackAsItWas) {
     EXPECT_TRUE(m_Tray.IsHidden());
     EXPECT_TRUE(m_Tray.ShowIcon());
     EXPECT_FALSE(m_Tray.IsHidden());
-    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::Hidden(), Call::TipSet(QStringLiteral("Running")),
-                                            Call::IconSet(m_B), Call::Shown()));
+    EXPECT_THAT(m_Host.m_Calls,
+                ElementsAre(Call::Hidden(), Call::TipSet(kTip), Call::IconSet(m_B), Call::Shown()));
     EXPECT_TRUE(m_Tray.IsInstalled());
 }
 
 TEST_F(TrayNotifyIconTest, TheDestructionStepsRemoveTheIconOnceHoweverOftenTheyRun) {
-    m_Tray.CreateAnimated({}, 0, QStringLiteral("Running"), {m_A, m_B}, 1000);
+    CreateAnimated(1000);
     m_Host.m_Calls.clear();
     m_Tray.Destroy();
     EXPECT_FALSE(m_Tray.IsAnimating());
@@ -161,7 +159,7 @@ TEST_F(TrayNotifyIconTest, DestroyingTheObjectRemovesTheIcon) {
     CRecordingTrayHost host;
     {
         CTrayNotifyIcon tray(host);
-        tray.Create({}, 0, QStringLiteral("Running"), m_A);
+        tray.Create({}, 0, kTip, m_A);
         host.m_Calls.clear();
     }
     EXPECT_THAT(host.m_Calls, ElementsAre(Call::Hidden()));
@@ -177,27 +175,23 @@ void PrintTo(const STipCase& c, std::ostream* os) {
     *os << c.szName;
 }
 
-class TrayTooltipTest : public testing::TestWithParam<STipCase> {};
+class TrayTooltipTest : public TrayNotifyIconTest, public testing::WithParamInterface<STipCase> {};
 
 TEST_P(TrayTooltipTest, TheTooltipIsKeptToSixtyThreeCharacters) {
-    CRecordingTrayHost host;
-    CTrayNotifyIcon tray(host);
-    tray.Create({}, 0, GetParam().strGiven, SolidIcon(Qt::red));
-    EXPECT_EQ(tray.GetToolTip(), GetParam().strKept);
-    EXPECT_EQ(host.m_Calls.front(), CRecordingTrayHost::TipSet(GetParam().strKept));
+    m_Tray.Create({}, 0, GetParam().strGiven, m_A);
+    EXPECT_EQ(m_Tray.GetToolTip(), GetParam().strKept);
+    EXPECT_EQ(m_Host.m_Calls.front(), Call::TipSet(GetParam().strKept));
 }
 
 const QString k63 = QString(63, QLatin1Char('x'));
 const QString kSmile = QString::fromUtf8("\xF0\x9F\x98\x80");  // two UTF-16 units
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, TrayTooltipTest,
-    testing::Values(STipCase{"Short", QStringLiteral("Running"), QStringLiteral("Running")},
-                    STipCase{"Exactly63", k63, k63},
-                    STipCase{"Over63", k63 + QStringLiteral("yz"), k63},
-                    STipCase{"Huge", QString(100000, QLatin1Char('x')), k63},
-                    STipCase{"PairAcrossTheLimit", QString(62, QLatin1Char('x')) + kSmile,
-                             QString(62, QLatin1Char('x'))}),
-    [](const auto& info) { return std::string(info.param.szName); });
+INSTANTIATE_TEST_SUITE_P(Lengths, TrayTooltipTest,
+                         testing::Values(STipCase{"Exactly63", k63, k63},
+                                         STipCase{"Over63", k63 + QStringLiteral("yz"), k63},
+                                         STipCase{"PairAcrossTheLimit",
+                                                  QString(62, QLatin1Char('x')) + kSmile,
+                                                  QString(62, QLatin1Char('x'))}),
+                         [](const auto& info) { return std::string(info.param.szName); });
 
 }  // namespace

@@ -100,25 +100,17 @@ protected:
     bool m_bShown = false;
 };
 
-TEST_F(WizardTest, FinishStoresTheSignalsChosen) {
+// The log-in entry is written before the option that says it is there.
+TEST_F(WizardTest, FinishStoresTheChoicesThenTheEntryThenItsOption) {
     const int nResult = Run(&m_Host.table, [](QWizard& wizard) {
         Box(wizard, "Animate tray icon")->setChecked(true);
         Box(wizard, "Sound from sound box")->setChecked(true);
-        Finish(wizard);
-    });
-    EXPECT_EQ(nResult, 1);
-    EXPECT_EQ(m_Host.changes, (Strings{"banimico=1", "bspeaker=0", "bsndbox=1"}));
-}
-
-TEST_F(WizardTest, StartWithTheSystemWritesTheEntryThenTheOption) {
-    const int nResult = Run(&m_Host.table, [](QWizard& wizard) {
-        Box(wizard, "Beep from PC speaker")->setChecked(true);
         Box(wizard, "Start with the system")->setChecked(true);
         Finish(wizard);
     });
     EXPECT_EQ(nResult, 1);
     EXPECT_EQ(m_Host.changes,
-              (Strings{"banimico=0", "bspeaker=1", "bsndbox=0", "log-in entry on", "bswwin=1"}));
+              (Strings{"banimico=1", "bspeaker=0", "bsndbox=1", "log-in entry on", "bswwin=1"}));
 }
 
 TEST_F(WizardTest, EntryThatCannotBeWrittenLeavesTheOptionAlone) {
@@ -129,7 +121,6 @@ TEST_F(WizardTest, EntryThatCannotBeWrittenLeavesTheOptionAlone) {
     });
     EXPECT_EQ(m_Host.changes,
               (Strings{"banimico=0", "bspeaker=0", "bsndbox=0", "log-in entry on"}));
-    EXPECT_EQ(m_Host.values.count("bswwin"), 0U);
 }
 
 TEST_F(WizardTest, BoxesStartFromTheStoredOptions) {
@@ -161,17 +152,13 @@ TEST_F(WizardTest, CancelStoresNothing) {
 }
 
 TEST_F(WizardTest, UnusableHostIsRefusedWithoutAWindow) {
-    CWizardHost small = m_Host.table;
-    small.m_cbSize = sizeof(CWizardHost) - 1;
-    CWizardHost noRead = m_Host.table;
-    noRead.m_pfnReadOption = nullptr;
-    CWizardHost noWrite = m_Host.table;
-    noWrite.m_pfnWriteOption = nullptr;
-    CWizardHost noStart = m_Host.table;
-    noStart.m_pfnSetStartWithSystem = nullptr;
-
-    const std::vector<const CWizardHost*> hosts{nullptr, &small, &noRead, &noWrite, &noStart};
-    for (const CWizardHost* host : hosts) {
+    CWizardHost hosts[4] = {m_Host.table, m_Host.table, m_Host.table, m_Host.table};
+    hosts[0].m_cbSize = sizeof(CWizardHost) - 1;
+    hosts[1].m_pfnReadOption = nullptr;
+    hosts[2].m_pfnWriteOption = nullptr;
+    hosts[3].m_pfnSetStartWithSystem = nullptr;
+    for (const CWizardHost* host :
+         {static_cast<CWizardHost*>(nullptr), &hosts[0], &hosts[1], &hosts[2], &hosts[3]}) {
         m_bShown = false;
         EXPECT_EQ(Run(host, [](QWizard&) {}), 0);
         EXPECT_FALSE(m_bShown);
