@@ -31,6 +31,8 @@ struct SBitmapCase {
     QSize size;
 };
 
+void PrintTo(const SBitmapCase& c, std::ostream* os) { *os << "bitmap " << c.nId; }
+
 class AppBitmapTest : public testing::TestWithParam<SBitmapCase> {};
 
 TEST_P(AppBitmapTest, EveryBitmapHasItsSize) {

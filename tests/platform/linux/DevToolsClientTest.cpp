@@ -27,6 +27,8 @@ struct SHostileCase {
     bool bStaysConnected;
 };
 
+void PrintTo(const SHostileCase& c, std::ostream* os) { *os << c.name; }
+
 class HostileAnswer : public testing::TestWithParam<SHostileCase> {};
 
 TEST_P(HostileAnswer, FailsTheCallWithoutHarm) {

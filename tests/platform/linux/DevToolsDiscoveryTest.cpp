@@ -16,6 +16,8 @@ struct SUrlCase {
     std::optional<SDevToolsEndpoint> expected;
 };
 
+void PrintTo(const SUrlCase& c, std::ostream* os) { *os << c.name; }
+
 class DevToolsUrl : public testing::TestWithParam<SUrlCase> {};
 
 TEST_P(DevToolsUrl, IsReadOnlyForLoopbackAddresses) {
@@ -56,6 +58,8 @@ struct SPortFileCase {
     std::string content;
     std::optional<SDevToolsEndpoint> expected;
 };
+
+void PrintTo(const SPortFileCase& c, std::ostream* os) { *os << c.name; }
 
 class PortFile : public testing::TestWithParam<SPortFileCase> {};
 
