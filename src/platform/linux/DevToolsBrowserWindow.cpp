@@ -7,21 +7,14 @@ CDevToolsBrowserWindow::CDevToolsBrowserWindow(std::shared_ptr<CDevToolsBrowser>
     : m_pBrowser(std::move(pBrowser)), m_target(std::move(target)) {}
 
 HRESULT CDevToolsBrowserWindow::GetAddressBar(bool* shown) {
-    if (shown == nullptr) {
-        return E_POINTER;
-    }
-    return GuardedCall([&] {
-        bool bAddressBar = true;
-        bool bToolBar = true;
-        const HRESULT hr = m_pBrowser->ReadBars(m_target, &bAddressBar, &bToolBar);
-        if (SUCCEEDED(hr)) {
-            *shown = bAddressBar;
-        }
-        return hr;
-    });
+    return ReadBar(false, shown);
 }
 
 HRESULT CDevToolsBrowserWindow::GetToolBar(bool* shown) {
+    return ReadBar(true, shown);
+}
+
+HRESULT CDevToolsBrowserWindow::ReadBar(bool bToolBarWanted, bool* shown) {
     if (shown == nullptr) {
         return E_POINTER;
     }
@@ -30,7 +23,7 @@ HRESULT CDevToolsBrowserWindow::GetToolBar(bool* shown) {
         bool bToolBar = true;
         const HRESULT hr = m_pBrowser->ReadBars(m_target, &bAddressBar, &bToolBar);
         if (SUCCEEDED(hr)) {
-            *shown = bToolBar;
+            *shown = bToolBarWanted ? bToolBar : bAddressBar;
         }
         return hr;
     });

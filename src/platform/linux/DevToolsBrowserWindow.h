@@ -17,6 +17,9 @@ public:
     HRESULT Quit() override;
 
 private:
+    // One of the two bar flags, which the browser reads together.
+    HRESULT ReadBar(bool bToolBarWanted, bool* shown);
+
     std::shared_ptr<CDevToolsBrowser> m_pBrowser;
     SDevToolsTarget m_target;
 };

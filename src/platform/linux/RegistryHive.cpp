@@ -148,12 +148,10 @@ LSTATUS CRegistryHive::QueryValue(HKEY key, std::string_view name, DWORD* type, 
                                   DWORD* size) {
     return Guarded([&] {
         const std::lock_guard lock(m_mutex);
-        const CKeyHandle* pHandle = FindHandle(key);
-        if (pHandle == nullptr) {
-            return ERROR_INVALID_HANDLE;
-        }
-        if ((pHandle->rights & KEY_QUERY_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
+        const CKeyHandle* pHandle = nullptr;
+        if (const LSTATUS status = FindHandle(key, KEY_QUERY_VALUE, &pHandle);
+            status != ERROR_SUCCESS) {
+            return status;
         }
         if (data != nullptr && size == nullptr) {
             return ERROR_INVALID_PARAMETER;
@@ -189,12 +187,10 @@ LSTATUS CRegistryHive::SetValue(HKEY key, std::string_view name, DWORD type,
                                 std::span<const std::uint8_t> data) {
     return Guarded([&] {
         const std::lock_guard lock(m_mutex);
-        const CKeyHandle* pHandle = FindHandle(key);
-        if (pHandle == nullptr) {
-            return ERROR_INVALID_HANDLE;
-        }
-        if ((pHandle->rights & KEY_SET_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
+        const CKeyHandle* pHandle = nullptr;
+        if (const LSTATUS status = FindHandle(key, KEY_SET_VALUE, &pHandle);
+            status != ERROR_SUCCESS) {
+            return status;
         }
         if (!CRegTree::IsValidValueName(name) || data.size() > std::numeric_limits<DWORD>::max()) {
             return ERROR_INVALID_PARAMETER;
@@ -214,12 +210,10 @@ LSTATUS CRegistryHive::SetValue(HKEY key, std::string_view name, DWORD type,
 LSTATUS CRegistryHive::QueryMaxValueDataLength(HKEY key, DWORD* length) {
     return Guarded([&] {
         const std::lock_guard lock(m_mutex);
-        const CKeyHandle* pHandle = FindHandle(key);
-        if (pHandle == nullptr) {
-            return ERROR_INVALID_HANDLE;
-        }
-        if ((pHandle->rights & KEY_QUERY_VALUE) == 0) {
-            return ERROR_ACCESS_DENIED;
+        const CKeyHandle* pHandle = nullptr;
+        if (const LSTATUS status = FindHandle(key, KEY_QUERY_VALUE, &pHandle);
+            status != ERROR_SUCCESS) {
+            return status;
         }
         if (length == nullptr) {
             return ERROR_INVALID_PARAMETER;
@@ -250,6 +244,18 @@ LSTATUS CRegistryHive::CloseKey(HKEY key) {
 const CRegistryHive::CKeyHandle* CRegistryHive::FindHandle(HKEY hKey) const {
     const auto it = m_mapHandles.find(hKey);
     return it == m_mapHandles.end() ? nullptr : &it->second;
+}
+
+LSTATUS CRegistryHive::FindHandle(HKEY hKey, REGSAM needed, const CKeyHandle** ppHandle) const {
+    const CKeyHandle* pHandle = FindHandle(hKey);
+    if (pHandle == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if ((pHandle->rights & needed) == 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    *ppHandle = pHandle;
+    return ERROR_SUCCESS;
 }
 
 HKEY CRegistryHive::AddHandle(CKeyHandle handle) {

@@ -52,6 +52,9 @@ private:
     LSTATUS Open(HKEY hParent, std::string_view subKey, REGSAM rights, bool bCreate, HKEY* pResult);
     // The handle's entry (roots included), or null for a closed or unknown handle.
     const CKeyHandle* FindHandle(HKEY hKey) const;
+    // The handle's entry when it holds the `needed` right; ERROR_INVALID_HANDLE or
+    // ERROR_ACCESS_DENIED otherwise.
+    LSTATUS FindHandle(HKEY hKey, REGSAM needed, const CKeyHandle** ppHandle) const;
     HKEY AddHandle(CKeyHandle handle);
 
     std::mutex m_mutex;
