@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/RegFile.h"
-#include "platform/linux/RegistryHive.h"
+#include "platform/linux/registry/RegFile.h"
+#include "platform/linux/registry/RegistryHive.h"
 #include "store/Options.h"
 #include "store/SettingsStore.h"
 #include "support/TempDir.h"

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "app/MainDialog.h"
-#include "platform/linux/AlsaSoundPlayer.h"
-#include "platform/linux/AutostartEntry.h"
-#include "platform/linux/DevToolsBrowserWindowsFactory.h"
-#include "platform/linux/RegistryHive.h"
-#include "platform/linux/SystemClock.h"
-#include "platform/linux/X11Beeper.h"
+#include "platform/linux/desktop/AlsaSoundPlayer.h"
+#include "platform/linux/desktop/AutostartEntry.h"
+#include "platform/linux/desktop/SystemClock.h"
+#include "platform/linux/desktop/X11Beeper.h"
+#include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "platform/qt/AppResources.h"
+#include "platform/qt/DesktopShellOpen.h"
+#include "platform/qt/QtMessageBox.h"
+#include "platform/qt/SystemTrayHost.h"
+#include "platform/qt/X11HotKeys.h"
 #include "store/SettingsStore.h"
-#include "widgets/AppResources.h"
-#include "widgets/DesktopShellOpen.h"
-#include "widgets/QtMessageBox.h"
-#include "widgets/SystemTrayHost.h"
-#include "widgets/X11HotKeys.h"
 
 // The real services of the program on a Linux desktop: the one place where each service's
 // implementation is chosen. Needs a QApplication.

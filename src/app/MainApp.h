@@ -7,7 +7,7 @@
 
 #include "app/MainDialog.h"
 #include "platform/Registry.h"
-#include "platform/linux/InstanceLock.h"
+#include "platform/linux/desktop/InstanceLock.h"
 
 // The application: the live copies of the options the whole program shares, start-up in
 // its fixed order, and the single main window.

@@ -20,9 +20,9 @@
 #include "pages/WhiteListPage.h"
 #include "platform/Beep.h"
 #include "platform/HotKeys.h"
+#include "platform/qt/AppResources.h"
+#include "platform/qt/ShellOpen.h"
 #include "store/SettingsStore.h"
-#include "widgets/AppResources.h"
-#include "widgets/ShellOpen.h"
 #include "widgets/SlidingTabCtrl.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/linux/DevToolsDiscovery.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 
 #include "engine/UrlList.h"
 #include "platform/Clock.h"
-#include "widgets/MessageBox.h"
+#include "platform/qt/MessageBox.h"
 
 #include <QHeaderView>
 #include <QPushButton>

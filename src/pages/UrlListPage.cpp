@@ -2,7 +2,7 @@
 
 #include "engine/UrlList.h"
 #include "platform/BrowserWindows.h"
-#include "widgets/MessageBox.h"
+#include "platform/qt/MessageBox.h"
 #include "widgets/SortedListBox.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/AppResources.h"
-#include "widgets/TrayHost.h"
+#include "platform/qt/AppResources.h"
+#include "platform/qt/TrayHost.h"
 
 #include <QIcon>
 #include <QString>

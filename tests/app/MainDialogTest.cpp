@@ -15,7 +15,8 @@
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
-#include "platform/linux/RegistryHive.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "platform/qt/AppResources.h"
 #include "store/SettingsStore.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/FakeClock.h"
@@ -29,7 +30,6 @@
 #include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
-#include "widgets/AppResources.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
 

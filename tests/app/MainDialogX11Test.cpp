@@ -8,7 +8,9 @@
 
 #include "app/MainApp.h"
 #include "app/MainDialog.h"
-#include "platform/linux/RegistryHive.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "platform/qt/SystemTrayHost.h"
+#include "platform/qt/X11HotKeys.h"
 #include "store/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/FakeBrowserWindows.h"
@@ -23,8 +25,6 @@
 #include "support/TempDir.h"
 #include "support/TrayProbe.h"
 #include "support/X11TestMain.h"
-#include "widgets/SystemTrayHost.h"
-#include "widgets/X11HotKeys.h"
 
 namespace {
 

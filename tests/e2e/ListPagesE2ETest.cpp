@@ -15,7 +15,7 @@
 #include "engine/KillReport.h"
 #include "engine/UrlList.h"
 #include "pages/WhiteListPage.h"
-#include "platform/linux/DevToolsBrowserWindowsFactory.h"
+#include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 #include "support/BrowserDriver.h"
 #include "support/PageServer.h"
 #include "support/ScriptedMessageBox.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine/UrlList.h"
-#include "platform/linux/RegistryHive.h"
+#include "platform/linux/registry/RegistryHive.h"
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
 

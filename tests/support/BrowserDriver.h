@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/DevToolsBrowser.h"
+#include "platform/linux/devtools/DevToolsBrowser.h"
 
 // Drives a test browser over its own DevTools connection: opens windows, runs script in a
 // page as if the user had clicked, and waits for the targets to reach a state. Failures

@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/linux/DevToolsClient.h"
-#include "platform/linux/DevToolsDiscovery.h"
+#include "platform/linux/devtools/DevToolsClient.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/DevToolsEndpoint.h"
+#include "platform/linux/devtools/DevToolsEndpoint.h"
 
 // A browser started for a test, in a process group of its own, so that the browser and
 // every process it starts can be frozen, resumed and killed together. It is killed when

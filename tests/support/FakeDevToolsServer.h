@@ -10,7 +10,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <nlohmann/json.hpp>
 
-#include "platform/linux/DevToolsEndpoint.h"
+#include "platform/linux/devtools/DevToolsEndpoint.h"
 
 // A DevTools service on 127.0.0.1 that answers from a script, on a thread of its own. It
 // can misbehave on purpose: send anything, in text or binary frames, or stay silent.

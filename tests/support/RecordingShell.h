@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "widgets/ShellOpen.h"
+#include "platform/qt/ShellOpen.h"
 
 // A desktop that opens nothing and remembers what it was asked to open.
 class CRecordingShell final : public IShellOpen {

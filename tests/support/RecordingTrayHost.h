@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/TrayHost.h"
+#include "platform/qt/TrayHost.h"
 
 #include <ostream>
 #include <vector>

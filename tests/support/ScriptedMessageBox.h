@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "widgets/MessageBox.h"
+#include "platform/qt/MessageBox.h"
 
 // Message boxes for tests: questions are answered from a script, and every box is recorded
 // with its owner and text. A question that the script does not answer fails the test and

@@ -1,0 +1,123 @@
+#include "platform/linux/devtools/DevToolsBrowserWindows.h"
+
+#include <algorithm>
+
+#include "platform/linux/devtools/DevToolsBrowserItem.h"
+#include "platform/linux/devtools/GuardedCall.h"
+
+namespace {
+
+// An endpoint that swallowed a connection attempt costs a whole timeout; it is tried again
+// only after this pause, so it cannot slow every pass down.
+constexpr std::chrono::seconds kSilentPause{10};
+
+}  // namespace
+
+CDevToolsBrowserWindows::CDevToolsBrowserWindows(CDevToolsDiscovery discovery,
+                                                 std::chrono::milliseconds timeout,
+                                                 std::chrono::milliseconds addressGrace)
+    : m_discovery(std::move(discovery)), m_timeout(timeout), m_addressGrace(addressGrace) {}
+
+HRESULT CDevToolsBrowserWindows::GetCount(long* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        const HRESULT hr = Look();
+        if (SUCCEEDED(hr)) {
+            *count = static_cast<long>(m_items.size());
+        }
+        return hr;
+    });
+}
+
+HRESULT CDevToolsBrowserWindows::Item(long index, std::unique_ptr<IBrowserItem>* item) {
+    if (item == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        item->reset();
+        if (index >= 0 && static_cast<std::size_t>(index) < m_items.size()) {
+            const SItem& found = m_items[static_cast<std::size_t>(index)];
+            if (!found.pBrowser->IsAwaitingAddress(found.target)) {
+                *item = std::make_unique<CDevToolsBrowserItem>(found.pBrowser, found.target);
+            }
+        }
+        return S_OK;
+    });
+}
+
+std::uint64_t CDevToolsBrowserWindows::GetRoundTrips() const {
+    std::uint64_t total = 0;
+    for (const auto& pBrowser : m_browsers) {
+        total += pBrowser->GetClient().GetRoundTrips();
+    }
+    return total;
+}
+
+std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
+    const SDevToolsEndpoint& endpoint) {
+    const std::string key = endpoint.Url();
+    const auto now = Clock::now();
+    if (auto silent = m_silent.find(key); silent != m_silent.end()) {
+        if (now < silent->second) {
+            return nullptr;
+        }
+        m_silent.erase(silent);
+    }
+    auto pBrowser = std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace);
+    const HRESULT hr = pBrowser->Open();
+    if (hr == E_TIMEOUT) {
+        m_silent.emplace(key, now + kSilentPause);
+    }
+    return SUCCEEDED(hr) ? pBrowser : nullptr;
+}
+
+HRESULT CDevToolsBrowserWindows::Look() {
+    m_items.clear();
+    std::vector<std::shared_ptr<CDevToolsBrowser>> browsers;
+    for (const SDevToolsEndpoint& endpoint : m_discovery.FindEndpoints()) {
+        auto known = std::find_if(m_browsers.begin(), m_browsers.end(), [&](const auto& p) {
+            return p != nullptr && p->GetEndpoint() == endpoint;
+        });
+        if (known != m_browsers.end()) {
+            browsers.push_back(std::move(*known));
+        } else if (auto pBrowser = Reach(endpoint)) {
+            browsers.push_back(std::move(pBrowser));
+        }
+    }
+    m_browsers = std::move(browsers);
+
+    std::vector<SItem> items;
+    std::vector<std::string> seen;
+    for (auto it = m_browsers.begin(); it != m_browsers.end();) {
+        CDevToolsBrowser& browser = **it;
+        std::vector<SDevToolsTarget> targets;
+        HRESULT hr = browser.Open();
+        if (SUCCEEDED(hr)) {
+            hr = browser.ReadTargets(&targets);
+            if (FAILED(hr) && !browser.GetClient().IsConnected() && SUCCEEDED(browser.Open())) {
+                hr = browser.ReadTargets(&targets);
+            }
+        }
+        if (FAILED(hr) && !browser.GetClient().IsConnected() && hr != E_TIMEOUT) {
+            // Gone (quit or killed): it leaves the collection.
+            it = m_browsers.erase(it);
+            continue;
+        }
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // Two endpoints may lead to the same browser (an address and its port file).
+        const std::string& url = browser.GetClient().GetWebSocketUrl();
+        if (std::find(seen.begin(), seen.end(), url) == seen.end()) {
+            seen.push_back(url);
+            for (SDevToolsTarget& target : targets) {
+                items.push_back({*it, std::move(target)});
+            }
+        }
+        ++it;
+    }
+    m_items = std::move(items);
+    return S_OK;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/BrowserWindows.h"
+#include "platform/linux/devtools/DevToolsBrowser.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+
+// Every target of every browser reachable over DevTools, as one collection. Each count
+// looks for browsers again: one started since joins, one that quit or was killed leaves.
+// Connections are kept from one count to the next, and one that broke is opened again.
+// A browser that does not answer in time fails the count (E_TIMEOUT) but stays known, so
+// it is back as soon as it answers again.
+class CDevToolsBrowserWindows : public IBrowserWindows {
+public:
+    CDevToolsBrowserWindows(
+        CDevToolsDiscovery discovery, std::chrono::milliseconds timeout,
+        std::chrono::milliseconds addressGrace = CDevToolsBrowser::kAddressGrace);
+
+    HRESULT GetCount(long* count) override;
+    // A window that shows no address yet is no item (null) for a short while after it
+    // appeared, so that it is judged by its address at a later pass.
+    HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override;
+
+    // Commands sent to the browsers now connected, since each connection's client was made.
+    std::uint64_t GetRoundTrips() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct SItem {
+        std::shared_ptr<CDevToolsBrowser> pBrowser;
+        SDevToolsTarget target;
+    };
+
+    HRESULT Look();
+    std::shared_ptr<CDevToolsBrowser> Reach(const SDevToolsEndpoint& endpoint);
+
+    CDevToolsDiscovery m_discovery;
+    std::chrono::milliseconds m_timeout;
+    std::chrono::milliseconds m_addressGrace;
+    std::vector<std::shared_ptr<CDevToolsBrowser>> m_browsers;
+    // Endpoints that did not answer a connection in time, and when to try them again.
+    std::unordered_map<std::string, Clock::time_point> m_silent;
+    std::vector<SItem> m_items;
+};

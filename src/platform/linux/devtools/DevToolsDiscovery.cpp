@@ -1,0 +1,118 @@
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kPortFileName[] = "DevToolsActivePort";
+// A real port file holds two short lines; anything much larger is not one.
+constexpr std::streamsize kPortFileMax = 1024;
+
+fs::path BaseDir(const char* xdgValue, const char* home, const char* fallback) {
+    if (xdgValue != nullptr && xdgValue[0] == '/') {
+        return xdgValue;
+    }
+    if (home != nullptr && home[0] == '/') {
+        return fs::path(home) / fallback;
+    }
+    return {};
+}
+
+}  // namespace
+
+CDevToolsDiscovery::CDevToolsDiscovery(std::string strSpec, std::vector<fs::path> userDataDirs)
+    : m_strSpec(std::move(strSpec)), m_userDataDirs(std::move(userDataDirs)) {}
+
+CDevToolsDiscovery CDevToolsDiscovery::FromEnvironment() {
+    const char* spec = std::getenv("QUELLIO_DEVTOOLS");
+    return CDevToolsDiscovery(
+        spec != nullptr ? spec : "",
+        DefaultUserDataDirs(std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME"),
+                            std::getenv("XDG_DATA_HOME")));
+}
+
+std::vector<fs::path> CDevToolsDiscovery::DefaultUserDataDirs(const char* home,
+                                                              const char* xdgConfigHome,
+                                                              const char* xdgDataHome) {
+    std::vector<fs::path> dirs;
+    const fs::path config = BaseDir(xdgConfigHome, home, ".config");
+    if (!config.empty()) {
+        for (const char* name : {"chromium", "google-chrome", "google-chrome-beta",
+                                 "google-chrome-unstable", "BraveSoftware/Brave-Browser",
+                                 "microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev"}) {
+            dirs.push_back(config / name);
+        }
+    }
+    if (home != nullptr && home[0] == '/') {
+        dirs.push_back(fs::path(home) / "snap/chromium/common/chromium");
+    }
+    fs::path guarded = GuardedProfileDir(home, xdgDataHome);
+    if (!guarded.empty()) {
+        dirs.push_back(std::move(guarded));
+    }
+    return dirs;
+}
+
+fs::path CDevToolsDiscovery::GuardedProfileDir(const char* home, const char* xdgDataHome) {
+    const fs::path data = BaseDir(xdgDataHome, home, ".local/share");
+    return data.empty() ? fs::path() : data / "Quellio" / "browser";
+}
+
+std::optional<SDevToolsEndpoint> CDevToolsDiscovery::ReadPortFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string text(kPortFileMax + 1, '\0');
+    in.read(text.data(), kPortFileMax + 1);
+    if (in.gcount() > kPortFileMax) {
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.ends_with('\n')) {
+        text.pop_back();
+    }
+    const std::size_t newline = text.find('\n');
+    if (newline == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string path = text.substr(newline + 1);
+    if (!path.starts_with("/devtools/browser/")) {
+        return std::nullopt;
+    }
+    // The port line must be digits only; the URL parser checks the rest.
+    const std::string port = text.substr(0, newline);
+    if (port.empty() ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return ParseDevToolsUrl("ws://127.0.0.1:" + port + path);
+}
+
+std::vector<SDevToolsEndpoint> CDevToolsDiscovery::FindEndpoints() const {
+    std::vector<SDevToolsEndpoint> endpoints;
+    auto add = [&endpoints](std::optional<SDevToolsEndpoint> endpoint) {
+        if (endpoint &&
+            std::find(endpoints.begin(), endpoints.end(), *endpoint) == endpoints.end()) {
+            endpoints.push_back(std::move(*endpoint));
+        }
+    };
+    std::istringstream entries(m_strSpec);
+    std::string entry;
+    while (entries >> entry) {
+        if (entry.find("://") != std::string::npos) {
+            add(ParseDevToolsUrl(entry));
+        } else {
+            add(ReadPortFile(fs::path(entry) / kPortFileName));
+        }
+    }
+    for (const fs::path& dir : m_userDataDirs) {
+        add(ReadPortFile(dir / kPortFileName));
+    }
+    return endpoints;
+}

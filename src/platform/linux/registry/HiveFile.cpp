@@ -1,0 +1,314 @@
+#include "platform/linux/registry/HiveFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/registry/RegFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view TEMP_MARK = ".tmp-";
+constexpr std::string_view CORRUPT_MARK = ".corrupt-";
+constexpr std::string_view LOCK_SUFFIX = ".lock";
+// Copies of unparsable files made within one second before a name is refused.
+constexpr int MAX_CORRUPT_COPIES_PER_SECOND = 1000;
+
+LSTATUS StatusFromErrno(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ENOTDIR:
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        case ENOMEM:
+            return ERROR_OUTOFMEMORY;
+        default:
+            return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+fs::path FolderOf(const fs::path& path) {
+    const fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+// Creates `folder` and the missing ones above it, mode 0700; answers 0 or an errno.
+int MakeFolders(const fs::path& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    const fs::path parent = FolderOf(folder);
+    if (parent != folder) {
+        if (const int error = MakeFolders(parent); error != 0) {
+            return error;
+        }
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0) {
+        return errno == EEXIST ? 0 : errno;
+    }
+    // The new folder's entry must reach the disk too, or a crash could take the first file
+    // written into it along with it.
+    const CUniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parentFd.IsValid()) {
+        ::fsync(parentFd.Get());
+    }
+    return 0;
+}
+
+// Reads to the end of the file, but no more than `limit` + 1 bytes; answers 0 or an errno.
+int ReadAll(int fd, std::size_t sizeHint, std::size_t limit, std::string& text) {
+    text.resize(std::min(sizeHint, limit) + 1);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == text.size()) {
+            if (length > limit) {
+                break;
+            }
+            text.resize(std::min(text.size() * 2, limit + 1));
+        }
+        const ssize_t count = ::read(fd, text.data() + length, text.size() - length);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (count == 0) {
+            break;
+        }
+        length += static_cast<std::size_t>(count);
+    }
+    text.resize(length);
+    return 0;
+}
+
+int WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t count = ::write(fd, text.data(), text.size());
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        text.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
+}  // namespace
+
+CHiveFile::CHiveFile(fs::path path) : m_path(std::move(path)) {}
+
+fs::path CHiveFile::Folder() const {
+    return FolderOf(m_path);
+}
+
+const CRegTree& CHiveFile::Read() {
+    Refresh();
+    return m_tree;
+}
+
+int CHiveFile::Refresh() {
+    // Non-blocking, so a FIFO put in the file's place cannot hang the open.
+    const CUniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    int error = 0;
+    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
+        error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EISDIR;
+    }
+    if (error == 0) {
+        const CIdentity identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        if (m_bCacheValid && m_identity == identity) {
+            return 0;
+        }
+        std::string text;
+        error = ReadAll(fd.Get(), static_cast<std::size_t>(st.st_size), MAX_FILE_SIZE, text);
+        if (error == 0) {
+            std::optional<CRegTree> tree;
+            if (text.size() <= MAX_FILE_SIZE) {
+                tree = CRegFile::Parse(text);
+            }
+            m_bParsed = tree.has_value();
+            m_tree = tree ? std::move(*tree) : CRegTree();
+            m_identity = identity;
+            m_nMode = st.st_mode;
+            m_bCacheValid = true;
+            return 0;
+        }
+    }
+    if (!m_bCacheValid || m_identity) {
+        m_tree = CRegTree();
+    }
+    m_identity.reset();
+    m_bParsed = true;
+    m_bCacheValid = true;
+    return error == ENOENT ? 0 : error;
+}
+
+bool CHiveFile::CanWrite() const {
+    if (!m_path.has_filename()) {
+        return false;
+    }
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode) ||
+            ::faccessat(AT_FDCWD, m_path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    // A missing folder will be made in the nearest one that exists.
+    for (fs::path folder = Folder();; folder = FolderOf(folder)) {
+        if (::stat(folder.c_str(), &st) == 0) {
+            return S_ISDIR(st.st_mode) &&
+                   ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+        }
+        if (errno != ENOENT || FolderOf(folder) == folder) {
+            return false;
+        }
+    }
+}
+
+LSTATUS CHiveFile::Update(const std::function<LSTATUS(CRegTree& tree, bool& bChanged)>& change) {
+    if (!CanWrite()) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const fs::path folder = Folder();
+    if (const int error = MakeFolders(folder); error != 0) {
+        return StatusFromErrno(error);
+    }
+    // Every writer holds this lock from reading the file to replacing it. The kernel drops
+    // it when a writer dies.
+    const fs::path lockPath = fs::path(m_path) += LOCK_SUFFIX;
+    const CUniqueFd lock(::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+    if (!lock.IsValid()) {
+        return StatusFromErrno(errno);
+    }
+    while (::flock(lock.Get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return StatusFromErrno(errno);
+        }
+    }
+    RemoveStaleTemporaries(folder);
+    if (const int error = Refresh(); error != 0) {
+        return StatusFromErrno(error);
+    }
+    // Until the new file is in place, or the change turns out to be none, the tree need not
+    // match the file (an exception may also leave it half changed).
+    m_bCacheValid = false;
+    bool bChanged = false;
+    const LSTATUS status = change(m_tree, bChanged);
+    if (status != ERROR_SUCCESS || !bChanged) {
+        m_bCacheValid = true;
+        return status;
+    }
+    return Store(folder);
+}
+
+LSTATUS CHiveFile::Store(const fs::path& folder) {
+    const std::string text = CRegFile::Format(m_tree);
+    if (text.size() > MAX_FILE_SIZE) {
+        return ERROR_OUTOFMEMORY;
+    }
+    const CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.IsValid()) {
+        return StatusFromErrno(errno);
+    }
+    std::string tempPath = (fs::path(m_path) += TEMP_MARK).string() + "XXXXXX";
+    CUniqueFd temp(::mkostemp(tempPath.data(), O_CLOEXEC));
+    if (!temp.IsValid()) {
+        return StatusFromErrno(errno);
+    }
+    int error = WriteAll(temp.Get(), text);
+    // A file replaced keeps its permissions; a new one is private (mkostemp makes it 0600).
+    if (error == 0 && m_identity && ::fchmod(temp.Get(), m_nMode & 07777) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fsync(temp.Get()) != 0) {
+        error = errno;
+    }
+    struct stat written {};
+    if (error == 0 && ::fstat(temp.Get(), &written) != 0) {
+        error = errno;
+    }
+    temp.Reset();
+    if (error == 0 && m_identity && !m_bParsed) {
+        error = KeepCorrupt(folder);
+    }
+    if (error == 0 && ::rename(tempPath.c_str(), m_path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(tempPath.c_str());
+        return StatusFromErrno(error);
+    }
+    // Makes the rename durable. Some file systems cannot sync a folder; the new content is in
+    // place either way.
+    ::fsync(dir.Get());
+
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) == 0 && st.st_dev == written.st_dev &&
+        st.st_ino == written.st_ino) {
+        m_identity = CIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        m_nMode = st.st_mode;
+        m_bParsed = true;
+        m_bCacheValid = true;
+    }
+    return ERROR_SUCCESS;
+}
+
+int CHiveFile::KeepCorrupt(const fs::path& folder) const {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::array<char, 32> stamp{};
+    std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local);
+    const std::string base = m_path.filename().string() + std::string(CORRUPT_MARK) + stamp.data();
+    for (int n = 0; n < MAX_CORRUPT_COPIES_PER_SECOND; ++n) {
+        const fs::path copy = folder / (n == 0 ? base : base + "-" + std::to_string(n));
+        // A hard link never replaces an existing name, and the file stays in place until the
+        // new one is renamed over it.
+        if (::link(m_path.c_str(), copy.c_str()) == 0) {
+            return 0;
+        }
+        if (errno != EEXIST) {
+            return errno;
+        }
+    }
+    return EEXIST;
+}
+
+void CHiveFile::RemoveStaleTemporaries(const fs::path& folder) const {
+    // Called under the lock: no live writer has a temporary file now.
+    const std::string prefix = m_path.filename().string() + std::string(TEMP_MARK);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(prefix)) {
+            ::unlink(it->path().c_str());
+        }
+    }
+}

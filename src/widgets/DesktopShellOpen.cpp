@@ -1,8 +1,0 @@
-#include "widgets/DesktopShellOpen.h"
-
-#include <QDesktopServices>
-#include <QUrl>
-
-bool CDesktopShellOpen::Open(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
-}

@@ -1,9 +1,0 @@
-#pragma once
-
-#include "widgets/ShellOpen.h"
-
-// Opens through QDesktopServices (xdg-open on Linux desktops).
-class CDesktopShellOpen : public IShellOpen {
-public:
-    bool Open(const QUrl& url) override;
-};

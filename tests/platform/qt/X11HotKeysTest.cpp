@@ -1,0 +1,182 @@
+#include "platform/qt/X11HotKeys.h"
+
+#include "support/ChildProcess.h"
+#include "support/QtWait.h"
+#include "support/X11TestMain.h"
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kHotKeyId = 0xBFFB;
+constexpr std::uint16_t kCtrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+
+bool XdoTool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    return CChildProcess::Run(args) == 0;
+}
+
+// Another X client, for grabbing keys the way another program would.
+class COtherClient {
+public:
+    COtherClient() : m_pConnection(xcb_connect(nullptr, nullptr)) {
+        m_nRoot = xcb_setup_roots_iterator(xcb_get_setup(m_pConnection)).data->root;
+    }
+    ~COtherClient() { xcb_disconnect(m_pConnection); }
+    COtherClient(const COtherClient&) = delete;
+    COtherClient& operator=(const COtherClient&) = delete;
+
+    std::uint8_t KeycodeOfA() const {
+        const xcb_setup_t* setup = xcb_get_setup(m_pConnection);
+        const auto nCount = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+        auto* reply = xcb_get_keyboard_mapping_reply(
+            m_pConnection, xcb_get_keyboard_mapping(m_pConnection, setup->min_keycode, nCount),
+            nullptr);
+        std::uint8_t keycode = 0;
+        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply);
+        for (int i = 0; keycode == 0 && i < nCount; ++i) {
+            if (keysyms[i * reply->keysyms_per_keycode] == 'a') {
+                keycode = static_cast<std::uint8_t>(setup->min_keycode + i);
+            }
+        }
+        std::free(reply);
+        return keycode;
+    }
+
+    // Grabs A with `nModifiers` on the root window; answers whether the server agreed.
+    bool GrabA(std::uint16_t nModifiers) const {
+        xcb_generic_error_t* error = xcb_request_check(
+            m_pConnection, xcb_grab_key_checked(m_pConnection, 0, m_nRoot, nModifiers, KeycodeOfA(),
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        const bool bGranted = error == nullptr;
+        std::free(error);
+        return bGranted;
+    }
+
+    // The modifier state the server holds now (lock keys included).
+    std::uint16_t ModifierState() const {
+        auto* reply = xcb_query_pointer_reply(m_pConnection,
+                                              xcb_query_pointer(m_pConnection, m_nRoot), nullptr);
+        const std::uint16_t nMask = reply != nullptr ? reply->mask : 0;
+        std::free(reply);
+        return nMask;
+    }
+
+private:
+    xcb_connection_t* m_pConnection;
+    xcb_window_t m_nRoot = 0;
+};
+
+class X11HotKeysTest : public testing::Test {
+protected:
+    bool Register() {
+        return m_HotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
+                                        [this] { ++m_nPresses; });
+    }
+
+    CX11HotKeys m_HotKeys;
+    int m_nPresses = 0;
+};
+
+TEST_F(X11HotKeysTest, CtrlAltAReachesTheProgramWhereverTheFocusIs) {
+    ASSERT_TRUE(Register());
+    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    EXPECT_TRUE(WaitFor([this] { return m_nPresses == 1; }));
+}
+
+TEST_F(X11HotKeysTest, OtherCombinationsAreLeftAlone) {
+    ASSERT_TRUE(Register());
+    ASSERT_TRUE(XdoTool({"key", "ctrl+a", "alt+a", "ctrl+alt+b", "ctrl+alt+shift+a", "a"}));
+    // Events arrive in order: once this press is in, the others have been seen.
+    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    ASSERT_TRUE(WaitFor([this] { return m_nPresses >= 1; }));
+    ProcessEventsFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_nPresses, 1);
+}
+
+class X11HotKeysLockTest : public X11HotKeysTest,
+                           public testing::WithParamInterface<const char*> {};
+
+TEST_P(X11HotKeysLockTest, TheHotKeyWorksWithALockKeyOn) {
+    const std::string strLockKey = GetParam();
+    COtherClient probe;
+    ASSERT_TRUE(Register());
+    const std::uint16_t nBefore = probe.ModifierState();
+    ASSERT_TRUE(XdoTool({"key", strLockKey}));
+    ASSERT_NE(probe.ModifierState(), nBefore) << strLockKey << " did not lock";
+    const bool bSent = XdoTool({"key", "ctrl+alt+a"});
+    XdoTool({"key", strLockKey});  // unlock again for the next test
+    ASSERT_TRUE(bSent);
+    EXPECT_TRUE(WaitFor([this] { return m_nPresses == 1; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locks, X11HotKeysLockTest, testing::Values("Num_Lock", "Caps_Lock"));
+
+TEST_F(X11HotKeysTest, ACombinationHeldByAnotherProgramIsRefused) {
+    COtherClient other;
+    ASSERT_TRUE(other.GrabA(kCtrlAlt));
+    EXPECT_FALSE(Register());
+    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    ProcessEventsFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(m_nPresses, 0);
+}
+
+TEST_F(X11HotKeysTest, ARefusalLeavesNoneOfTheOtherVariantsGrabbed) {
+    {
+        // Another program holds only the Num Lock variant.
+        COtherClient other;
+        ASSERT_TRUE(other.GrabA(kCtrlAlt | XCB_MOD_MASK_2));
+        EXPECT_FALSE(Register());
+    }
+    COtherClient next;
+    EXPECT_TRUE(next.GrabA(kCtrlAlt));
+    EXPECT_TRUE(next.GrabA(kCtrlAlt | XCB_MOD_MASK_LOCK));
+}
+
+TEST_F(X11HotKeysTest, UnregisterGivesTheCombinationBack) {
+    ASSERT_TRUE(Register());
+    {
+        COtherClient other;
+        EXPECT_FALSE(other.GrabA(kCtrlAlt));
+    }
+    EXPECT_TRUE(m_HotKeys.UnregisterHotKey(kHotKeyId));
+    EXPECT_FALSE(m_HotKeys.UnregisterHotKey(kHotKeyId));
+    COtherClient other;
+    EXPECT_TRUE(other.GrabA(kCtrlAlt));
+    EXPECT_TRUE(other.GrabA(kCtrlAlt | XCB_MOD_MASK_2));
+}
+
+TEST_F(X11HotKeysTest, DestructionGivesTheCombinationBack) {
+    {
+        CX11HotKeys hotKeys;
+        ASSERT_TRUE(hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A', [] {}));
+    }
+    COtherClient other;
+    EXPECT_TRUE(other.GrabA(kCtrlAlt));
+}
+
+TEST_F(X11HotKeysTest, AnIdInUseOrAKeyWithoutCodeIsRefused) {
+    ASSERT_TRUE(Register());
+    EXPECT_FALSE(m_HotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL, 'B', [] {}));
+    EXPECT_FALSE(m_HotKeys.RegisterHotKey(1, MOD_CONTROL, 0x2E, [] {}));  // Delete: unmapped
+    EXPECT_FALSE(m_HotKeys.RegisterHotKey(2, 0x4000, 'B', [] {}));        // unknown modifier
+}
+
+TEST_F(X11HotKeysTest, AHandlerMayUnregisterItsOwnKey) {
+    ASSERT_TRUE(m_HotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A', [this] {
+        ++m_nPresses;
+        m_HotKeys.UnregisterHotKey(kHotKeyId);
+    }));
+    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    EXPECT_TRUE(WaitFor([this] { return m_nPresses == 1; }));
+    COtherClient other;
+    EXPECT_TRUE(other.GrabA(kCtrlAlt));
+}
+
+}  // namespace
