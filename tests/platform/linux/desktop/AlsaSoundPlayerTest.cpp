@@ -9,54 +9,50 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <thread>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // ALSA's "null" device takes samples as fast as they come and plays nothing: a real PCM
 // without a sound card.
 constexpr const char* kNullDevice = "null";
 constexpr std::size_t kFrames = 3308;
 
-TEST(AlsaSoundPlayerTest, ASoundIsHandedToTheDeviceWholeAndThenEnds) {
+// A sound is handed to the device whole and then ends; a Stop with nothing playing, also
+// before anything played, does not hold up the next sound.
+TEST(AlsaSoundPlayer, ASoundIsHandedToTheDeviceWholeAndThenEnds) {
     CAlsaSoundPlayer player(kNullDevice);
+    player.Stop();
+    EXPECT_FALSE(player.IsPlaying());
     ASSERT_TRUE(player.PlayWave(PcmWave(1, 11025, 8, kFrames), false));
     EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
     EXPECT_EQ(player.FramesWritten(), kFrames);
+    player.Stop();
+    ASSERT_TRUE(player.PlayWave(PcmWave(1, 11025, 8, kFrames), false));
+    EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
+    EXPECT_EQ(player.FramesWritten(), 2 * kFrames);
 }
 
-TEST(AlsaSoundPlayerTest, ALoopingSoundRepeatsUntilStopped) {
+// A looping sound repeats until stopped, or until a new sound cuts it off: were the loop
+// not cut off, the player would never fall idle.
+TEST(AlsaSoundPlayer, ALoopingSoundRepeatsUntilStoppedOrCutOff) {
     CAlsaSoundPlayer player(kNullDevice);
     ASSERT_TRUE(player.PlayWave(PcmWave(2, 44100, 16, 500), true));
     EXPECT_TRUE(WaitUntil([&] { return player.FramesWritten() >= 3 * 500; }));
     EXPECT_TRUE(player.IsPlaying());
     player.Stop();
     EXPECT_FALSE(player.IsPlaying());
-}
 
-TEST(AlsaSoundPlayerTest, ANewSoundCutsOffTheOneStillPlaying) {
-    CAlsaSoundPlayer player(kNullDevice);
     ASSERT_TRUE(player.PlayWave(PcmWave(1, 8000, 8, 400), true));
-    ASSERT_TRUE(WaitUntil([&] { return player.FramesWritten() >= 400; }));
-    // Were the loop not cut off, the player would never fall idle.
+    ASSERT_TRUE(WaitUntil([&] { return player.FramesWritten() >= 3 * 500 + 400; }));
     ASSERT_TRUE(player.PlayWave(PcmWave(1, 8000, 8, 100), false));
     EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
 }
 
-TEST(AlsaSoundPlayerTest, AnImageThatIsNoPlayableWaveIsRefused) {
-    CAlsaSoundPlayer player(kNullDevice);
-    EXPECT_FALSE(player.PlayWave(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, false));
-    EXPECT_FALSE(player.IsPlaying());
-    EXPECT_EQ(player.FramesWritten(), 0U);
-}
-
-TEST(AlsaSoundPlayerTest, AMissingDeviceIsSilentAndPrintsNothing) {
+// An image that is no playable wave is refused; a device that is missing plays nothing,
+// silently, since ALSA's error printer would write to the terminal.
+TEST(AlsaSoundPlayer, BadImagesAreRefusedAndAMissingDeviceIsSilent) {
     CTempDir dir;
     const auto errPath = dir / "stderr";
     const int saved = dup(STDERR_FILENO);
@@ -66,6 +62,8 @@ TEST(AlsaSoundPlayerTest, AMissingDeviceIsSilentAndPrintsNothing) {
     close(file);
     {
         CAlsaSoundPlayer player("quellio_no_such_device");
+        EXPECT_FALSE(player.PlayWave(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, false));
+        EXPECT_FALSE(player.IsPlaying());
         EXPECT_TRUE(player.PlayWave(PcmWave(1, 11025, 8, kFrames), false));
         EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
         EXPECT_EQ(player.FramesWritten(), 0U);
@@ -73,14 +71,7 @@ TEST(AlsaSoundPlayerTest, AMissingDeviceIsSilentAndPrintsNothing) {
     dup2(saved, STDERR_FILENO);
     close(saved);
     std::ifstream in(errPath);
-    const std::string printed{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(printed, "");
-}
-
-TEST(AlsaSoundPlayerTest, StoppingWhenNothingPlaysIsHarmless) {
-    CAlsaSoundPlayer player(kNullDevice);
-    player.Stop();
-    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "");
 }
 
 }  // namespace
