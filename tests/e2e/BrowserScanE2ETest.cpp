@@ -137,10 +137,10 @@ TEST_F(BrowserScanE2E, AFrozenBrowserEndsThePassAndALaterPassWorksOnceResumed) {
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
     OpenFrom(browser.Driver(), {{Url("popup"), "popup"}});
 
-    browser.Process().Freeze();
+    browser.Process().Signal(SIGSTOP);
     EXPECT_EQ(scanner.ScanBrowserWindows(), E_TIMEOUT);
     EXPECT_TRUE(m_Report.m_Events.empty());
-    browser.Process().Resume();
+    browser.Process().Signal(SIGCONT);
     // The browser may need a moment to catch up with what queued while it was stopped.
     HRESULT hr = E_TIMEOUT;
     for (int nPass = 0; nPass < 20 && m_Report.m_Events.empty(); ++nPass) {
@@ -164,7 +164,7 @@ TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled)
     CTestBrowser& second = StartBrowser("b");
     second.Driver().OpenWindow(Url("in-b"));
     EXPECT_TRUE(OpenAddresses(windows).contains(Url("in-b")));
-    second.Process().Kill();
+    second.Process().Stop(SIGKILL);
     EXPECT_EQ(OpenAddresses(windows), (std::set<std::string>{fileUrl, Url("in-a"), Url("first")}));
 }
 
