@@ -168,8 +168,8 @@ TEST_P(StopBeforeTheMainWindow, LeavesTheStoreAsItWas) {
         ASSERT_EQ(first.Acquire("quellio", dir.Path().string()), CInstanceLock::Result::Acquired);
     }
     CChildProcess program;
-    ASSERT_TRUE(program.Start({"env", "XDG_CONFIG_HOME=" + (dir / "config").string(),
-                               "XDG_RUNTIME_DIR=" + dir.Path().string(), QUELLIO_EXECUTABLE}));
+    ASSERT_TRUE(program.Start({QUELLIO_EXECUTABLE}, {{"XDG_CONFIG_HOME", (dir / "config").string()},
+                                                     {"XDG_RUNTIME_DIR", dir.Path().string()}}));
     const std::string pid = std::to_string(program.Pid());
     ASSERT_TRUE(WaitFor([&] { return Xdotool({"search", "--onlyvisible", "--pid", pid}); }));
     ASSERT_EQ(::kill(program.Pid(), c.nSignal), 0);
