@@ -34,6 +34,7 @@ public:
     // Sends `nSignal` to the group, such as SIGSTOP and SIGCONT for a program that hangs.
     void Signal(int nSignal) const;
     bool IsRunning();
+    pid_t Pid() const { return m_nPid; }
 
     // Runs `argv` to its end with `env` added, output discarded; answers its exit code, or
     // -1 when it could not run or was ended by a signal.
