@@ -1,186 +1,95 @@
-// The main window on a real X server with a real tray host: the hot key and the tray icon
-// as a user meets them.
-#include <gtest/gtest.h>
+// The main window on a real X server with a real tray host: what only a real desktop
+// shows of it.
+#include "app/MainDialog.h"
+
+#include "Resource.h"
+#include "pages/LogPage.h"
+#include "platform/qt/SystemTrayHost.h"
+#include "support/ChildProcess.h"
+#include "support/FileText.h"
+#include "support/MainRig.h"
+#include "support/QtWait.h"
+#include "support/TrayProbe.h"
 
 #include <QApplication>
 
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <ostream>
-#include <string>
+#include <gtest/gtest.h>
 
-#include "Resource.h"
-#include "app/MainApp.h"
-#include "app/MainDialog.h"
-#include "engine/UrlList.h"
-#include "pages/LogPage.h"
-#include "platform/linux/desktop/InstanceLock.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "platform/qt/SystemTrayHost.h"
-#include "platform/qt/X11HotKeys.h"
-#include "store/SettingsStore.h"
-#include "support/ChildProcess.h"
-#include "support/FakeBrowserWindows.h"
-#include "support/FakeClock.h"
-#include "support/FakeResourceLookup.h"
-#include "support/QtWait.h"
-#include "support/RecordingBeeper.h"
-#include "support/RecordingShell.h"
-#include "support/RecordingSoundPlayer.h"
-#include "support/RefusingAutostart.h"
-#include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
-#include "support/TrayProbe.h"
+#include <csignal>
 
 namespace {
-
-bool Xdotool(std::vector<std::string> args) {
-    args.insert(args.begin(), "xdotool");
-    return CChildProcess::Run(args) == 0;
-}
 
 class MainDialogX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(probe.StartTrayer());
-        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-        app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
-        ASSERT_TRUE(app->InitInstance());
-        // Docked and painted: the tray has placed the icon where it stays.
-        ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
+        ASSERT_TRUE(m_Probe.StartTrayer());
+        m_pDialog = &m_Rig.Start();
+        // Docked and laid out: the tray may still move its icons after the first paint.
+        ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedColour().has_value(); }));
+        ProcessEventsFor(std::chrono::seconds(1));
     }
-    void TearDown() override { app.reset(); }
-    CMainDialog& Dialog() { return *app->MainDialog(); }
 
-    CTempDir dir;
-    CRegistryHive hive{dir / "registry.reg"};
-    CSettingsStore store{hive};
-    CFakeBrowserWindows browsers;
-    CScriptedMessageBox messageBox;
-    CFakeClock clock;
-    CRecordingShell shell;
-    CRefusingAutostart autostart;
-    CSystemTrayHost tray;
-    CX11HotKeys hotKeys;
-    CRecordingSoundPlayer sound;
-    CRecordingBeeper beeper;
-    CFakeResourceLookup resources;
-    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
-    std::unique_ptr<CMainApp> app;
-    CTrayProbe probe;
+    CTrayProbe m_Probe;
+    CSystemTrayHost m_SystemTray;
+    CMainRig m_Rig{{.pTray = &m_SystemTray}};
+    CMainDialog* m_pDialog = nullptr;
 };
 
-TEST_F(MainDialogX11Test, CtrlAltASwitchesBlockingFromAnywhere) {
-    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
-    ASSERT_TRUE(WaitFor([this] { return !Dialog().IsBlocking(); }));
-    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
-    EXPECT_TRUE(WaitFor([this] { return Dialog().IsBlocking(); }));
-}
-
-TEST_F(MainDialogX11Test, LeftClickOnTheTrayIconHidesAndShowsTheWindow) {
-    // The tray may still lay its icons out after the first paint.
-    ProcessEventsFor(std::chrono::seconds(1));
-    const QPoint centre = *probe.DockedCentre();
-    ASSERT_TRUE(Xdotool(
-        {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "1"}));
-    ASSERT_TRUE(WaitFor([this] { return Dialog().IsWindowHidden() && !Dialog().isVisible(); }));
-    // A second click within the double-click time would be a double click.
-    ProcessEventsFor(std::chrono::milliseconds(2 * QApplication::doubleClickInterval()));
-    ASSERT_TRUE(Xdotool({"click", "1"}));
-    EXPECT_TRUE(WaitFor([this] { return Dialog().isVisible(); }));
-}
-
-TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {
-    ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
-    const QRgb on = *probe.DockedColour();
-    Dialog().ToggleBlocking();
-    ASSERT_TRUE(WaitFor([&] { return probe.DockedColour().value_or(on) != on; }));
-    const QRgb off = *probe.DockedColour();
-
-    ASSERT_TRUE(probe.StopTrayer());
-    ASSERT_TRUE(WaitFor([this] { return probe.DockedIcons().empty(); }));
-    ASSERT_TRUE(probe.StartTrayer());
-    EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == off; }));
-}
-
 TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
-    // The tray may still lay its icons out after the first paint.
-    ProcessEventsFor(std::chrono::seconds(1));
-    const QRgb on = *probe.DockedColour();
-    Dialog().m_bAnimateIcon = true;
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
-    ASSERT_TRUE(WaitFor([&] { return probe.DockedColour().value_or(on) != on; }));
-    EXPECT_EQ(Dialog().LogPage()->GetRowCount(), 1);
-    EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == on; }));
+    const QRgb on = *m_Probe.DockedColour();
+    m_pDialog->m_bAnimateIcon = true;
+    m_Rig.m_Browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    ASSERT_TRUE(WaitFor([&] { return m_Probe.DockedColour().value_or(on) != on; }));
+    EXPECT_EQ(m_pDialog->LogPage()->GetRowCount(), 1);
+    EXPECT_TRUE(WaitFor([&] { return m_Probe.DockedColour() == on; }));
 }
 
 TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     QWidget other;
     other.setWindowTitle(QStringLiteral("a browser"));
-    other.setGeometry(Dialog().geometry().adjusted(-20, -20, 20, 20));
+    other.setGeometry(m_pDialog->geometry().adjusted(-20, -20, 20, 20));
     other.show();
     other.raise();
     other.activateWindow();
     ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
-    Dialog().OnCommand(ID_MENU_LOGS);
-    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &Dialog(); }));
-    const QPoint centre = Dialog().geometry().center();
-    EXPECT_TRUE(WaitFor([&] { return QApplication::topLevelAt(centre) == &Dialog(); }));
+    m_pDialog->OnCommand(ID_MENU_LOGS);
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == m_pDialog; }));
+    const QPoint centre = m_pDialog->geometry().center();
+    EXPECT_TRUE(WaitFor([&] { return QApplication::topLevelAt(centre) == m_pDialog; }));
 }
 
 // A process that never reached its main window, asked to stop while it waits for the
-// user: the second start's "Quellio is Running!", or the first-run wizard.
-struct CStopCase {
-    const char* szName;
-    bool bSecondStart;
-    int nSignal;
-};
-
-void PrintTo(const CStopCase& c, std::ostream* os) {
-    *os << c.szName;
-}
-
-class StopBeforeTheMainWindow : public testing::TestWithParam<CStopCase> {};
-
-TEST_P(StopBeforeTheMainWindow, LeavesTheStoreAsItWas) {
-    const CStopCase& c = GetParam();
-    CTempDir dir;
-    const std::filesystem::path file = dir / "config" / "Quellio" / "registry.reg";
-    {
-        CRegistryHive hive(file);
-        CSettingsStore store(hive);
-        CUrlList list;
-        list.Add("http://ads.example/");
-        WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list);
-        WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, list);
-        store.WriteOption(OPT_SPEED, 25);
-        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, c.bSecondStart ? 1 : 0);
+// user (the second start's "Quellio is Running!", or the first-run wizard), leaves the
+// store as it was.
+TEST(StopBeforeTheMainWindow, LeavesTheStoreAsItWas) {
+    for (const auto& [bSecondStart, nSignal] : {std::pair{true, SIGINT}, {false, SIGHUP}}) {
+        SCOPED_TRACE(bSecondStart ? "second start, Ctrl+C" : "first-run wizard, terminal closed");
+        CMainRig rig;
+        const std::filesystem::path file = rig.m_Dir / "config" / "Quellio" / "registry.reg";
+        {
+            CRegistryHive hive(file);
+            CSettingsStore store(hive);
+            CUrlList list;
+            list.Add("http://ads.example/");
+            WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list);
+            WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, list);
+            store.WriteOption(OPT_SPEED, 25);
+            store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, bSecondStart ? 1 : 0);
+        }
+        const std::string before = ReadFile(file);
+        CInstanceLock first;
+        ASSERT_TRUE(!bSecondStart || first.Acquire("quellio") == CInstanceLock::Result::Acquired);
+        CChildProcess program;
+        ASSERT_TRUE(program.Start({QUELLIO_EXECUTABLE},
+                                  {{"XDG_CONFIG_HOME", (rig.m_Dir / "config").string()}}));
+        const std::string pid = std::to_string(program.Pid());
+        ASSERT_TRUE(WaitFor([&] {
+            return CChildProcess::Run({"xdotool", "search", "--onlyvisible", "--pid", pid}) == 0;
+        }));
+        ASSERT_EQ(::kill(program.Pid(), nSignal), 0);
+        ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }));
+        EXPECT_EQ(ReadFile(file), before);
     }
-    std::ifstream in(file);
-    const std::string before{std::istreambuf_iterator<char>(in), {}};
-    CInstanceLock first;
-    if (c.bSecondStart) {
-        ASSERT_EQ(first.Acquire("quellio", dir.Path().string()), CInstanceLock::Result::Acquired);
-    }
-    CChildProcess program;
-    ASSERT_TRUE(program.Start({QUELLIO_EXECUTABLE}, {{"XDG_CONFIG_HOME", (dir / "config").string()},
-                                                     {"XDG_RUNTIME_DIR", dir.Path().string()}}));
-    const std::string pid = std::to_string(program.Pid());
-    ASSERT_TRUE(WaitFor([&] { return Xdotool({"search", "--onlyvisible", "--pid", pid}); }));
-    ASSERT_EQ(::kill(program.Pid(), c.nSignal), 0);
-    ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }));
-    std::ifstream after(file);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
 }
-
-INSTANTIATE_TEST_SUITE_P(Starts, StopBeforeTheMainWindow,
-                         testing::Values(CStopCase{"SecondStartCtrlC", true, SIGINT},
-                                         CStopCase{"WizardTerminalClosed", false, SIGHUP}),
-                         [](const auto& info) { return std::string(info.param.szName); });
 
 }  // namespace
