@@ -9,6 +9,9 @@ using namespace std::string_literals;
 using namespace std::string_view_literals;
 using CSkipped = CRegFile::CSkipped;
 
+// The fuzz target: aborts when what it reads does not come back whole from its own text.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 namespace {
 
 std::vector<std::uint8_t> Bytes(std::string_view text) {
@@ -94,7 +97,8 @@ TEST(RegFile, ReadsWhatPeopleWriteByHand) {
 
 // Lines that cannot be read are left out and reported, whole continuations at once, and
 // nothing of them gets in; the lines around them count. (More cases, as files, in the fuzz
-// corpus: every bad-*.reg there has lines left out or is no registry file at all.)
+// corpus, which the fuzz target reads here too: every bad-*.reg there has lines left out
+// or is no registry file at all.)
 TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
     const std::pair<std::string, std::vector<CSkipped>> cases[] = {
         {"[HKEY_LOCAL_MACHINE\\Software\\new\\\\z]\n\"v\"=dword:00000001\n\n@=\"d\"\n",
@@ -136,8 +140,10 @@ TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
         EXPECT_NE(FindKey(*tree, "Software\\y")->FindValue("after"), nullptr);
     }
     for (const auto& entry : std::filesystem::directory_iterator(QUELLIO_FUZZ_CORPUS)) {
+        const std::string text = ReadFile(entry.path());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         std::vector<CSkipped> skipped;
-        const std::optional<CRegTree> tree = CRegFile::Parse(ReadFile(entry.path()), &skipped);
+        const std::optional<CRegTree> tree = CRegFile::Parse(text, &skipped);
         EXPECT_EQ(!tree || !skipped.empty(), entry.path().filename().string().starts_with("bad-"))
             << entry.path();
     }
