@@ -9,15 +9,11 @@
 #include "widgets/SlidingTabCtrl.h"
 
 #include <QCoreApplication>
-#include <QLabel>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <gmock/gmock.h>
-
-#include <map>
 
 namespace {
 
@@ -60,38 +56,6 @@ protected:
             QString::fromLatin1(szListBox)));
     }
 };
-
-TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
-    CMainDialog& dialog = Start();
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellio 2.1"));
-    // The inside of a 370 x 375 window under a usual frame: as wide a margin right of the
-    // controls as left of them, and no wider band below them.
-    QRect used;
-    for (const QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        used |= child->geometry();
-    }
-    EXPECT_EQ(dialog.width() - 1 - used.right(), used.left());
-    EXPECT_LE(dialog.height() - 1 - used.bottom(), used.top());
-    EXPECT_EQ(dialog.Tabs()->geometry(), QRect(10, 10, 344, 300));
-    std::map<QString, QRect> controls;
-    for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
-        controls.try_emplace(button->text(), button->geometry());
-    }
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        controls.try_emplace(label->text(), label->geometry());
-    }
-    EXPECT_EQ(controls[QStringLiteral("Technical Support: ")], QRect(60, 315, 150, 15));
-    EXPECT_EQ(controls[QStringLiteral("Hide")], QRect(258, 320, 44, 20));
-    EXPECT_EQ(controls[QStringLiteral("Exit")], QRect(310, 320, 44, 20));
-    Strings captions;
-    for (int i = 0; i < dialog.Tabs()->TabBar()->count(); ++i) {
-        captions.push_back(dialog.Tabs()->TabBar()->tabText(i).toStdString());
-    }
-    EXPECT_THAT(captions,
-                ElementsAre("General", "History", "BlackList", "WhiteList", "Logs", "About"));
-    EXPECT_EQ(dialog.Tabs()->GetPage(CMainDialog::PAGE_LOGS), dialog.LogPage());
-    EXPECT_TRUE(dialog.isVisible());
-}
 
 // The stored lists are loaded at the start; the timer scans, and kills land in the log
 // with their time. The list pages read the open windows and the lists when shown.
