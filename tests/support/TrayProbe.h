@@ -21,10 +21,11 @@ public:
     bool ShowsOnly(QRgb colour) const { return DockedColour() == (colour | 0xFF000000U); }
     // The middle of the one docked icon in root coordinates.
     std::optional<QPoint> DockedCentre() const;
+    // Whether `window` exists and the screen shows it.
+    bool IsViewable(xcb_window_t window) const;
 
 private:
     void Walk(xcb_window_t window, xcb_window_t parent, std::vector<xcb_window_t>& docked) const;
-    bool IsViewable(xcb_window_t window) const;
     bool HasXEmbedInfo(xcb_window_t window) const;
 
     xcb_connection_t* m_pConnection;
