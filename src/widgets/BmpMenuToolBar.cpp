@@ -4,13 +4,13 @@
 #include "widgets/BmpMenuEvent.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QStyle>
-#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -95,6 +95,19 @@ QImage CheckMark() {
     }
     return mark;
 }
+
+// BMM_ITEMCLICKED: a click the bar posts to itself, to act on once the press is handled.
+class CItemClickedEvent : public QEvent {
+public:
+    CItemClickedEvent(unsigned nFlags, QPoint pt)
+        : QEvent(EventType()), m_nFlags(nFlags), m_pt(pt) {}
+    static QEvent::Type EventType() {
+        static const auto s_nType = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return s_nType;
+    }
+    const unsigned m_nFlags;
+    const QPoint m_pt;
+};
 
 }  // namespace
 
@@ -216,8 +229,7 @@ void CBmpMenuToolBar::OnLButtonDown(unsigned nFlags, QPoint pt) {
         return;
     }
     m_Menu.CloseSubMenus();
-    QMetaObject::invokeMethod(
-        this, [this, nFlags, pt] { OnItemClicked(nFlags, pt); }, Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new CItemClickedEvent(nFlags, pt));
     m_nLastClicked = nIndex;
 }
 
@@ -227,7 +239,7 @@ void CBmpMenuToolBar::OnItemClicked(unsigned nFlags, QPoint pt) {
     }
     // The submenu this click closed is still unwinding its loop: act once it has.
     if (m_Menu.IsInSubMenu()) {
-        QTimer::singleShot(0, this, [this, nFlags, pt] { OnItemClicked(nFlags, pt); });
+        QCoreApplication::postEvent(this, new CItemClickedEvent(nFlags, pt));
         return;
     }
     const int nIndex = HitTest(pt);
@@ -365,6 +377,15 @@ void CBmpMenuToolBar::MnemonicSearch(unsigned nKey) {
     const auto next = std::find_if(matches.begin(), matches.end(),
                                    [this](int nIndex) { return nIndex > m_nHotItem; });
     SetHotItem(next != matches.end() ? *next : matches.front());
+}
+
+bool CBmpMenuToolBar::event(QEvent* event) {
+    if (event->type() == CItemClickedEvent::EventType()) {
+        const auto* click = static_cast<const CItemClickedEvent*>(event);
+        OnItemClicked(click->m_nFlags, click->m_pt);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void CBmpMenuToolBar::mouseMoveEvent(QMouseEvent* event) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 
@@ -152,10 +153,13 @@ protected:
     // that a broken test leaves open is closed, so that the test fails instead of hanging.
     bool Track(std::vector<Step> steps, QPoint pt = {100, 100}) {
         CScriptedSteps script(std::move(steps));
-        QTimer::singleShot(20s, &m_Menu, [this] {
+        QTimer guard;
+        guard.setSingleShot(true);
+        guard.callOnTimeout([this] {
             ADD_FAILURE() << "the menu stayed open";
             m_Menu.CloseMenuChain();
         });
+        guard.start(20s);
         const bool bShown = m_Menu.TrackPopup(pt, &m_Owner);
         EXPECT_TRUE(script.Finished()) << "steps done: " << script.StepsDone();
         return bShown;
