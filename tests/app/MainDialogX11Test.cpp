@@ -118,17 +118,29 @@ TEST_F(MainDialogX11Test, LeftClickOnTheTrayIconHidesAndShowsTheWindow) {
 }
 
 TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
-    Dialog().Hide();
-    const xcb_window_t nMenu = UseTrayMenu([] {
-        // Typed at once: the highlight moves six rows, past the separator, to "Logs".
-        EXPECT_TRUE(Xdotool({"key", "Down", "Down", "Down", "Down", "Down", "Down", "Return"}));
-    });
-    ASSERT_NE(nMenu, 0U);
-    ASSERT_TRUE(WaitFor([this] { return Dialog().isVisible(); }));
-    EXPECT_EQ(Dialog().Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
-    EXPECT_TRUE(Dialog().LogPage()->isVisible());
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_FALSE(probe.IsViewable(nMenu));
+    // Opened over the hidden window and over the active one: the menu's grab of the keyboard
+    // takes the focus from the window, which must not close the menu.
+    for (const bool bHidden : {true, false}) {
+        if (bHidden) {
+            Dialog().Hide();
+        } else {
+            Dialog().OnPageCommand(CMainDialog::PAGE_GENERAL);
+            Dialog().activateWindow();
+            ASSERT_TRUE(WaitFor([this] { return Dialog().isActiveWindow(); }));
+        }
+        const xcb_window_t nMenu = UseTrayMenu([] {
+            // Typed at once: the highlight moves six rows, past the separator, to "Logs".
+            EXPECT_TRUE(Xdotool({"key", "Down", "Down", "Down", "Down", "Down", "Down", "Return"}));
+        });
+        ASSERT_NE(nMenu, 0U);
+        ASSERT_TRUE(WaitFor([this] {
+            return Dialog().isVisible() && Dialog().Tabs()->GetCurSel() == CMainDialog::PAGE_LOGS;
+        })) << "hidden: "
+            << bHidden;
+        EXPECT_TRUE(Dialog().LogPage()->isVisible());
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_FALSE(probe.IsViewable(nMenu));
+    }
 }
 
 TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {

@@ -529,6 +529,18 @@ QColor At(const QImage& image, QPoint pt) {
     return image.pixelColor(pt);
 }
 
+// The colours right of the picture square of row `nRow`, where its text is.
+std::set<QRgb> TextColours(const QImage& image, int nRow) {
+    const QRect rcRow = Bar(1)->GetItemRect(nRow);
+    std::set<QRgb> colours;
+    for (int y = rcRow.top(); y <= rcRow.bottom(); ++y) {
+        for (int x = rcRow.left() + rcRow.height() + 3; x <= rcRow.right(); ++x) {
+            colours.insert(image.pixel(x, y));
+        }
+    }
+    return colours;
+}
+
 TEST_F(BmpMenuDrawingTest, PicturesTakeTheMenuColours) {
     Draw([this] {
         const QPoint p = PictureAt(0);
@@ -566,17 +578,15 @@ TEST_F(BmpMenuDrawingTest, DisabledItemsAreAGreySilhouetteWithEmbossedText) {
         EXPECT_EQ(At(image, p + QPoint(5, 1)), m_Colours.menu);        // dark grey
         EXPECT_EQ(At(image, p + QPoint(13, 1)), m_Colours.menu);       // white
         EXPECT_EQ(At(image, p + QPoint(2, 10)), m_Colours.menu);       // transparent
-        // The text: grey over a light copy, nothing in the normal text colour.
-        const QRect rcText = Bar(1)->GetItemRect(1).adjusted(Square(1).width() + 3, 0, 0, 0);
-        std::set<QRgb> colours;
-        for (int y = rcText.top(); y <= rcText.bottom(); ++y) {
-            for (int x = rcText.left(); x <= rcText.right(); ++x) {
-                colours.insert(image.pixel(x, y));
-            }
-        }
-        EXPECT_TRUE(colours.count(m_Colours.grayText.rgb()));
-        EXPECT_TRUE(colours.count(m_Colours.btnHighlight.rgb()));
-        EXPECT_FALSE(colours.count(m_Colours.menuText.rgb()));
+        // The text: grey over a light copy, nothing in the normal text colour; an item that
+        // can be chosen has its text plain.
+        const std::set<QRgb> disabled = TextColours(image, 1);
+        EXPECT_TRUE(disabled.count(m_Colours.grayText.rgb()));
+        EXPECT_TRUE(disabled.count(m_Colours.btnHighlight.rgb()));
+        EXPECT_FALSE(disabled.count(m_Colours.menuText.rgb()));
+        const std::set<QRgb> enabled = TextColours(image, 0);
+        EXPECT_TRUE(enabled.count(m_Colours.menuText.rgb()));
+        EXPECT_FALSE(enabled.count(m_Colours.btnHighlight.rgb()));
     });
 }
 
