@@ -6,9 +6,12 @@
 #include "support/MainRig.h"
 #include "support/QtWait.h"
 #include "support/Rows.h"
+#include "support/ScriptedSteps.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuToolBar.h"
 #include "widgets/SlidingTabCtrl.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -236,6 +239,74 @@ TEST_F(MainDialogTest, WithoutATrayHidingMinimisesInstead) {
     EXPECT_FALSE(dialog.IsWindowHidden());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.isMinimized());
+}
+
+CBmpMenu* OpenTrayMenu() {
+    return qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+}
+
+// The rows of the open tray menu: text (a separator is "-"), picture id ("OFF/ON" first),
+// and whether the row can be chosen.
+Strings TrayMenuRows(int nOffOnPicture) {
+    const int pictures[] = {nOffOnPicture,
+                            0,
+                            IDB_MENU_GENERAL,
+                            IDB_MENU_HISTORY,
+                            IDB_MENU_BLACKLIST,
+                            IDB_MENU_WHITELIST,
+                            IDB_MENU_LOGS,
+                            IDB_MENU_ABOUT,
+                            0,
+                            IDB_MENU_HELP_TOPICS,
+                            IDB_MENU_HELP_ONLINE,
+                            IDB_MENU_TIP,
+                            0,
+                            IDB_MENU_EXIT};
+    const CBmpMenuToolBar& bar = *OpenTrayMenu()->ToolBar();
+    EXPECT_EQ(bar.ButtonCount(), static_cast<int>(std::size(pictures)));
+    Strings rows;
+    for (int i = 0; i < bar.ButtonCount(); ++i) {
+        const CBmpMenuToolBar::SMenuItemInfo& item = bar.Item(i);
+        if (item.bSeparator) {
+            rows.emplace_back("-");
+            continue;
+        }
+        const QImage picture =
+            CAppResources::LoadBitmap(pictures[i]).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        EXPECT_EQ(item.checkedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        rows.push_back(item.strText.toStdString() + (item.bDisabled ? " (disabled)" : ""));
+    }
+    return rows;
+}
+
+TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasClosed) {
+    m_Store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    const auto isOpen = [] { return OpenTrayMenu() != nullptr; };
+    Strings rows;
+    CScriptedSteps whileOn({{isOpen, [&rows] {
+                                 rows = TrayMenuRows(IDB_MENU_ON);
+                                 QTest::keyClick(OpenTrayMenu(), Qt::Key_Escape);
+                             }}});
+    m_Tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
+                                  "Logs", "About", "-", "Help Topics", "Help Online",
+                                  "Tip of the Day (disabled)", "-", "Exit"));
+    dialog.ToggleBlocking();
+    CScriptedSteps whileOff({{isOpen, [] {
+                                  TrayMenuRows(IDB_MENU_OFF);
+                                  for (int i = 0; i < 6; ++i) {
+                                      QTest::keyClick(OpenTrayMenu(), Qt::Key_Down);
+                                  }
+                                  QTest::keyClick(OpenTrayMenu(), Qt::Key_Return);
+                              }}});
+    m_Tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_TRUE(whileOff.Finished());
+    EXPECT_FALSE(dialog.isVisible()) << "the command comes once the menu has returned";
+    EXPECT_TRUE(WaitFor([&dialog] { return dialog.isVisible(); }));
+    EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
+    EXPECT_EQ(OpenTrayMenu(), nullptr);
 }
 
 // A second instance says so and ends, and what it saves on the way out (a stop signal, the

@@ -9,7 +9,10 @@
 #include "support/FileText.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
+#include "support/ScriptedSteps.h"
 #include "support/TrayProbe.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/SlidingTabCtrl.h"
 
 #include <QApplication>
 
@@ -19,6 +22,11 @@
 
 namespace {
 
+bool Xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    return CChildProcess::Run(args) == 0;
+}
+
 class MainDialogX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -27,6 +35,27 @@ protected:
         // Docked and laid out: the tray may still move its icons after the first paint.
         ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedColour().has_value(); }));
         ProcessEventsFor(std::chrono::seconds(1));
+    }
+
+    // Right-clicks the tray icon and, once the tray menu shows, runs `act` from inside the
+    // menu's own loop. Answers the X window of the menu, 0 when it never showed.
+    xcb_window_t UseTrayMenu(const std::function<void()>& act) {
+        const QPoint centre = *m_Probe.DockedCentre();
+        xcb_window_t nMenuWindow = 0;
+        CScriptedSteps steps({{[] {
+                                   auto* menu =
+                                       qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+                                   return menu != nullptr && menu->isVisible();
+                               },
+                               [&] {
+                                   nMenuWindow = static_cast<xcb_window_t>(
+                                       QApplication::activePopupWidget()->winId());
+                                   act();
+                               }}});
+        EXPECT_TRUE(Xdotool(
+            {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "3"}));
+        EXPECT_TRUE(WaitFor([&] { return steps.Finished(); }));
+        return nMenuWindow;
     }
 
     CTrayProbe m_Probe;
@@ -58,6 +87,45 @@ TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     EXPECT_TRUE(WaitFor([&] { return QApplication::topLevelAt(centre) == m_pDialog; }));
 }
 
+TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
+    // Opened over the hidden window and over the active one: the menu's grab of the keyboard
+    // takes the focus from the window, which must not close the menu.
+    for (const bool bHidden : {true, false}) {
+        if (bHidden) {
+            m_pDialog->Hide();
+        } else {
+            m_pDialog->OnPageCommand(CMainDialog::PAGE_GENERAL);
+            m_pDialog->activateWindow();
+            ASSERT_TRUE(WaitFor([this] { return m_pDialog->isActiveWindow(); }));
+        }
+        const xcb_window_t nMenu = UseTrayMenu([] {
+            // Typed at once: the highlight moves six rows, past the separator, to "Logs".
+            EXPECT_TRUE(Xdotool({"key", "Down", "Down", "Down", "Down", "Down", "Down", "Return"}));
+        });
+        ASSERT_NE(nMenu, 0U);
+        ASSERT_TRUE(WaitFor([this] {
+            return m_pDialog->isVisible() &&
+                   m_pDialog->Tabs()->GetCurSel() == CMainDialog::PAGE_LOGS;
+        })) << "hidden: "
+            << bHidden;
+        EXPECT_TRUE(m_pDialog->LogPage()->isVisible());
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_FALSE(m_Probe.IsViewable(nMenu));
+    }
+}
+
+TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
+    m_pDialog->Hide();
+    const xcb_window_t nMenu = UseTrayMenu([] {
+        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
+    });
+    ASSERT_NE(nMenu, 0U);
+    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
+    ProcessEventsFor(std::chrono::milliseconds(300));
+    EXPECT_FALSE(m_pDialog->isVisible());
+    EXPECT_TRUE(m_pDialog->IsBlocking());
+}
+
 // A process that never reached its main window, asked to stop while it waits for the
 // user (the second start's "Quellio is Running!", or the first-run wizard), leaves the
 // store as it was.
@@ -83,9 +151,7 @@ TEST(StopBeforeTheMainWindow, LeavesTheStoreAsItWas) {
         ASSERT_TRUE(program.Start({QUELLIO_EXECUTABLE},
                                   {{"XDG_CONFIG_HOME", (rig.m_Dir / "config").string()}}));
         const std::string pid = std::to_string(program.Pid());
-        ASSERT_TRUE(WaitFor([&] {
-            return CChildProcess::Run({"xdotool", "search", "--onlyvisible", "--pid", pid}) == 0;
-        }));
+        ASSERT_TRUE(WaitFor([&] { return Xdotool({"search", "--onlyvisible", "--pid", pid}); }));
         ASSERT_EQ(::kill(program.Pid(), nSignal), 0);
         ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }));
         EXPECT_EQ(ReadFile(file), before);
