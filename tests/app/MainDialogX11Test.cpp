@@ -32,14 +32,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_Probe.StartTrayer());
         m_pDialog = &m_Rig.Start();
-        // Docked and laid out: the tray may still move its icons after the first paint.
         ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedColour().has_value(); }));
-        ProcessEventsFor(std::chrono::seconds(1));
     }
 
     // Right-clicks the tray icon and, once the tray menu shows, runs `act` from inside the
     // menu's own loop. Answers the X window of the menu, 0 when it never showed.
     xcb_window_t UseTrayMenu(const std::function<void()>& act) {
+        ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
         const QPoint centre = *m_Probe.DockedCentre();
         xcb_window_t nMenuWindow = 0;
         CScriptedSteps steps({{[] {
@@ -65,6 +64,7 @@ protected:
 };
 
 TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
+    ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
     const QRgb on = *m_Probe.DockedColour();
     m_pDialog->m_bAnimateIcon = true;
     m_Rig.m_Browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
