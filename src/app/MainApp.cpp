@@ -72,6 +72,10 @@ bool CMainApp::InitInstance() {
     }
 
     m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
+    // Before any window of the program, whether or not a kind is chosen.
+    if (m_nCleanTime == CLEAN_TIME_STARTING) {
+        RunCleaningPass();
+    }
 
     m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
     m_pMainDlg->OnInitDialog();
@@ -111,6 +115,15 @@ bool CMainApp::RunFirstRunWizard() {
     host.m_pfnSetStartWithSystem = WizardSetStartWithSystem;
     pfnRunWizard(nullptr, &host);
     return true;
+}
+
+void CMainApp::RunCleaningPass() {
+    CCleaningDlg dlg{CleaningServices()};
+    dlg.exec();
+}
+
+CCleaningServices CMainApp::CleaningServices() {
+    return {m_Services.cleaner, m_Services.store, m_Services.messageBox, m_CleaningThreads};
 }
 
 void CMainApp::SaveSettings() const {

@@ -19,6 +19,7 @@
 #include "support/PageServer.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
+#include "support/RecordingCleaner.h"
 #include "support/RecordingHotKeys.h"
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
@@ -53,8 +54,9 @@ TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
     CRecordingSoundPlayer sound;
     CRecordingBeeper beeper;
     CFakeResourceLookup resources;
+    CRecordingCleaner cleaner;
     CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
+                           tray,  hotKeys,  sound,      beeper, resources, cleaner};
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
     CMainApp app(services, QStringLiteral("quellio-e2e"));
     ASSERT_TRUE(app.InitInstance());
