@@ -44,14 +44,6 @@ private:
     std::atomic<bool> m_bReached = false;
 };
 
-// Polls without running the event loop, so that nothing the worker sends is handled.
-bool WaitWithoutEvents(const std::atomic<bool>& bFlag) {
-    for (int i = 0; i < 10000 && !bFlag; ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    return bFlag;
-}
-
 class CleaningDlgTest : public testing::Test {
 protected:
     void Choose(std::initializer_list<const COption*> options) {
@@ -181,10 +173,11 @@ TEST_F(CleaningDlgTest, StopReleasesAWorkerWaitingInAReport) {
     m_pDlg->show();
     ASSERT_TRUE(WaitFor([&] { return gate.IsReached(); }));
     gate.Open();
-    ASSERT_TRUE(WaitWithoutEvents(bReporting));
+    // Without running the event loop, so that nothing the worker sends is handled.
+    ASSERT_TRUE(WaitUntil([&] { return bReporting.load(); }));
     std::this_thread::sleep_for(20ms);
     m_pDlg->findChild<QPushButton*>()->click();
-    EXPECT_TRUE(WaitWithoutEvents(bReported));
+    EXPECT_TRUE(WaitUntil([&] { return bReported.load(); }));
 
     ProcessEventsFor(50ms);
     JoinPasses();
