@@ -289,6 +289,26 @@ TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
     }
 }
 
+// A stop asked for while the start-up pass runs ends start-up there: no main window, no
+// second pass, no completion message.
+TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
+    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
+    store.WriteOption(OPT_KILLCOOKIES, 1);
+    cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+        QMetaObject::invokeMethod(
+            qApp, [&] { app->Stop(); }, Qt::QueuedConnection);
+    });
+    ForgetEarlierExit();
+    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(app->MainDialog(), nullptr);
+    app.reset();
+    EXPECT_THAT(cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_TRUE(messageBox.Boxes().empty());
+}
+
 // The clean time is read from the store at exit; the pass comes after the settings are saved.
 TEST_F(MainDialogTest, ExitCleansWhenTheCleanTimeIsClosingAndAKindIsChosen) {
     const struct {
