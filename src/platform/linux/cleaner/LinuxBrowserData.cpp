@@ -111,6 +111,15 @@ fs::path CacheDirOf(const fs::path& profileDir, const fs::path& userDataDir,
     return profileDir;
 }
 
+// The browser names its profile folders "Default" and "Profile <n>"; one started with a
+// folder of another name has written its settings there by the time it closes.
+bool IsProfileDir(const fs::path& dir) {
+    const std::string name = dir.filename().string();
+    std::error_code ec;
+    return name == "Default" || name.starts_with("Profile ") ||
+           fs::is_regular_file(dir / "Preferences", ec);
+}
+
 fs::path Canonical(const fs::path& path) {
     std::error_code ec;
     fs::path real = fs::canonical(path, ec);
@@ -188,8 +197,7 @@ std::vector<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfiles() const
         std::error_code ec;
         std::vector<fs::path> dirs;
         for (fs::directory_iterator it(browser.dir, ec), end; !ec && it != end; it.increment(ec)) {
-            if (!it->is_symlink(ec) && it->is_directory(ec) &&
-                fs::is_regular_file(it->path() / "Preferences", ec)) {
+            if (!it->is_symlink(ec) && it->is_directory(ec) && IsProfileDir(it->path())) {
                 dirs.push_back(it->path());
             }
         }

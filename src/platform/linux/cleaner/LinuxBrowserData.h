@@ -13,8 +13,8 @@ class CDevToolsDataCleaner;
 
 // The data of the user's Chromium-family browsers and of the desktop, on Linux.
 //
-// - Profiles: each folder of a browser's user-data folder that holds "Preferences",
-//   named "<browser> (<folder>)".
+// - Profiles: the folders "Default" and "Profile <n>" of a browser's user-data folder, and
+//   any other that holds "Preferences", each named "<browser> (<folder>)".
 // - A profile is in use while its browser runs: while a live process holds the browser's
 //   own lock ("SingletonLock", a link to "<host>-<pid>"; a lock of another host counts as
 //   live), or while a browser answers on the folder's DevTools port. A profile in use is

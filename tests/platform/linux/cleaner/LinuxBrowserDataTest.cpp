@@ -108,6 +108,9 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     MakeProfile(chromium / "Default", home / ".cache/chromium/Default");
     WriteFile(chromium / "Profile 1/Preferences", "{}");
     WriteFile(chromium / "Profile 1/History", "not a database");
+    // A profile started under a folder name of its own; a browser folder that is none.
+    WriteFile(chromium / "Work/Preferences", "{}");
+    WriteFile(chromium / "Safe Browsing/History", "not a profile");
     MakeProfile(chrome / "Default", home / ".cache/google-chrome/Default");
     fs::create_symlink(HostName() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
     // A browser that died leaves its lock behind.
@@ -122,7 +125,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
                            std::chrono::seconds(1));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Chromium (Default)", "Chromium (Profile 1)",
-                                        "Google Chrome (Default)"}));
+                                        "Chromium (Work)", "Google Chrome (Default)"}));
     CLinuxFileSystem files;
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;
@@ -145,6 +148,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_FALSE(fs::exists(closed / "Bookmarks"));
     EXPECT_FALSE(fs::exists(closed / "Bookmarks.bak"));
     EXPECT_EQ(ReadFile(chromium / "Profile 1/History"), "not a database");
+    EXPECT_EQ(ReadFile(chromium / "Safe Browsing/History"), "not a profile");
 
     // Nothing of the running browser's profile is opened; only its cache files go.
     const fs::path running = chrome / "Default";
