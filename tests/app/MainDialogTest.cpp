@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -32,7 +33,10 @@
 #include "support/RecordingTrayHost.h"
 #include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuToolBar.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
 
@@ -488,6 +492,76 @@ TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
     EXPECT_FALSE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
     EXPECT_FALSE(tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
+}
+
+CBmpMenu* OpenTrayMenu() {
+    return qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+}
+
+// The rows of the open tray menu: text (a separator is "-"), picture id ("OFF/ON" first),
+// and whether the row can be chosen.
+std::vector<std::string> TrayMenuRows(int nOffOnPicture) {
+    const int pictures[] = {nOffOnPicture,
+                            0,
+                            IDB_MENU_GENERAL,
+                            IDB_MENU_HISTORY,
+                            IDB_MENU_BLACKLIST,
+                            IDB_MENU_WHITELIST,
+                            IDB_MENU_LOGS,
+                            IDB_MENU_ABOUT,
+                            0,
+                            IDB_MENU_HELP_TOPICS,
+                            IDB_MENU_HELP_ONLINE,
+                            IDB_MENU_TIP,
+                            0,
+                            IDB_MENU_EXIT};
+    const CBmpMenuToolBar& bar = *OpenTrayMenu()->ToolBar();
+    EXPECT_EQ(bar.ButtonCount(), static_cast<int>(std::size(pictures)));
+    std::vector<std::string> rows;
+    for (int i = 0; i < bar.ButtonCount(); ++i) {
+        const CBmpMenuToolBar::SMenuItemInfo& item = bar.Item(i);
+        if (item.bSeparator) {
+            rows.emplace_back("-");
+            continue;
+        }
+        const QImage picture =
+            CAppResources::LoadBitmap(pictures[i]).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        EXPECT_EQ(item.checkedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        rows.push_back(item.strText.toStdString() + (item.bDisabled ? " (disabled)" : ""));
+    }
+    return rows;
+}
+
+TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasClosed) {
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    const auto isOpen = [] { return OpenTrayMenu() != nullptr; };
+
+    std::vector<std::string> rows;
+    CScriptedSteps whileOn({{isOpen, [&rows] {
+                                 rows = TrayMenuRows(IDB_MENU_ON);
+                                 QTest::keyClick(OpenTrayMenu(), Qt::Key_Escape);
+                             }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
+                                  "Logs", "About", "-", "Help Topics", "Help Online",
+                                  "Tip of the Day (disabled)", "-", "Exit"));
+
+    dialog.ToggleBlocking();
+    CScriptedSteps whileOff({{isOpen, [] {
+                                  TrayMenuRows(IDB_MENU_OFF);
+                                  for (int i = 0; i < 6; ++i) {
+                                      QTest::keyClick(OpenTrayMenu(), Qt::Key_Down);
+                                  }
+                                  QTest::keyClick(OpenTrayMenu(), Qt::Key_Return);
+                              }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_TRUE(whileOff.Finished());
+    EXPECT_FALSE(dialog.isVisible()) << "the command comes once the menu has returned";
+    EXPECT_TRUE(WaitFor([&dialog] { return dialog.isVisible(); }));
+    EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
+    EXPECT_EQ(OpenTrayMenu(), nullptr);
 }
 
 TEST_F(MainDialogTest, ASecondInstanceSaysSoAndLeavesTheStoredListsAlone) {

@@ -90,17 +90,20 @@ std::optional<QPoint> CTrayProbe::DockedCentre() const {
     return QPoint(centre->dst_x, centre->dst_y);
 }
 
+bool CTrayProbe::IsViewable(xcb_window_t window) const {
+    const auto attributes = Owned(xcb_get_window_attributes_reply(
+        m_pConnection, xcb_get_window_attributes(m_pConnection, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 void CTrayProbe::Walk(xcb_window_t window, xcb_window_t parent,
                       std::vector<xcb_window_t>& docked) const {
     if ((window & ~m_nIdMask) == m_nIdBase && parent != m_nRoot) {
-        const auto attributes = Owned(xcb_get_window_attributes_reply(
-            m_pConnection, xcb_get_window_attributes(m_pConnection, window), nullptr));
         const auto xembed = Owned(xcb_get_property_reply(
             m_pConnection,
             xcb_get_property(m_pConnection, 0, window, m_nXEmbedInfo, XCB_ATOM_ANY, 0, 2),
             nullptr));
-        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE && xembed &&
-            xembed->type != XCB_NONE) {
+        if (IsViewable(window) && xembed && xembed->type != XCB_NONE) {
             docked.push_back(window);
         }
     }

@@ -30,6 +30,8 @@ public:
     bool ShowsOnly(QRgb colour) const { return DockedColour() == (colour | 0xFF000000U); }
     // The middle of the one docked icon in root coordinates.
     std::optional<QPoint> DockedCentre() const;
+    // Whether `window` exists and the screen shows it.
+    bool IsViewable(xcb_window_t window) const;
 
 private:
     bool HasTrayHost() const;

@@ -53,7 +53,9 @@ std::pair<int, bool> RunWizardOn(const CWizardHost* host,
         return reinterpret_cast<PFN_RUNWIZARD>(dlsym(library, "RunWizard"));
     }();
     bool bShown = false;
-    QTimer::singleShot(0, [&] {
+    // A wizard that never shows leaves the timer pending: it must die with this call.
+    const QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
         auto* wizard = qobject_cast<QWizard*>(QApplication::activeModalWidget());
         bShown = wizard != nullptr;
         if (wizard != nullptr) {
