@@ -11,6 +11,7 @@
 #include "widgets/TrayNotifyIcon.h"
 
 class CBlackListPage;
+class CHistoryPage;
 class CLogPage;
 class CMainApp;
 class CSettingsStore;
@@ -19,6 +20,7 @@ class CWhiteListPage;
 class IAutostartEntry;
 class IBeeper;
 class IBrowserWindowsFactory;
+class ICleaner;
 class IClock;
 class IHotKeys;
 class IMessageBox;
@@ -41,6 +43,7 @@ struct CMainServices {
     ISoundPlayer& sound;
     IBeeper& beeper;
     const IResourceLookup& resources;
+    ICleaner& cleaner;
 };
 
 // The program's one top-level window: the six pages on a sliding tab control, the scan
@@ -70,8 +73,8 @@ public:
     // connection to the browsers, the scan timer and the hot key.
     void OnInitDialog();
 
-    // The exit sequence: save "speed" and both lists, release the hot key, remove the tray
-    // icon and end the program.
+    // The exit sequence: save "speed" and both lists, clean when the clean time is "closing"
+    // and a kind is chosen, release the hot key, remove the tray icon and end the program.
     void ExitProgram();
 
     // Hides the window ("Hide", the caption's close button).
@@ -133,7 +136,7 @@ private:
 
     CSlidingTabCtrl* m_pTabs = nullptr;
     QWidget* m_pGeneralPage = nullptr;
-    QWidget* m_pHistoryPage = nullptr;
+    CHistoryPage* m_pHistoryPage = nullptr;
     CBlackListPage* m_pBlackListPage = nullptr;
     CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gmock/gmock.h>
@@ -42,6 +43,12 @@ std::vector<int> TrayImages(const CRecordingTrayHost& tray, std::size_t nFrom = 
 
 class MainDialogTest : public testing::Test, public CMainRig {
 protected:
+    // An exit makes every modal loop return at once until the main loop has run again, as
+    // it would for a new start of the program.
+    static void ForgetEarlierExit() {
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+        QCoreApplication::exec();
+    }
     void Store(const char* name, const Strings& urls) {
         CUrlList list;
         for (const std::string& url : urls) {
@@ -154,6 +161,83 @@ TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
     ASSERT_EQ(m_Shell.m_Opened.size(), 1U);
     EXPECT_EQ(m_Shell.m_Opened[0].toLocalFile(),
               QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
+}
+
+// Clean time "starting": a pass before the main window exists, whether or not a kind is
+// chosen, and another from the History page when one is.
+TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
+    const struct {
+        DWORD nCleanTime;
+        bool bCookies;
+        std::vector<bool> windowAtPass;
+        std::size_t nPasses;
+    } cases[] = {{CLEAN_TIME_STARTING, true, {false, true}, 2},
+                 {CLEAN_TIME_STARTING, false, {}, 1},
+                 {CLEAN_TIME_RUNNING, true, {}, 0},
+                 {CLEAN_TIME_CLOSING, true, {}, 0}};
+    for (const auto& test : cases) {
+        m_Store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
+        m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
+        std::vector<bool> windowAtPass;
+        // The user-interface thread waits in the pass's dialog meanwhile.
+        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            windowAtPass.push_back(m_pApp->MainDialog() != nullptr);
+        });
+        const std::size_t nBoxes = m_MessageBox.Boxes().size();
+        m_pApp.reset();
+        ForgetEarlierExit();
+        Start();
+        EXPECT_EQ(windowAtPass, test.windowAtPass) << test.nCleanTime << test.bCookies;
+        EXPECT_EQ(m_MessageBox.Boxes().size() - nBoxes, test.nPasses);
+    }
+}
+
+// A stop asked for while the start-up pass runs ends start-up there: no main window, no
+// second pass, no completion message.
+TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
+    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    m_Store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
+    m_Store.WriteOption(OPT_KILLCOOKIES, 1);
+    m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+        QMetaObject::invokeMethod(
+            qApp, [&] { m_pApp->Stop(); }, Qt::QueuedConnection);
+    });
+    ForgetEarlierExit();
+    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
+    EXPECT_FALSE(m_pApp->InitInstance());
+    EXPECT_EQ(m_pApp->MainDialog(), nullptr);
+    m_pApp.reset();
+    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_TRUE(m_MessageBox.Boxes().empty());
+}
+
+// The clean time is read from the store at exit; the pass comes after the settings are saved.
+TEST_F(MainDialogTest, ExitCleansWhenTheCleanTimeIsClosingAndAKindIsChosen) {
+    const struct {
+        DWORD nCleanTime;
+        bool bCookies;
+        bool bPass;
+    } cases[] = {{CLEAN_TIME_CLOSING, true, true},
+                 {CLEAN_TIME_CLOSING, false, false},
+                 {CLEAN_TIME_RUNNING, true, false},
+                 {0, true, false}};
+    for (const auto& test : cases) {
+        m_pApp.reset();
+        ForgetEarlierExit();
+        m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
+        CMainDialog& dialog = Start();
+        m_Store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
+        m_pApp->m_nAppSpeed = 27;
+        DWORD nSpeedAtPass = 0;
+        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            nSpeedAtPass = m_Store.ReadOption(OPT_SPEED);
+        });
+        const std::size_t nCalls = m_Cleaner.Calls().size();
+        dialog.ExitProgram();
+        EXPECT_EQ(m_Cleaner.Calls().size() - nCalls, test.bPass ? 1U : 0U) << test.nCleanTime;
+        EXPECT_EQ(nSpeedAtPass, test.bPass ? 27U : 0U);
+        EXPECT_FALSE(dialog.isVisible());
+    }
 }
 
 // Each kill shows the kill image a moment (a second kill starts it again), plays the
