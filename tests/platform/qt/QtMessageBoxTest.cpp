@@ -65,7 +65,7 @@ TEST_F(QtMessageBoxTest, QuestionAnswersNoForNoAndForEscape) {
     EXPECT_FALSE(m_Boxes.AskYesNo(&m_Owner, QStringLiteral("?")));
 }
 
-TEST_F(QtMessageBoxTest, MessageHasOnlyOk) {
+TEST_F(QtMessageBoxTest, MessageAndWarningHaveOnlyOkAndDifferInTheirIcon) {
     const QString text = QStringLiteral("Please choose a existent URL in Logs. ");
     WhenShown([](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
     m_Boxes.ShowMessage(&m_Owner, text);
@@ -73,6 +73,16 @@ TEST_F(QtMessageBoxTest, MessageHasOnlyOk) {
     EXPECT_EQ(m_Seen.strTitle, QStringLiteral("Quellio"));
     EXPECT_EQ(m_Seen.strText, text);
     EXPECT_EQ(m_Seen.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(m_Seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+    const QString warning = QStringLiteral("Unable to open hyperlink:\n\n<i>x</i>");
+    WhenShown([](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+    m_Boxes.ShowWarning(&m_Owner, warning);
+
+    EXPECT_EQ(m_Seen.strTitle, QStringLiteral("Quellio"));
+    EXPECT_EQ(m_Seen.strText, warning);
+    EXPECT_EQ(m_Seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(m_Seen.format, Qt::PlainText);
     EXPECT_EQ(m_Seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
