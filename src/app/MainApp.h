@@ -29,6 +29,8 @@ public:
 
     bool IsAnotherInstanceRunning();
     bool RunFirstRunWizard();
+    // The tip of the day, when the user wants one at start-up.
+    void ShowStartupTip();
 
     const QString& AppName() const { return m_strAppName; }
     CMainDialog* MainDialog() const { return m_pMainDlg.get(); }

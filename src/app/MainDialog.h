@@ -10,8 +10,11 @@
 #include "engine/WaveSound.h"
 #include "widgets/TrayNotifyIcon.h"
 
+class CAboutPage;
 class CBlackListPage;
+class CGeneralPage;
 class CLogPage;
+class CMailLink;
 class CMainApp;
 class CSettingsStore;
 class CSlidingTabCtrl;
@@ -87,7 +90,9 @@ public:
 
     bool IsWindowHidden() const { return m_bWindowHidden; }
     bool IsBlocking() const { return m_bBlocking; }
+    CGeneralPage* GeneralPage() const { return m_pGeneralPage; }
     CLogPage* LogPage() const { return m_pLogPage; }
+    CAboutPage* AboutPage() const { return m_pAboutPage; }
     CSlidingTabCtrl* Tabs() const { return m_pTabs; }
     const CTrayNotifyIcon& TrayIcon() const { return m_TrayIcon; }
 
@@ -109,6 +114,7 @@ private:
     void ShowPage(int nIndex);
     void MakeTopmost(bool bTopmost);
     void ShowTrayMenu();
+    void ShowTipOfTheDay();
 
     CMainApp& m_App;
     CMainServices m_Services;
@@ -120,15 +126,15 @@ private:
     QIcon m_hIconOn;
 
     CSlidingTabCtrl* m_pTabs = nullptr;
-    QWidget* m_pGeneralPage = nullptr;
+    CGeneralPage* m_pGeneralPage = nullptr;
     QWidget* m_pHistoryPage = nullptr;
     CBlackListPage* m_pBlackListPage = nullptr;
     CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;
-    QWidget* m_pAboutPage = nullptr;
+    CAboutPage* m_pAboutPage = nullptr;
     QLabel* m_pPicture = nullptr;
     QLabel* m_pSupportText = nullptr;
-    QLabel* m_pSupportLink = nullptr;
+    CMailLink* m_pSupportLink = nullptr;
     QPushButton* m_pHideButton = nullptr;
     QPushButton* m_pExitButton = nullptr;
 

@@ -30,6 +30,7 @@
 #include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
+#include "support/TipProfile.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
 
@@ -53,6 +54,7 @@ protected:
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+        TurnOffStartupTips(dir.Path(), app->AppName());
         EXPECT_TRUE(app->InitInstance());
         return *app->MainDialog();
     }

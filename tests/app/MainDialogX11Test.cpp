@@ -23,6 +23,7 @@
 #include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
+#include "support/TipProfile.h"
 #include "support/TrayProbe.h"
 #include "support/X11TestMain.h"
 
@@ -40,6 +41,7 @@ protected:
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
+        TurnOffStartupTips(dir.Path(), app->AppName());
         ASSERT_TRUE(app->InitInstance());
         // Docked and painted: the tray has placed the icon where it stays.
         ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));

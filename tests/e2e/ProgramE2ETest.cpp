@@ -27,6 +27,7 @@
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
+#include "support/TipProfile.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
                            tray,  hotKeys,  sound,      beeper, resources};
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
     CMainApp app(services, QStringLiteral("quellio-e2e"));
+    TurnOffStartupTips(dir.Path(), app.AppName());
     ASSERT_TRUE(app.InitInstance());
     CLogPage& log = *app.MainDialog()->LogPage();
 
