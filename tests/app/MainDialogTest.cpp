@@ -3,18 +3,24 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
+#include "pages/AboutPage.h"
+#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
+#include "pages/TipOfDayDlg.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
 #include "store/SettingsStore.h"
@@ -31,8 +37,10 @@
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TipProfile.h"
+#include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
+#include "widgets/UrlLink.h"
 
 using ::testing::ElementsAre;
 
@@ -49,14 +57,34 @@ protected:
         g_WhiteList.RemoveAll();
     }
 
-    // Starts the application as far as the running main window.
-    CMainDialog& Start() {
+    // Starts the application as far as the running main window, without the tip of the day
+    // unless asked for.
+    CMainDialog& Start(bool bStartupTip = false) {
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
         TurnOffStartupTips(dir.Path(), app->AppName());
+        if (bStartupTip) {
+            std::filesystem::remove(dir / "quellio-test.ini");
+        }
         EXPECT_TRUE(app->InitInstance());
         return *app->MainDialog();
+    }
+
+    // Once a modal dialog runs, hands it to `look` and closes it with Esc. Answers how
+    // many were closed so far.
+    std::shared_ptr<int> CloseModalDialogs(std::function<void(QWidget&)> look) {
+        auto pnClosed = std::make_shared<int>(0);
+        auto* timer = new QTimer(&m_Timers);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, pnClosed, look] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                look(*modal);
+                QTest::keyClick(modal, Qt::Key_Escape);
+                ++*pnClosed;
+            }
+        });
+        timer->start(10);
+        return pnClosed;
     }
 
     template <typename T>
@@ -85,6 +113,7 @@ protected:
     CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
                            tray,  hotKeys,  sound,      beeper, resources};
     std::unique_ptr<CMainApp> app;
+    QObject m_Timers;
 };
 
 TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
@@ -381,6 +410,74 @@ TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
     // The test program's folder has no libwizard.so, and the system has none either.
     EXPECT_FALSE(app->InitInstance());
     EXPECT_EQ(store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
+}
+
+TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
+    std::vector<bool> mainWindowThere;
+    const auto pnClosed = CloseModalDialogs([&](QWidget& modal) {
+        EXPECT_NE(dynamic_cast<CTipOfDayDlg*>(&modal), nullptr);
+        mainWindowThere.push_back(app->MainDialog() != nullptr);
+    });
+    CMainDialog& dialog = Start(true);
+    EXPECT_EQ(*pnClosed, 1);
+    // Closed with Esc: still shown at the next start; from the menu, shown all the same.
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_EQ(*pnClosed, 2);
+    TurnOffStartupTips(dir.Path(), app->AppName());
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_EQ(*pnClosed, 3);
+    EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    CMainDialog& dialog = Start();
+    auto box = [&dialog](const char* szText) {
+        for (QCheckBox* candidate : dialog.GeneralPage()->findChildren<QCheckBox*>()) {
+            if (candidate->text() == QString::fromLatin1(szText)) {
+                return candidate;
+            }
+        }
+        ADD_FAILURE() << "no check box " << szText;
+        return static_cast<QCheckBox*>(nullptr);
+    };
+    box("Beep from PC speaker")->click();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    EXPECT_EQ(beeper.m_nBeeps, 1) << "the next kill beeps";
+
+    box("Always on top")->click();
+    EXPECT_TRUE(dialog.m_bOnTop);
+    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(dialog.isVisible());
+
+    box("Move Table")->click();
+    QTest::keyClick(dialog.GeneralPage()->findChild<QSlider*>(), Qt::Key_End);
+    EXPECT_TRUE(app->m_bAppMove);
+    EXPECT_EQ(app->m_nAppSpeed, 30);
+    QTabBar* bar = dialog.Tabs()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
+    EXPECT_TRUE(dialog.Tabs()->IsSliding());
+}
+
+TEST_F(MainDialogTest, SupportAddressesAndWebSiteAreLinks) {
+    CMainDialog& dialog = Start();
+    CMailLink* support = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label->text() == QString::fromLatin1(CAboutPage::kTechSupportMail)) {
+            support = dynamic_cast<CMailLink*>(label);
+        }
+    }
+    ASSERT_NE(support, nullptr);
+    EXPECT_EQ(support->geometry(), QRect(60, 330, 150, 15));
+    support->OnClicked();
+    dialog.AboutPage()->PurchaseLink()->OnClicked();
+    dialog.AboutPage()->WebLink()->OnClicked();
+    std::vector<std::string> opened;
+    for (const QUrl& url : shell.m_Opened) {
+        opened.push_back(url.toEncoded().toStdString());
+    }
+    EXPECT_THAT(opened, ElementsAre("mailto:support@quellio.example",
+                                    "mailto:sales@quellio.example", "https://quellio.github.io/"));
 }
 
 }  // namespace

@@ -3,11 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "app/MainApp.h"
 #include "app/MainDialog.h"
+#include "pages/GeneralPage.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/SystemTrayHost.h"
 #include "platform/qt/X11HotKeys.h"
@@ -32,6 +40,36 @@ namespace {
 bool Xdotool(std::vector<std::string> args) {
     args.insert(args.begin(), "xdotool");
     return CChildProcess::Run(args) == 0;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* szName) {
+    auto* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(szName)), szName),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// Whether the X server holds `szState` in the window manager state of `window` now. (A
+// change of the stay-on-top flag gives the widget a new native window, which only its
+// QWindow knows at once.)
+bool HasNetWmState(const QWidget& window, const char* szState) {
+    auto* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    auto* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.windowHandle()->winId()),
+                         Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
+        nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int nCount = xcb_get_property_value_length(reply) / 4;
+    const bool bHas = std::find(atoms, atoms + nCount, Atom(connection, szState)) != atoms + nCount;
+    std::free(reply);
+    return bHas;
 }
 
 class MainDialogX11Test : public ::testing::Test {
@@ -102,6 +140,23 @@ TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {
     ASSERT_TRUE(WaitFor([this] { return probe.DockedIcons().empty(); }));
     ASSERT_TRUE(TestDisplay().StartTrayer());
     EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == off; }));
+}
+
+TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAboveAtOnce) {
+    QCheckBox* onTop = nullptr;
+    for (QCheckBox* box : Dialog().GeneralPage()->findChildren<QCheckBox*>()) {
+        if (box->text() == QStringLiteral("Always on top")) {
+            onTop = box;
+        }
+    }
+    ASSERT_NE(onTop, nullptr);
+    ASSERT_FALSE(HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"));
+    onTop->click();
+    EXPECT_TRUE(WaitFor([this] { return HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_TRUE(Dialog().isVisible());
+    onTop->click();
+    EXPECT_TRUE(WaitFor([this] { return !HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_TRUE(Dialog().isVisible());
 }
 
 }  // namespace

@@ -39,10 +39,18 @@ QString FindDesktopEntry(const QString& strId) {
             dataDirs << strDir;
         }
     }
+    // An id "vendor-name.desktop" may stand for the file name.desktop in a folder vendor.
+    QStringList names{strId};
+    const qsizetype nDash = strId.lastIndexOf(QLatin1Char('-'));
+    if (nDash > 0) {
+        names << strId.left(nDash) + QLatin1Char('/') + strId.mid(nDash + 1);
+    }
     for (const QString& strDir : dataDirs) {
-        const QString strPath = strDir + QStringLiteral("/applications/") + strId;
-        if (QFileInfo(strPath).isFile()) {
-            return strPath;
+        for (const QString& strName : names) {
+            const QString strPath = strDir + QStringLiteral("/applications/") + strName;
+            if (QFileInfo(strPath).isFile()) {
+                return strPath;
+            }
         }
     }
     return {};
