@@ -19,10 +19,9 @@
 #include "engine/UrlList.h"
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
-#include "support/BrowserDriver.h"
-#include "support/BrowserProcess.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
 #include "support/TempDir.h"
+#include "support/TestBrowser.h"
 
 namespace {
 
@@ -42,25 +41,12 @@ struct SRig {
         server.SetPage("/opener.html",
                        "<!doctype html><script>function pop(u) {"
                        " window.open(u, '_blank', 'width=300,height=200'); }</script>");
-        server.SetPage("/page.html", "<!doctype html><title>page</title><p>page</p>");
-        std::vector<std::string> argv = {"chromium"};
-        for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-            argv.push_back(flag);
-        }
-        argv.push_back("--user-data-dir=" + (dir / "profile").string());
-        argv.push_back("--remote-debugging-port=0");
-        argv.push_back(server.Url("/page.html?0"));
-        process = std::make_unique<CBrowserProcess>(argv, std::map<std::string, std::string>{},
-                                                    dir / "browser.log");
-        const auto endpoint = process->WaitForEndpoint(dir / "profile" / "DevToolsActivePort",
-                                                       std::chrono::seconds(90));
-        if (!endpoint) {
-            throw std::runtime_error("the browser did not start");
-        }
-        driver = std::make_unique<CBrowserDriver>(*endpoint);
+        server.SetPage("/page.html", kPlainPage);
+        browser = std::make_unique<CTestBrowser>(dir.Path(), server.Url("/page.html?0"));
+        driver = &browser->Driver();
     }
 
-    CDevToolsDiscovery Discovery() const { return CDevToolsDiscovery("", {dir / "profile"}); }
+    CDevToolsDiscovery Discovery() const { return CDevToolsDiscovery("", {browser->ProfileDir()}); }
 
     void OpenWindows(std::size_t count) {
         for (std::size_t open = driver->Pages().size(); open < count; ++open) {
@@ -74,9 +60,9 @@ struct SRig {
     }
 
     CTempDir dir;
-    CPageServer server;
-    std::unique_ptr<CBrowserProcess> process;
-    std::unique_ptr<CBrowserDriver> driver;
+    CLoopbackServer server;
+    std::unique_ptr<CTestBrowser> browser;
+    CBrowserDriver* driver = nullptr;
 };
 
 SRig& Rig() {

@@ -33,7 +33,6 @@
 #include "support/TempDir.h"
 #include "support/TipProfile.h"
 #include "support/TrayProbe.h"
-#include "support/X11TestMain.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ bool HasNetWmState(const QWidget& window, const char* szState) {
 class MainDialogX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(TestDisplay().StartTrayer());
+        ASSERT_TRUE(probe.StartTrayer());
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
@@ -84,10 +83,7 @@ protected:
         // Docked and painted: the tray has placed the icon where it stays.
         ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
     }
-    void TearDown() override {
-        app.reset();
-        TestDisplay().StopTrayer();
-    }
+    void TearDown() override { app.reset(); }
     CMainDialog& Dialog() { return *app->MainDialog(); }
 
     CTempDir dir;
@@ -136,9 +132,9 @@ TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {
     ASSERT_TRUE(WaitFor([&] { return probe.DockedColour().value_or(on) != on; }));
     const QRgb off = *probe.DockedColour();
 
-    ASSERT_TRUE(TestDisplay().StopTrayer());
+    ASSERT_TRUE(probe.StopTrayer());
     ASSERT_TRUE(WaitFor([this] { return probe.DockedIcons().empty(); }));
-    ASSERT_TRUE(TestDisplay().StartTrayer());
+    ASSERT_TRUE(probe.StartTrayer());
     EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == off; }));
 }
 

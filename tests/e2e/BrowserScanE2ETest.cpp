@@ -15,8 +15,7 @@
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 #include "support/BrowserDriver.h"
-#include "support/BrowserProcess.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
 
@@ -84,16 +83,14 @@ protected:
         for (const auto& [url, features] : urls) {
             driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
         }
-        EXPECT_TRUE(driver.WaitForPages(
-            [&urls](const auto& pages) {
-                for (const auto& entry : urls) {
-                    if (!HasPage(pages, entry.first)) {
-                        return false;
-                    }
+        EXPECT_TRUE(driver.WaitForPages([&urls](const auto& pages) {
+            for (const auto& entry : urls) {
+                if (!HasPage(pages, entry.first)) {
+                    return false;
                 }
-                return true;
-            },
-            kBrowserStateTimeout));
+            }
+            return true;
+        }));
         return opener;
     }
 
@@ -102,8 +99,7 @@ protected:
     }
 
     bool WaitUntilGone(CBrowserDriver& driver, const std::string& url) {
-        return driver.WaitForPages([&url](const auto& pages) { return !HasPage(pages, url); },
-                                   kBrowserStateTimeout);
+        return driver.WaitForPages([&url](const auto& pages) { return !HasPage(pages, url); });
     }
 
     std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
@@ -123,7 +119,7 @@ protected:
     }
 
     CTempDir m_dir;
-    CPageServer m_server;
+    CLoopbackServer m_server;
     std::vector<std::unique_ptr<CTestBrowser>> m_browsers;
     CUrlList m_black;
     CUrlList m_white;
@@ -274,23 +270,15 @@ TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded)
 TEST_F(BrowserScanE2E, BrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
     const std::filesystem::path home = m_dir / "home";
     const std::filesystem::path data = m_dir / "data";
-    std::vector<std::string> argv = {QUELLIO_BROWSER_LAUNCHER};
-    for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-        argv.push_back(flag);
-    }
-    argv.push_back(m_server.Url("/plain.html?first"));
-    CBrowserProcess process(argv,
-                            {{"HOME", home.string()},
-                             {"XDG_DATA_HOME", data.string()},
-                             {"QUELLIO_BROWSER", "chromium"}},
-                            m_dir / "launcher.log");
     const std::filesystem::path profile =
         CDevToolsDiscovery::GuardedProfileDir(home.c_str(), data.c_str());
-    const auto endpoint =
-        process.WaitForEndpoint(profile / "DevToolsActivePort", kBrowserStartTimeout);
-    ASSERT_TRUE(endpoint.has_value());
+    CTestBrowser browser({QUELLIO_BROWSER_LAUNCHER},
+                         {{"HOME", home.string()},
+                          {"XDG_DATA_HOME", data.string()},
+                          {"QUELLIO_BROWSER", "chromium"}},
+                         profile, m_dir / "launcher.log", m_server.Url("/plain.html?first"));
     EXPECT_EQ(std::filesystem::status(profile).permissions(), std::filesystem::perms::owner_all);
-    CBrowserDriver driver(*endpoint);
+    CBrowserDriver& driver = browser.Driver();
     const std::string popup = m_server.Url("/plain.html?popup");
     const std::string tab = m_server.Url("/plain.html?tab");
     OpenFrom(driver, {{popup, "popup"}, {tab, ""}});

@@ -17,7 +17,7 @@
 #include "pages/WhiteListPage.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 #include "support/BrowserDriver.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
@@ -49,7 +49,7 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
     g_BlackList.RemoveAll();
     g_WhiteList.RemoveAll();
     CTempDir dir;
-    CPageServer server;
+    CLoopbackServer server;
     server.SetPage("/opener.html", kOpenerPage);
     server.SetPage("/plain.html", kPlainPage);
 
@@ -71,11 +71,9 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
              {spared, "popup"}, {killed, "width=320,height=240"}, {tab, ""}}) {
         driver.RunInPage(openerId, "pop('" + url + "', '" + features + "')");
     }
-    ASSERT_TRUE(driver.WaitForPages(
-        [&](const auto& pages) {
-            return HasPage(pages, spared) && HasPage(pages, killed) && HasPage(pages, tab);
-        },
-        kBrowserStateTimeout));
+    ASSERT_TRUE(driver.WaitForPages([&](const auto& pages) {
+        return HasPage(pages, spared) && HasPage(pages, killed) && HasPage(pages, tab);
+    }));
 
     CDevToolsBrowserWindowsFactory factory(CDevToolsDiscovery("", {profile}), kBrowserCallTimeout);
     CScriptedMessageBox messageBox;
@@ -100,8 +98,7 @@ TEST(ListPagesE2E, PageListsTheOpenWindowsAndAPickedPopupOnTheWhiteListSurvivesT
     scanner.ConnectBrowserWindows();
     EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
     EXPECT_THAT(report.m_urls, ElementsAre(killed));
-    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, killed); },
-                                    kBrowserStateTimeout));
+    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, killed); }));
     EXPECT_TRUE(HasPage(driver.Pages(), spared));
 
     page.findChild<QPushButton*>(QStringLiteral("refresh"))->click();

@@ -16,7 +16,7 @@
 #include "platform/linux/registry/RegistryHive.h"
 #include "store/SettingsStore.h"
 #include "support/FakeResourceLookup.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
 #include "support/RecordingHotKeys.h"
@@ -35,7 +35,7 @@ TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
     g_BlackList.RemoveAll();
     g_WhiteList.RemoveAll();
     CTempDir dir;
-    CPageServer server;
+    CLoopbackServer server;
     server.SetPage("/opener.html", kOpenerPage);
     server.SetPage("/plain.html", kPlainPage);
     CTestBrowser browser(dir.Path(), server.Url("/plain.html?first"));
@@ -68,11 +68,10 @@ TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
     const std::string openerId = driver.OpenWindow(opener);
     driver.RunInPage(openerId, "pop('" + popup + "', 'width=320,height=240')");
 
-    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }, kBrowserStateTimeout));
+    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }));
     const QTreeWidgetItem* row = log.findChild<QTreeWidget*>()->topLevelItem(0);
     EXPECT_EQ(row->text(0).toStdString(), popup);
-    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, popup); },
-                                    kBrowserStateTimeout));
+    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, popup); }));
     EXPECT_TRUE(HasPage(driver.Pages(), opener));
     EXPECT_EQ(log.GetRowCount(), 1) << "the tab is left alone";
 }

@@ -1,38 +1,30 @@
 #include "support/ChildProcess.h"
 
+#include "support/WaitUntil.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <thread>
+#include <utility>
+
+extern char** environ;
 
 namespace {
 
-std::string FindInPath(const std::string& strName) {
-    if (strName.find('/') != std::string::npos) {
-        return strName;
-    }
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::filesystem::path candidate = std::filesystem::path(folder) / strName;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
+pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+            const std::filesystem::path& log) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (!env.contains(text.substr(0, text.find('=')))) {
+            entries.push_back(text);
         }
     }
-    return {};
-}
-
-pid_t Spawn(const std::vector<std::string>& argv, int nPassFd) {
-    const std::string strPath = FindInPath(argv.at(0));
-    if (strPath.empty()) {
-        return -1;
+    for (const auto& [name, value] : env) {
+        entries.push_back(name + "=" + value);
     }
     // Everything the child needs is made before fork: after it only async-signal-safe calls.
     std::vector<char*> args;
@@ -40,24 +32,36 @@ pid_t Spawn(const std::vector<std::string>& argv, int nPassFd) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& entry : entries) {
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    }
+    envp.push_back(nullptr);
+    const int output = log.empty()
+                           ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                           : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const pid_t parent = getpid();
     const pid_t pid = fork();
-    if (pid != 0) {
-        return pid;
-    }
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) {
+    if (pid == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
+        execvpe(args[0], args.data(), envp.data());
         _exit(127);
     }
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    if (nPassFd >= 0) {
-        dup2(nPassFd, 3);
+    if (pid > 0) {
+        // Also here, so that a signal sent right after Start reaches the group.
+        setpgid(pid, pid);
     }
-    execv(strPath.c_str(), args.data());
-    _exit(127);
+    close(input);
+    close(output);
+    return pid;
 }
 
 }  // namespace
@@ -66,9 +70,11 @@ CChildProcess::~CChildProcess() {
     Stop();
 }
 
-bool CChildProcess::Start(const std::vector<std::string>& argv, int nPassFd) {
+bool CChildProcess::Start(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& env,
+                          const std::filesystem::path& log) {
     Stop();
-    m_nPid = Spawn(argv, nPassFd);
+    m_nPid = Spawn(argv, env, log);
     return m_nPid > 0;
 }
 
@@ -76,8 +82,7 @@ bool CChildProcess::IsRunning() {
     if (m_nPid <= 0) {
         return false;
     }
-    int status = 0;
-    if (waitpid(m_nPid, &status, WNOHANG) == m_nPid) {
+    if (waitpid(m_nPid, nullptr, WNOHANG) == m_nPid) {
         m_nPid = -1;
         return false;
     }
@@ -85,29 +90,46 @@ bool CChildProcess::IsRunning() {
 }
 
 void CChildProcess::Stop() {
-    if (!IsRunning()) {
+    End(SIGTERM);
+}
+
+void CChildProcess::Kill() {
+    End(SIGKILL);
+}
+
+void CChildProcess::End(int nSignal) {
+    if (m_nPid <= 0) {
         return;
     }
-    kill(m_nPid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (waitpid(m_nPid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(m_nPid, SIGKILL);
-            waitpid(m_nPid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // The group, not only the program: a browser's helpers or a script's children too.
+    kill(-m_nPid, nSignal);
+    kill(-m_nPid, SIGCONT);
+    if (!WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(5))) {
+        kill(-m_nPid, SIGKILL);
+        waitpid(m_nPid, nullptr, 0);
     }
     m_nPid = -1;
 }
 
+void CChildProcess::Freeze() {
+    if (m_nPid > 0) {
+        kill(-m_nPid, SIGSTOP);
+    }
+}
+
+void CChildProcess::Resume() {
+    if (m_nPid > 0) {
+        kill(-m_nPid, SIGCONT);
+    }
+}
+
 int CChildProcess::Run(const std::vector<std::string>& argv) {
-    const pid_t pid = Spawn(argv, -1);
-    if (pid <= 0) {
+    CChildProcess process;
+    if (!process.Start(argv)) {
         return -1;
     }
     int status = 0;
+    const pid_t pid = std::exchange(process.m_nPid, -1);
     if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
         return -1;
     }

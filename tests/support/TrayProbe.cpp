@@ -1,5 +1,7 @@
 #include "support/TrayProbe.h"
 
+#include "support/QtWait.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -8,6 +10,20 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+xcb_atom_t Atom(xcb_connection_t* pConnection, const char* name) {
+    auto* reply = xcb_intern_atom_reply(
+        pConnection,
+        xcb_intern_atom(pConnection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+}  // namespace
+
 CTrayProbe::CTrayProbe() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     m_pConnection = x11->connection();
@@ -15,13 +31,28 @@ CTrayProbe::CTrayProbe() {
     m_nRoot = xcb_setup_roots_iterator(setup).data->root;
     m_nIdBase = setup->resource_id_base;
     m_nIdMask = setup->resource_id_mask;
-    const char* name = "_XEMBED_INFO";
-    auto* atom = xcb_intern_atom_reply(
-        m_pConnection,
-        xcb_intern_atom(m_pConnection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    m_nXEmbedInfo = atom->atom;
-    std::free(atom);
+    m_nXEmbedInfo = Atom(m_pConnection, "_XEMBED_INFO");
+    m_nTraySelection = Atom(m_pConnection, "_NET_SYSTEM_TRAY_S0");
+}
+
+bool CTrayProbe::StartTrayer() {
+    m_Trayer.Start({"trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+                    "200", "--height", "32", "--SetDockType", "false", "--SetPartialStrut",
+                    "false"});
+    return WaitFor([this] { return HasTrayHost(); });
+}
+
+bool CTrayProbe::StopTrayer() {
+    m_Trayer.Stop();
+    return WaitFor([this] { return !HasTrayHost(); });
+}
+
+bool CTrayProbe::HasTrayHost() const {
+    auto* reply = xcb_get_selection_owner_reply(
+        m_pConnection, xcb_get_selection_owner(m_pConnection, m_nTraySelection), nullptr);
+    const bool bOwned = reply != nullptr && reply->owner != XCB_NONE;
+    std::free(reply);
+    return bOwned;
 }
 
 std::vector<xcb_window_t> CTrayProbe::DockedIcons() const {

@@ -3,7 +3,6 @@
 #include "support/ChildProcess.h"
 #include "support/QtWait.h"
 #include "support/TrayProbe.h"
-#include "support/X11TestMain.h"
 #include "widgets/TrayNotifyIcon.h"
 
 #include <QGuiApplication>
@@ -34,18 +33,17 @@ const QRgb kGreen = qRgb(0, 200, 0);
 
 class SystemTrayHostTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(TestDisplay().StartTrayer()); }
-    void TearDown() override { TestDisplay().StopTrayer(); }
+    void SetUp() override { ASSERT_TRUE(m_Probe.StartTrayer()); }
 
     bool RestartTrayer() {
-        if (!TestDisplay().StopTrayer()) {
+        if (!m_Probe.StopTrayer()) {
             return false;
         }
         // The icon leaves the tray with it before the new one starts.
         if (!WaitFor([this] { return m_Probe.DockedIcons().empty(); })) {
             return false;
         }
-        return TestDisplay().StartTrayer();
+        return m_Probe.StartTrayer();
     }
 
     CTrayProbe m_Probe;
@@ -86,13 +84,13 @@ TEST_F(SystemTrayHostTest, AHiddenIconStaysOutWhenTheTrayRestartsAndComesBackWhe
 }
 
 TEST_F(SystemTrayHostTest, AnIconShownWithoutATrayDocksWhenOneStarts) {
-    ASSERT_TRUE(TestDisplay().StopTrayer());
+    ASSERT_TRUE(m_Probe.StopTrayer());
     ASSERT_TRUE(WaitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }));
     CSystemTrayHost host;
     EXPECT_FALSE(host.IsAvailable());
     CTrayNotifyIcon tray(host);
     ASSERT_TRUE(tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(TestDisplay().StartTrayer());
+    ASSERT_TRUE(m_Probe.StartTrayer());
     EXPECT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kRed); }));
     EXPECT_TRUE(host.IsAvailable());
 }

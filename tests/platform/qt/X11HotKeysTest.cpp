@@ -2,7 +2,6 @@
 
 #include "support/ChildProcess.h"
 #include "support/QtWait.h"
-#include "support/X11TestMain.h"
 
 #include <xcb/xcb.h>
 

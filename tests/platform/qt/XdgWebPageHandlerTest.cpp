@@ -9,6 +9,7 @@
 #include "platform/qt/DesktopShellOpen.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
@@ -86,23 +87,9 @@ TEST(XdgWebPageHandlerTest, RunAnswersWhyAProgramDidNotStart) {
 class RegisteredHandlerTest : public testing::Test {
 protected:
     RegisteredHandlerTest() {
-        for (const char* szName : kSavedVariables) {
-            m_Saved.emplace_back(szName, qEnvironmentVariableIsSet(szName)
-                                             ? std::optional(qgetenv(szName))
-                                             : std::nullopt);
-            qunsetenv(szName);
-        }
         fs::create_directories(dir / "config");
         fs::create_directories(dir / "data" / "applications");
         fs::create_directories(dir / "system");
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir / "data").string()));
-        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString((dir / "system").string()));
-    }
-    ~RegisteredHandlerTest() override {
-        for (const auto& [szName, value] : m_Saved) {
-            value ? qputenv(szName, *value) : qunsetenv(szName);
-        }
     }
 
     // Registers the stand-in for web pages with `strArgs` before its placeholder.
@@ -135,12 +122,16 @@ protected:
 
     fs::path Args() const { return dir / "args"; }
 
-    static constexpr const char* kSavedVariables[] = {
-        "XDG_CONFIG_HOME",          "XDG_DATA_HOME",       "XDG_DATA_DIRS",
-        "XDG_CONFIG_DIRS",          "XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION",
-        "GNOME_DESKTOP_SESSION_ID", "DESKTOP_SESSION"};
     CTempDir dir;
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_Saved;
+    // The XDG folders of this test only, and no desktop that xdg-mime would ask instead.
+    CScopedEnv m_ConfigHome{"XDG_CONFIG_HOME", (dir / "config").string()};
+    CScopedEnv m_DataHome{"XDG_DATA_HOME", (dir / "data").string()};
+    CScopedEnv m_DataDirs{"XDG_DATA_DIRS", (dir / "system").string()};
+    CScopedEnv m_ConfigDirs{"XDG_CONFIG_DIRS", (dir / "system").string()};
+    CScopedEnv m_Desktop{"XDG_CURRENT_DESKTOP", std::nullopt};
+    CScopedEnv m_Kde{"KDE_FULL_SESSION", std::nullopt};
+    CScopedEnv m_Gnome{"GNOME_DESKTOP_SESSION_ID", std::nullopt};
+    CScopedEnv m_Session{"DESKTOP_SESSION", std::nullopt};
 };
 
 TEST_F(RegisteredHandlerTest, TheAddressArrivesWholeAsOneArgument) {

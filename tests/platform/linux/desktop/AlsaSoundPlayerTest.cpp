@@ -1,6 +1,7 @@
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +23,6 @@ using namespace std::chrono_literals;
 // without a sound card.
 constexpr const char* kNullDevice = "null";
 constexpr std::size_t kFrames = 3308;
-
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return done();
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 TEST(AlsaSoundPlayerTest, ASoundIsHandedToTheDeviceWholeAndThenEnds) {
     CAlsaSoundPlayer player(kNullDevice);

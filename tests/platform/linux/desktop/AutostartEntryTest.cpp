@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 
@@ -97,10 +98,7 @@ TEST(AutostartEntryTest, LauncherStartsTheExactPath) {
     ASSERT_EQ(RunOn("gio launch", entry.Path()), 0);
 
     // The launcher does not wait for the program; give it ample time to write the marker.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(marker) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
     EXPECT_EQ(ReadFile(marker), program.string());
 }
 

@@ -1,16 +1,18 @@
 #include "platform/linux/desktop/X11Beeper.h"
 
-#include "support/XvfbSession.h"
+#include "support/ChildProcess.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 // After GoogleTest: Xlib defines macros (None, Bool) that clash with its names.
 #include <X11/XKBlib.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <memory>
-#include <thread>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -44,8 +46,7 @@ public:
     // Waits for bell notifications until `nCount` have come (or a limit passes).
     int WaitForBells(int nCount) {
         int nSeen = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (nSeen < nCount && std::chrono::steady_clock::now() < deadline) {
+        WaitUntil([&] {
             while (XPending(m_pDisplay) > 0) {
                 XEvent event;
                 XNextEvent(m_pDisplay, &event);
@@ -54,8 +55,8 @@ public:
                     ++nSeen;
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+            return nSeen >= nCount;
+        });
         return nSeen;
     }
 
@@ -65,10 +66,9 @@ private:
     bool m_bReady = false;
 };
 
+// Tests of the `x11` label run on an X server of their own, which DISPLAY names.
 TEST(X11BeeperTest, EachBeepRingsTheBellOfTheDisplay) {
-    CXvfbSession session;
-    ASSERT_TRUE(session.Start());
-    CBellListener listener(session.Display());
+    CBellListener listener(std::getenv("DISPLAY"));
     ASSERT_TRUE(listener.IsReady());
     CX11Beeper beeper;
     EXPECT_TRUE(beeper.Beep());
@@ -77,23 +77,37 @@ TEST(X11BeeperTest, EachBeepRingsTheBellOfTheDisplay) {
 }
 
 TEST(X11BeeperTest, WithoutADisplayTheBeepFailsQuietly) {
-    const char* old = std::getenv("DISPLAY");
-    const std::string strOld = old != nullptr ? old : "";
-    unsetenv("DISPLAY");
+    const CScopedEnv noDisplay("DISPLAY", std::nullopt);
     CX11Beeper beeper;
     EXPECT_FALSE(beeper.Beep());
     EXPECT_FALSE(beeper.Beep());
-    if (old != nullptr) {
-        setenv("DISPLAY", strOld.c_str(), 1);
-    }
 }
 
 TEST(X11BeeperTest, ADisplayThatWentAwayGivesFailuresNotACrash) {
-    CXvfbSession session;
-    ASSERT_TRUE(session.Start());
+    // A second server, which names itself in the file `file` and ends when `file`.end appears.
+    CTempDir dir;
+    const std::filesystem::path file = dir / "display";
+    CChildProcess server;
+    ASSERT_TRUE(
+        server.Start({"xvfb-run", "-a", "sh", "-c",
+                      R"(printf '%s\n%s\n' "$DISPLAY" "$XAUTHORITY" >"$0.new"; mv "$0.new" "$0"
+            while [ ! -e "$0.end" ]; do sleep 0.05; done)",
+                      file.string()}));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(file); }));
+    std::string display;
+    std::string authority;
+    std::ifstream(file) >> display >> authority;
+    const CScopedEnv displayEnv("DISPLAY", display);
+    const CScopedEnv authorityEnv("XAUTHORITY", authority);
     CX11Beeper beeper;
     ASSERT_TRUE(beeper.Beep());
-    session.Stop();
+
+    std::ofstream(file.string() + ".end").flush();
+    // The server removes its lock file on its way out.
+    ASSERT_TRUE(WaitUntil([&] {
+        return !server.IsRunning() &&
+               !std::filesystem::exists("/tmp/.X" + display.substr(1) + "-lock");
+    }));
     EXPECT_FALSE(beeper.Beep() && beeper.Beep() && beeper.Beep());
 }
 

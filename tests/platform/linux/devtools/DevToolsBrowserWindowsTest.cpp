@@ -6,11 +6,11 @@
 #include <mutex>
 #include <set>
 
-#include "support/FakeDevToolsServer.h"
+#include "support/LoopbackServer.h"
 
 using namespace std::chrono_literals;
 using nlohmann::json;
-using SFrame = CFakeDevToolsServer::SFrame;
+using SFrame = CLoopbackServer::SFrame;
 
 namespace {
 
@@ -41,7 +41,7 @@ struct SFakeBrowser {
         const std::string method = request.value("method", "");
         const json params = request.value("params", json::object());
         auto result = [&request](json value) {
-            return std::vector<SFrame>{CFakeDevToolsServer::Result(request, std::move(value))};
+            return std::vector<SFrame>{CLoopbackServer::Result(request, std::move(value))};
         };
         if (method == "Target.getTargets") {
             json infos = json::array();
@@ -141,7 +141,7 @@ protected:
     }
 
     SFakeBrowser m_browser;
-    CFakeDevToolsServer m_server{[this](const json& request) { return m_browser.Answer(request); }};
+    CLoopbackServer m_server{[this](const json& request) { return m_browser.Answer(request); }};
 };
 
 TEST_F(DevToolsBrowserWindowsTest, OnlyOrdinaryPagesAreBrowserWindows) {

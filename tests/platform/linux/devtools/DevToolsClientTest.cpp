@@ -5,11 +5,11 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
-#include "support/FakeDevToolsServer.h"
+#include "support/LoopbackServer.h"
 
 using namespace std::chrono_literals;
 using nlohmann::json;
-using SFrame = CFakeDevToolsServer::SFrame;
+using SFrame = CLoopbackServer::SFrame;
 
 namespace {
 
@@ -34,7 +34,7 @@ void PrintTo(const SHostileCase& c, std::ostream* os) {
 class HostileAnswer : public testing::TestWithParam<SHostileCase> {};
 
 TEST_P(HostileAnswer, FailsTheCallWithoutHarm) {
-    CFakeDevToolsServer server(GetParam().answer);
+    CLoopbackServer server(GetParam().answer);
     CDevToolsClient client(kTimeout, kMaxMessage);
     ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
     json result = "untouched";
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                      E_FAIL, false},
         SHostileCase{"OverTheSizeLimit",
                      [](const json& r) {
-                         return std::vector<SFrame>{CFakeDevToolsServer::Result(
+                         return std::vector<SFrame>{CLoopbackServer::Result(
                              r, {{"url", std::string(2 * kMaxMessage, 'a')}})};
                      },
                      E_FAIL, false},
@@ -101,10 +101,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DevToolsClient, AnswersSkipEventsAndCarryLargeStringsWhole) {
     const std::string huge(kMaxMessage / 2, 'u');
-    CFakeDevToolsServer server([&huge](const json& request) {
+    CLoopbackServer server([&huge](const json& request) {
         return std::vector<SFrame>{
             {R"({"method":"Target.targetCreated","params":{}})"},
-            CFakeDevToolsServer::Result(request, {{"echo", request["params"]}, {"huge", huge}})};
+            CLoopbackServer::Result(request, {{"echo", request["params"]}, {"huge", huge}})};
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
     ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
@@ -121,14 +121,14 @@ TEST(DevToolsClient, AnswersSkipEventsAndCarryLargeStringsWhole) {
 TEST(DevToolsClient, LateAnswerIsDroppedAndTheNextCallWorks) {
     int calls = 0;
     json late;
-    CFakeDevToolsServer server([&](const json& request) {
+    CLoopbackServer server([&](const json& request) {
         // The first request is answered only together with the second.
         if (++calls == 1) {
             late = request;
             return std::vector<SFrame>{};
         }
-        return std::vector<SFrame>{CFakeDevToolsServer::Result(late, {{"which", "first"}}),
-                                   CFakeDevToolsServer::Result(request, {{"which", "second"}})};
+        return std::vector<SFrame>{CLoopbackServer::Result(late, {{"which", "first"}}),
+                                   CLoopbackServer::Result(request, {{"which", "second"}})};
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
     ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
@@ -141,8 +141,8 @@ TEST(DevToolsClient, LateAnswerIsDroppedAndTheNextCallWorks) {
 }
 
 TEST(DevToolsClient, HttpEndpointIsResolvedThroughJsonVersion) {
-    CFakeDevToolsServer server([](const json& request) {
-        return std::vector<SFrame>{CFakeDevToolsServer::Result(request, json::object())};
+    CLoopbackServer server([](const json& request) {
+        return std::vector<SFrame>{CLoopbackServer::Result(request, json::object())};
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
 
@@ -154,20 +154,20 @@ TEST(DevToolsClient, HttpEndpointIsResolvedThroughJsonVersion) {
 }
 
 TEST(DevToolsClient, JsonVersionNamingAnotherHostOrNothingIsRefused) {
-    CFakeDevToolsServer server([](const json&) { return std::vector<SFrame>{}; });
+    CLoopbackServer server([](const json&) { return std::vector<SFrame>{}; });
     CDevToolsClient client(kTimeout, kMaxMessage);
     for (const char* answer :
          {R"({"webSocketDebuggerUrl":"ws://203.0.113.9:9222/devtools/browser/x"})",
           R"({"webSocketDebuggerUrl":7})", R"({"Browser":"x"})", "not json", ""}) {
         SCOPED_TRACE(answer);
-        server.SetVersionAnswer(answer);
+        server.SetPage("/json/version", answer);
         EXPECT_EQ(client.Connect(server.HttpEndpoint()), E_FAIL);
         EXPECT_FALSE(client.IsConnected());
     }
 }
 
 TEST(DevToolsClient, PeerThatNeverShakesHandsTimesOut) {
-    CFakeDevToolsServer server([](const json&) { return std::vector<SFrame>{}; }, false);
+    CLoopbackServer server([](const json&) { return std::vector<SFrame>{}; }, false);
     CDevToolsClient client(kTimeout, kMaxMessage);
     EXPECT_EQ(client.Connect(server.Endpoint()), E_TIMEOUT);
     EXPECT_EQ(client.Connect(server.HttpEndpoint()), E_TIMEOUT);
