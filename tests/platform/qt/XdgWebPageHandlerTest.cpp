@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"run", "a \"b\" `c` $d \\e", "ADDR"}},
         SExecCase{"StringEscapesFirst", R"(run\sme "x\\\\y" %u)", {"run", "me", "x\\y", "ADDR"}},
         SExecCase{"BlanksAndTabs", "  run \t %u  ", {"run", "ADDR"}},
+        SExecCase{"TrailingBackslashAndPercent", R"(run\ x% %u)", {"run\\", "x%", "ADDR"}},
         SExecCase{"UnterminatedQuote", R"(run "oops %u)", {}}),
     [](const auto& info) { return std::string(info.param.szName); });
 
@@ -146,6 +147,11 @@ TEST_F(RegisteredHandlerTest, TheAddressArrivesWholeAsOneArgument) {
 
 TEST_F(RegisteredHandlerTest, NothingRegisteredIsNoAnswer) {
     CDesktopShellOpen shell;
+    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
+    // A desktop entry id is a name, never a path.
+    RegisterRecorder("");
+    WriteTextFile(dir / "config" / "mimeapps.list",
+                  "[Default Applications]\ntext/html=../applications/quellio-recorder.desktop\n");
     EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
     // A registered program that is not there is passed over by the desktop too.
     RegisterRecorder("");
