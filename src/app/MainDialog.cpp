@@ -101,11 +101,6 @@ void CMainDialog::OnInitDialog() {
     m_pHideButton->setGeometry(258, 320, 44, 20);
     m_pExitButton = new QPushButton(QStringLiteral("Exit"), this);
     m_pExitButton->setGeometry(310, 320, 44, 20);
-    // Enter and Esc must not press either button.
-    for (QPushButton* button : {m_pHideButton, m_pExitButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
     connect(m_pHideButton, &QPushButton::clicked, this, &CMainDialog::Hide);
     connect(m_pExitButton, &QPushButton::clicked, this, &CMainDialog::ExitProgram);
     if (const QScreen* screen = this->screen()) {
@@ -118,6 +113,7 @@ void CMainDialog::OnInitDialog() {
     const CSettingsStore& store = m_Services.store;
     ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
     ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    m_bListsLoaded = true;
 
     // Setting the icon at once ends the animation before its first step.
     m_TrayIcon.CreateAnimated([this](unsigned, ETrayMouse eMouse) { OnTrayNotification(eMouse); },
@@ -141,6 +137,12 @@ void CMainDialog::OnInitDialog() {
     m_pAboutPage =
         new CAboutPage(m_Services.shell, m_Services.beeper, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pAboutPage, QStringLiteral("About"));
+    // No dialog keyboard handling: Enter presses no button, neither "Hide" nor one on a page
+    // that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     m_bAnimateIcon = store.ReadOption(OPT_ANIMICON) != 0;
     m_bOnTop = store.ReadOption(OPT_ONTOP) != 0;
@@ -162,6 +164,10 @@ void CMainDialog::timerEvent(QTimerEvent* event) {
         m_Scanner.ScanBrowserWindows();
         return;
     }
+    if (event->timerId() == m_KillImageTimer.timerId()) {
+        ShowStateImage();
+        return;
+    }
     QDialog::timerEvent(event);
 }
 
@@ -171,7 +177,10 @@ void CMainDialog::AddLog(std::string_view url) {
 
 void CMainDialog::SignalKill() {
     if (m_bAnimateIcon) {
+        // The tray paints at the next pass of the event loop, so the image must stay that
+        // long and more to be seen at all; a new kill within the moment starts it again.
         m_TrayIcon.SetIcon(IDI_TRAY_KILL);
+        m_KillImageTimer.start(kKillImageMs, this);
     }
     if (m_bSoundBox) {
         m_Sound.Play(false);
@@ -179,12 +188,11 @@ void CMainDialog::SignalKill() {
     if (m_bSpeakerBeep) {
         m_Services.beeper.Beep();
     }
-    if (m_bAnimateIcon) {
-        for (int i = 0; i < 3; ++i) {
-            m_TrayIcon.SetIcon(IDI_TRAY_KILL);
-        }
-        m_TrayIcon.SetIcon(IDI_TRAY_ON);
-    }
+}
+
+void CMainDialog::ShowStateImage() {
+    m_KillImageTimer.stop();
+    m_TrayIcon.SetIcon(m_bBlocking ? IDI_TRAY_ON : IDI_TRAY_OFF);
 }
 
 void CMainDialog::ToggleBlocking() {
@@ -192,11 +200,10 @@ void CMainDialog::ToggleBlocking() {
     if (m_bBlocking) {
         // Switching on restarts the period: the first pass comes 500 ms later.
         m_ScanTimer.start(kScanPeriodMs, this);
-        m_TrayIcon.SetIcon(IDI_TRAY_ON);
     } else {
         m_ScanTimer.stop();
-        m_TrayIcon.SetIcon(IDI_TRAY_OFF);
     }
+    ShowStateImage();
 }
 
 void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
@@ -278,6 +285,7 @@ void CMainDialog::Hide() {
 
 void CMainDialog::OnPageCommand(int nIndex) {
     showNormal();
+    ShowInFront();
     m_bWindowHidden = false;
     m_pTabs->SetCurSel(nIndex);
     ShowPage(nIndex);
@@ -297,12 +305,17 @@ void CMainDialog::OnTrayLeftButton() {
         if (!m_bOnTop) {
             MakeTopmost(false);
         }
-        raise();
-        activateWindow();
+        ShowInFront();
     } else {
         hide();
     }
     m_bWindowHidden = !m_bWindowHidden;
+}
+
+void CMainDialog::ShowInFront() {
+    show();
+    raise();
+    activateWindow();
 }
 
 void CMainDialog::MakeTopmost(bool bTopmost) {
@@ -328,6 +341,7 @@ void CMainDialog::ExitProgram() {
     m_App.SaveSettings();
     m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
+    m_KillImageTimer.stop();
     QCoreApplication::exit(0);
     m_TrayIcon.Destroy();
     hide();

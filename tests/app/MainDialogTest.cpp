@@ -21,6 +21,7 @@
 #include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "pages/TipOfDayDlg.h"
+#include "platform/linux/desktop/InstanceLock.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
 #include "store/SettingsStore.h"
@@ -119,7 +120,14 @@ protected:
 TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
     CMainDialog& dialog = Start();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellio 2.1"));
-    EXPECT_EQ(dialog.size(), QSize(370, 375));
+    // The inside of a 370 x 375 window under a usual frame: as wide a margin right of the
+    // controls as left of them, and no wider band below them.
+    QRect used;
+    for (const QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        used |= child->geometry();
+    }
+    EXPECT_EQ(dialog.width() - 1 - used.right(), used.left());
+    EXPECT_LE(dialog.height() - 1 - used.bottom(), used.top());
     EXPECT_EQ(dialog.Tabs()->geometry(), QRect(10, 10, 344, 300));
     EXPECT_EQ(Child<QLabel>(dialog, QStringLiteral("Technical Support: "))->geometry(),
               QRect(60, 315, 150, 15));
@@ -202,6 +210,15 @@ TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QTest::keyClick(&dialog, key);
         EXPECT_TRUE(dialog.isVisible()) << "key " << key;
+    }
+    // Nor does Enter press a button that has the focus, on any page.
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        bool bClicked = false;
+        const auto connection =
+            QObject::connect(button, &QPushButton::clicked, [&bClicked] { bClicked = true; });
+        QTest::keyClick(button, Qt::Key_Return);
+        QObject::disconnect(connection);
+        EXPECT_FALSE(bClicked) << button->text().toStdString();
     }
     dialog.close();
     EXPECT_FALSE(dialog.isVisible());
@@ -320,13 +337,11 @@ TEST_P(KillSignals, FollowTheOptionsForEachKill) {
     sound.m_Calls.clear();
     ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 2; }));
 
+    // The kill image stays a moment, the second kill starting it again, then blocking's own.
     std::vector<int> expectedImages;
     if (c.bAnimate) {
-        for (int kill = 0; kill < 2; ++kill) {
-            expectedImages.insert(
-                expectedImages.end(),
-                {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON});
-        }
+        expectedImages = {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON};
+        ASSERT_TRUE(WaitFor([&] { return TrayImages(tray, nBefore).size() >= 3; }));
     }
     EXPECT_EQ(TrayImages(tray, nBefore), expectedImages);
     std::vector<CRecordingSoundPlayer::SCall> expectedSounds;
@@ -347,6 +362,20 @@ INSTANTIATE_TEST_SUITE_P(Options, KillSignals,
                                            SignalCase{"ImageOnly", true, false, false},
                                            SignalCase{"All", true, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainDialogTest, BlockingSwitchedOffAfterAKillEndsOnTheOffImage) {
+    store.WriteOption(OPT_ANIMICON, 1);
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    CMainDialog& dialog = Start();
+    const std::size_t nBefore = tray.m_Calls.size();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    dialog.ToggleBlocking();
+    ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
+    const std::vector<int> images = TrayImages(tray, nBefore);
+    ASSERT_FALSE(images.empty());
+    EXPECT_EQ(images.front(), IDI_TRAY_KILL);
+    EXPECT_EQ(images.back(), IDI_TRAY_OFF);
+}
 
 TEST_F(MainDialogTest, HotKeyAndMenuSwitchBlockingOffAndOn) {
     CMainDialog& dialog = Start();
@@ -402,6 +431,27 @@ TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
     EXPECT_FALSE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
     EXPECT_FALSE(tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
+}
+
+TEST_F(MainDialogTest, ASecondInstanceSaysSoAndLeavesTheStoredListsAlone) {
+    g_BlackList.Add("http://ads.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    g_BlackList.RemoveAll();
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    CInstanceLock first;
+    ASSERT_EQ(first.Acquire("quellio-test"), CInstanceLock::Result::Acquired);
+
+    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+    EXPECT_FALSE(app->InitInstance());
+    ASSERT_EQ(messageBox.Boxes().size(), 1U);
+    EXPECT_EQ(messageBox.Boxes()[0].kind, CScriptedMessageBox::Kind::Message);
+    EXPECT_EQ(messageBox.Boxes()[0].strText, QStringLiteral("Quellio is Running!"));
+    // As a stop signal or the end of the session would have it.
+    app->SaveSettings();
+    CUrlList black;
+    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, black));
+    EXPECT_THAT(black.Entries(), ElementsAre("http://ads.example/"));
 }
 
 TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {

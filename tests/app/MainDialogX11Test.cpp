@@ -9,13 +9,23 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <ostream>
+#include <string>
 
+#include "Resource.h"
 #include "app/MainApp.h"
 #include "app/MainDialog.h"
+#include "engine/UrlList.h"
 #include "pages/GeneralPage.h"
+#include "pages/LogPage.h"
+#include "platform/linux/desktop/InstanceLock.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/SystemTrayHost.h"
 #include "platform/qt/X11HotKeys.h"
@@ -154,5 +164,80 @@ TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAboveAtO
     EXPECT_TRUE(WaitFor([this] { return !HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"); }));
     EXPECT_TRUE(Dialog().isVisible());
 }
+
+TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
+    // The tray may still lay its icons out after the first paint.
+    ProcessEventsFor(std::chrono::seconds(1));
+    const QRgb on = *probe.DockedColour();
+    Dialog().m_bAnimateIcon = true;
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    ASSERT_TRUE(WaitFor([&] { return probe.DockedColour().value_or(on) != on; }));
+    EXPECT_EQ(Dialog().LogPage()->GetRowCount(), 1);
+    EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == on; }));
+}
+
+TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("a browser"));
+    other.setGeometry(Dialog().geometry().adjusted(-20, -20, 20, 20));
+    other.show();
+    other.raise();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
+    Dialog().OnCommand(ID_MENU_LOGS);
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &Dialog(); }));
+    const QPoint centre = Dialog().geometry().center();
+    EXPECT_TRUE(WaitFor([&] { return QApplication::topLevelAt(centre) == &Dialog(); }));
+}
+
+// A process that never reached its main window, asked to stop while it waits for the
+// user: the second start's "Quellio is Running!", or the first-run wizard.
+struct CStopCase {
+    const char* szName;
+    bool bSecondStart;
+    int nSignal;
+};
+
+void PrintTo(const CStopCase& c, std::ostream* os) {
+    *os << c.szName;
+}
+
+class StopBeforeTheMainWindow : public testing::TestWithParam<CStopCase> {};
+
+TEST_P(StopBeforeTheMainWindow, LeavesTheStoreAsItWas) {
+    const CStopCase& c = GetParam();
+    CTempDir dir;
+    const std::filesystem::path file = dir / "config" / "Quellio" / "registry.reg";
+    {
+        CRegistryHive hive(file);
+        CSettingsStore store(hive);
+        CUrlList list;
+        list.Add("http://ads.example/");
+        WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list);
+        WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, list);
+        store.WriteOption(OPT_SPEED, 25);
+        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, c.bSecondStart ? 1 : 0);
+    }
+    std::ifstream in(file);
+    const std::string before{std::istreambuf_iterator<char>(in), {}};
+    CInstanceLock first;
+    if (c.bSecondStart) {
+        ASSERT_EQ(first.Acquire("quellio", dir.Path().string()), CInstanceLock::Result::Acquired);
+    }
+    CChildProcess program;
+    ASSERT_TRUE(program.Start({QUELLIO_EXECUTABLE}, {{"XDG_CONFIG_HOME", (dir / "config").string()},
+                                                     {"XDG_RUNTIME_DIR", dir.Path().string()}}));
+    const std::string pid = std::to_string(program.Pid());
+    ASSERT_TRUE(WaitFor([&] { return Xdotool({"search", "--onlyvisible", "--pid", pid}); }));
+    ASSERT_EQ(::kill(program.Pid(), c.nSignal), 0);
+    ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }));
+    std::ifstream after(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, StopBeforeTheMainWindow,
+                         testing::Values(CStopCase{"SecondStartCtrlC", true, SIGINT},
+                                         CStopCase{"WizardTerminalClosed", false, SIGHUP}),
+                         [](const auto& info) { return std::string(info.param.szName); });
 
 }  // namespace

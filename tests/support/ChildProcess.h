@@ -36,6 +36,7 @@ public:
     void Resume();
 
     bool IsRunning();
+    pid_t Pid() const { return m_nPid; }
 
     // Runs `argv` to its end, output discarded; answers its exit code, or -1 when it could
     // not run or was ended by a signal.

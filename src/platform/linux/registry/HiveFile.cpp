@@ -8,15 +8,16 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/UniqueFd.h"
-#include "platform/linux/registry/RegFile.h"
 
 namespace fs = std::filesystem;
 
@@ -134,10 +135,15 @@ int CHiveFile::Refresh() {
         error = ReadAll(fd.Get(), static_cast<std::size_t>(st.st_size), MAX_FILE_SIZE, text);
         if (error == 0) {
             std::optional<CRegTree> tree;
+            std::vector<CRegFile::CSkipped> skipped;
             if (text.size() <= MAX_FILE_SIZE) {
-                tree = CRegFile::Parse(text);
+                tree = CRegFile::Parse(text, &skipped);
             }
-            m_bParsed = tree.has_value();
+            if (m_reportedIdentity != identity) {
+                ReportSkipped(skipped);
+                m_reportedIdentity = identity;
+            }
+            m_bParsed = tree.has_value() && skipped.empty();
             m_tree = tree ? std::move(*tree) : CRegTree();
             m_identity = identity;
             m_nMode = st.st_mode;
@@ -152,6 +158,18 @@ int CHiveFile::Refresh() {
     m_bParsed = true;
     m_bCacheValid = true;
     return error == ENOENT ? 0 : error;
+}
+
+void CHiveFile::ReportSkipped(const std::vector<CRegFile::CSkipped>& skipped) const {
+    for (const CRegFile::CSkipped& lines : skipped) {
+        if (lines.nLines == 1) {
+            std::fprintf(stderr, "%s:%zu: this line cannot be read and is left out\n",
+                         m_path.c_str(), lines.nLine);
+        } else {
+            std::fprintf(stderr, "%s:%zu-%zu: these lines cannot be read and are left out\n",
+                         m_path.c_str(), lines.nLine, lines.nLine + lines.nLines - 1);
+        }
+    }
 }
 
 bool CHiveFile::CanWrite() const {
