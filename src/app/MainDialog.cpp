@@ -12,6 +12,8 @@
 #include <QTimerEvent>
 #include <QUrl>
 
+#include <iterator>
+
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
@@ -26,13 +28,15 @@
 #include "platform/qt/AppResources.h"
 #include "platform/qt/ShellOpen.h"
 #include "store/SettingsStore.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuEvent.h"
 #include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
 
 namespace {
 
-// The tray menu: its items in order, with their pictures; 0 is a separator. The "OFF/ON"
-// picture follows the blocking state.
+// The tray menu: its items in order, with their pictures; a null text is a separator. The
+// "OFF/ON" picture follows the blocking state.
 struct SMenuItem {
     const char* szText;
     int nCommand;
@@ -60,6 +64,20 @@ QWidget* MakeEmptyPage(QWidget* parent) {
     auto* page = new QWidget(parent);
     page->resize(334, 266);
     return page;
+}
+
+// The tray menu, as the list of its items.
+std::unique_ptr<QMenu> LoadTrayMenu() {
+    auto menu = std::make_unique<QMenu>();
+    for (const SMenuItem& item : kTrayMenu) {
+        if (item.szText == nullptr) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromLatin1(item.szText));
+        action->setData(item.nCommand);
+    }
+    return menu;
 }
 
 }  // namespace
@@ -215,25 +233,30 @@ void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
 }
 
 void CMainDialog::ShowTrayMenu() {
-    QMenu menu(this);
-    for (const SMenuItem& item : kTrayMenu) {
+    CBmpMenu menu(16, true, CAppResources::LoadBitmap(IDB_MENU_SIDE), true);
+    menu.Attach(LoadTrayMenu().release());
+    for (int i = 0; i < static_cast<int>(std::size(kTrayMenu)); ++i) {
+        const SMenuItem& item = kTrayMenu[i];
         if (item.szText == nullptr) {
-            menu.addSeparator();
             continue;
         }
-        const int nPicture =
-            item.nCommand == ID_MENU_OFFON && !m_bBlocking ? IDB_MENU_OFF : item.nPicture;
-        QAction* action = menu.addAction(QIcon(CAppResources::LoadBitmap(nPicture)),
-                                         QString::fromLatin1(item.szText));
-        action->setData(item.nCommand);
+        const QPixmap picture = CAppResources::LoadBitmap(
+            item.nCommand == ID_MENU_OFFON && !m_bBlocking ? IDB_MENU_OFF : item.nPicture);
+        menu.SetMenuItemBitmaps(i, picture, picture);
     }
-    const QAction* chosen = menu.exec(QCursor::pos());
-    if (chosen != nullptr) {
-        // The command arrives once the menu has gone, as a posted command would.
-        const int nCommand = chosen->data().toInt();
-        QMetaObject::invokeMethod(
-            this, [this, nCommand] { OnCommand(nCommand); }, Qt::QueuedConnection);
+    // The chosen command arrives as an event once the menu has closed (event()).
+    menu.TrackPopup(QCursor::pos(), this);
+}
+
+bool CMainDialog::event(QEvent* event) {
+    if (event->type() == CBmpMenuEvent::EventType()) {
+        const auto* menuEvent = static_cast<const CBmpMenuEvent*>(event);
+        if (menuEvent->Message() == CBmpMenuEvent::WM_COMMAND) {
+            OnCommand(static_cast<int>(menuEvent->Item()));
+            return true;
+        }
     }
+    return QDialog::event(event);
 }
 
 void CMainDialog::OnCommand(int nCommand) {

@@ -111,6 +111,7 @@ public:
     bool m_bSoundBox = false;
 
 protected:
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

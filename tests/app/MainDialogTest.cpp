@@ -35,9 +35,13 @@
 #include "support/RecordingSoundPlayer.h"
 #include "support/RecordingTrayHost.h"
 #include "support/RefusingAutostart.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
 #include "support/TipProfile.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuToolBar.h"
 #include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
@@ -64,28 +68,11 @@ protected:
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-        TurnOffStartupTips(dir.Path(), app->AppName());
-        if (bStartupTip) {
-            std::filesystem::remove(dir / "quellio-test.ini");
+        if (!bStartupTip) {
+            TurnOffStartupTips(app->AppName());
         }
         EXPECT_TRUE(app->InitInstance());
         return *app->MainDialog();
-    }
-
-    // Once a modal dialog runs, hands it to `look` and closes it with Esc. Answers how
-    // many were closed so far.
-    std::shared_ptr<int> CloseModalDialogs(std::function<void(QWidget&)> look) {
-        auto pnClosed = std::make_shared<int>(0);
-        auto* timer = new QTimer(&m_Timers);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, pnClosed, look] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                look(*modal);
-                QTest::keyClick(modal, Qt::Key_Escape);
-                ++*pnClosed;
-            }
-        });
-        timer->start(10);
-        return pnClosed;
     }
 
     template <typename T>
@@ -99,6 +86,8 @@ protected:
     }
 
     CTempDir dir;
+    // The profile of the tip of the day.
+    CScopedEnv configHome{"XDG_CONFIG_HOME", dir.Path().string()};
     CRegistryHive hive{dir / "registry.reg"};
     CSettingsStore store{hive};
     CFakeBrowserWindows browsers;
@@ -114,7 +103,6 @@ protected:
     CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
                            tray,  hotKeys,  sound,      beeper, resources};
     std::unique_ptr<CMainApp> app;
-    QObject m_Timers;
 };
 
 TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
@@ -433,6 +421,76 @@ TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
 }
 
+CBmpMenu* OpenTrayMenu() {
+    return qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+}
+
+// The rows of the open tray menu: text (a separator is "-"), picture id ("OFF/ON" first),
+// and whether the row can be chosen.
+std::vector<std::string> TrayMenuRows(int nOffOnPicture) {
+    const int pictures[] = {nOffOnPicture,
+                            0,
+                            IDB_MENU_GENERAL,
+                            IDB_MENU_HISTORY,
+                            IDB_MENU_BLACKLIST,
+                            IDB_MENU_WHITELIST,
+                            IDB_MENU_LOGS,
+                            IDB_MENU_ABOUT,
+                            0,
+                            IDB_MENU_HELP_TOPICS,
+                            IDB_MENU_HELP_ONLINE,
+                            IDB_MENU_TIP,
+                            0,
+                            IDB_MENU_EXIT};
+    const CBmpMenuToolBar& bar = *OpenTrayMenu()->ToolBar();
+    EXPECT_EQ(bar.ButtonCount(), static_cast<int>(std::size(pictures)));
+    std::vector<std::string> rows;
+    for (int i = 0; i < bar.ButtonCount(); ++i) {
+        const CBmpMenuToolBar::SMenuItemInfo& item = bar.Item(i);
+        if (item.bSeparator) {
+            rows.emplace_back("-");
+            continue;
+        }
+        const QImage picture =
+            CAppResources::LoadBitmap(pictures[i]).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        EXPECT_EQ(item.checkedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        rows.push_back(item.strText.toStdString() + (item.bDisabled ? " (disabled)" : ""));
+    }
+    return rows;
+}
+
+TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasClosed) {
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    const auto isOpen = [] { return OpenTrayMenu() != nullptr; };
+
+    std::vector<std::string> rows;
+    CScriptedSteps whileOn({{isOpen, [&rows] {
+                                 rows = TrayMenuRows(IDB_MENU_ON);
+                                 QTest::keyClick(OpenTrayMenu(), Qt::Key_Escape);
+                             }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
+                                  "Logs", "About", "-", "Help Topics", "Help Online",
+                                  "Tip of the Day", "-", "Exit"));
+
+    dialog.ToggleBlocking();
+    CScriptedSteps whileOff({{isOpen, [] {
+                                  TrayMenuRows(IDB_MENU_OFF);
+                                  for (int i = 0; i < 6; ++i) {
+                                      QTest::keyClick(OpenTrayMenu(), Qt::Key_Down);
+                                  }
+                                  QTest::keyClick(OpenTrayMenu(), Qt::Key_Return);
+                              }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_TRUE(whileOff.Finished());
+    EXPECT_FALSE(dialog.isVisible()) << "the command comes once the menu has returned";
+    EXPECT_TRUE(WaitFor([&dialog] { return dialog.isVisible(); }));
+    EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
+    EXPECT_EQ(OpenTrayMenu(), nullptr);
+}
+
 TEST_F(MainDialogTest, ASecondInstanceSaysSoAndLeavesTheStoredListsAlone) {
     g_BlackList.Add("http://ads.example/");
     WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
@@ -464,18 +522,22 @@ TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
 
 TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
     std::vector<bool> mainWindowThere;
-    const auto pnClosed = CloseModalDialogs([&](QWidget& modal) {
-        EXPECT_NE(dynamic_cast<CTipOfDayDlg*>(&modal), nullptr);
+    const auto tipShows = [] {
+        return dynamic_cast<CTipOfDayDlg*>(QApplication::activeModalWidget()) != nullptr;
+    };
+    const auto closeTip = [&] {
         mainWindowThere.push_back(app->MainDialog() != nullptr);
-    });
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    };
+    CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}, {tipShows, closeTip}});
     CMainDialog& dialog = Start(true);
-    EXPECT_EQ(*pnClosed, 1);
+    EXPECT_EQ(steps.StepsDone(), 1U);
     // Closed with Esc: still shown at the next start; from the menu, shown all the same.
     dialog.OnCommand(ID_MENU_TIP);
-    EXPECT_EQ(*pnClosed, 2);
-    TurnOffStartupTips(dir.Path(), app->AppName());
+    EXPECT_EQ(steps.StepsDone(), 2U);
+    TurnOffStartupTips(app->AppName());
     dialog.OnCommand(ID_MENU_TIP);
-    EXPECT_EQ(*pnClosed, 3);
+    EXPECT_TRUE(steps.Finished());
     EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
 }
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <ostream>
@@ -39,10 +40,14 @@
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RefusingAutostart.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
 #include "support/TipProfile.h"
 #include "support/TrayProbe.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/SlidingTabCtrl.h"
 
 namespace {
 
@@ -88,7 +93,7 @@ protected:
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
-        TurnOffStartupTips(dir.Path(), app->AppName());
+        TurnOffStartupTips(app->AppName());
         ASSERT_TRUE(app->InitInstance());
         // Docked and painted: the tray has placed the icon where it stays.
         ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
@@ -96,7 +101,32 @@ protected:
     void TearDown() override { app.reset(); }
     CMainDialog& Dialog() { return *app->MainDialog(); }
 
+    // Right-clicks the tray icon and, once the tray menu shows, runs `act` from inside the
+    // menu's own loop. Answers the X window of the menu, 0 when it never showed.
+    xcb_window_t UseTrayMenu(const std::function<void()>& act) {
+        // The tray may still lay its icons out after the first paint.
+        ProcessEventsFor(std::chrono::seconds(1));
+        const QPoint centre = *probe.DockedCentre();
+        xcb_window_t nMenuWindow = 0;
+        CScriptedSteps steps({{[] {
+                                   auto* menu =
+                                       qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+                                   return menu != nullptr && menu->isVisible();
+                               },
+                               [&] {
+                                   nMenuWindow = static_cast<xcb_window_t>(
+                                       QApplication::activePopupWidget()->winId());
+                                   act();
+                               }}});
+        EXPECT_TRUE(Xdotool(
+            {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "3"}));
+        EXPECT_TRUE(WaitFor([&] { return steps.Finished(); }));
+        return nMenuWindow;
+    }
+
     CTempDir dir;
+    // The profile of the tip of the day.
+    CScopedEnv configHome{"XDG_CONFIG_HOME", dir.Path().string()};
     CRegistryHive hive{dir / "registry.reg"};
     CSettingsStore store{hive};
     CFakeBrowserWindows browsers;
@@ -133,6 +163,44 @@ TEST_F(MainDialogX11Test, LeftClickOnTheTrayIconHidesAndShowsTheWindow) {
     ProcessEventsFor(std::chrono::milliseconds(2 * QApplication::doubleClickInterval()));
     ASSERT_TRUE(Xdotool({"click", "1"}));
     EXPECT_TRUE(WaitFor([this] { return Dialog().isVisible(); }));
+}
+
+TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
+    // Opened over the hidden window and over the active one: the menu's grab of the keyboard
+    // takes the focus from the window, which must not close the menu.
+    for (const bool bHidden : {true, false}) {
+        if (bHidden) {
+            Dialog().Hide();
+        } else {
+            Dialog().OnPageCommand(CMainDialog::PAGE_GENERAL);
+            Dialog().activateWindow();
+            ASSERT_TRUE(WaitFor([this] { return Dialog().isActiveWindow(); }));
+        }
+        const xcb_window_t nMenu = UseTrayMenu([] {
+            // Typed at once: the highlight moves six rows, past the separator, to "Logs".
+            EXPECT_TRUE(Xdotool({"key", "Down", "Down", "Down", "Down", "Down", "Down", "Return"}));
+        });
+        ASSERT_NE(nMenu, 0U);
+        ASSERT_TRUE(WaitFor([this] {
+            return Dialog().isVisible() && Dialog().Tabs()->GetCurSel() == CMainDialog::PAGE_LOGS;
+        })) << "hidden: "
+            << bHidden;
+        EXPECT_TRUE(Dialog().LogPage()->isVisible());
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_FALSE(probe.IsViewable(nMenu));
+    }
+}
+
+TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
+    Dialog().Hide();
+    const xcb_window_t nMenu = UseTrayMenu([] {
+        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
+    });
+    ASSERT_NE(nMenu, 0U);
+    EXPECT_TRUE(WaitFor([&] { return !probe.IsViewable(nMenu); }));
+    ProcessEventsFor(std::chrono::milliseconds(300));
+    EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_TRUE(Dialog().IsBlocking());
 }
 
 TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {

@@ -1,79 +1,103 @@
-// The whole program on a real headless Chromium: the main window's timer scans the
-// browser, a pop-up that a page opens is closed and logged, the page's tab stays.
-#include <gtest/gtest.h>
-
-#include <QTreeWidget>
-#include <QUrl>
-
-#include <memory>
-
-#include "app/MainApp.h"
+// The main window and the list pages over a real headless Chromium.
 #include "app/MainDialog.h"
-#include "engine/UrlList.h"
+#include "engine/BrowserScanner.h"
 #include "pages/LogPage.h"
+#include "pages/WhiteListPage.h"
 #include "platform/linux/desktop/SystemClock.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
-#include "support/FakeResourceLookup.h"
 #include "support/LoopbackServer.h"
+#include "support/MainRig.h"
 #include "support/QtWait.h"
-#include "support/RecordingBeeper.h"
-#include "support/RecordingHotKeys.h"
-#include "support/RecordingShell.h"
-#include "support/RecordingSoundPlayer.h"
-#include "support/RecordingTrayHost.h"
-#include "support/RefusingAutostart.h"
-#include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
+#include "support/RecordingReport.h"
+#include "support/Rows.h"
 #include "support/TestBrowser.h"
-#include "support/TipProfile.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
+
+#include <fstream>
 
 namespace {
 
-TEST(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
-    g_BlackList.RemoveAll();
-    g_WhiteList.RemoveAll();
-    CTempDir dir;
-    CLoopbackServer server;
-    server.SetPage("/opener.html", kOpenerPage);
-    server.SetPage("/plain.html", kPlainPage);
-    CTestBrowser browser(dir.Path(), server.Url("/plain.html?first"));
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
-    CRegistryHive hive(dir / "registry.reg");
-    CSettingsStore store(hive);
-    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-    CDevToolsBrowserWindowsFactory browsers(CDevToolsDiscovery("", {browser.ProfileDir()}),
-                                            kBrowserCallTimeout);
-    CScriptedMessageBox messageBox;
+class ProgramE2E : public testing::Test {
+protected:
+    ProgramE2E() {
+        m_Server.SetPage("/opener.html", kOpenerPage);
+        m_Server.SetPage("/plain.html", kPlainPage);
+    }
+    std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
+    // Opens `url` from an opener page with `features`, and waits until it shows.
+    void Pop(const std::string& opener, const std::string& url, const std::string& features) {
+        m_Driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
+        ASSERT_TRUE(m_Driver.WaitForPages([&](const auto& pages) { return HasPage(pages, url); }));
+    }
+    bool WaitUntilGone(const std::string& url) {
+        return m_Driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, url); });
+    }
+
+    CTempDir m_Dir;
+    CLoopbackServer m_Server;
+    CTestBrowser m_Browser{m_Dir.Path(), Url("first")};
+    CBrowserDriver& m_Driver = m_Browser.Driver();
+    CDevToolsBrowserWindowsFactory m_Windows{CDevToolsDiscovery("", {m_Browser.ProfileDir()}),
+                                             kBrowserCallTimeout};
+};
+
+// The whole program: the main window's timer scans the browser, a pop-up that a page opens
+// is closed and logged, the page stays.
+TEST_F(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
     CSystemClock clock;
-    CRecordingShell shell;
-    CRefusingAutostart autostart;
-    CRecordingTrayHost tray;
-    CRecordingHotKeys hotKeys;
-    CRecordingSoundPlayer sound;
-    CRecordingBeeper beeper;
-    CFakeResourceLookup resources;
-    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-    CMainApp app(services, QStringLiteral("quellio-e2e"));
-    TurnOffStartupTips(dir.Path(), app.AppName());
-    ASSERT_TRUE(app.InitInstance());
-    CLogPage& log = *app.MainDialog()->LogPage();
-
-    const std::string opener = server.Url("/opener.html");
-    const std::string popup = server.Url("/plain.html?popup");
-    CBrowserDriver& driver = browser.Driver();
-    const std::string openerId = driver.OpenWindow(opener);
-    driver.RunInPage(openerId, "pop('" + popup + "', 'width=320,height=240')");
+    CMainRig rig({.pBrowsers = &m_Windows, .pClock = &clock});
+    CLogPage& log = *rig.Start().LogPage();
+    const std::string opener = m_Server.Url("/opener.html");
+    m_Driver.RunInPage(m_Driver.OpenWindow(opener),
+                       "pop('" + Url("popup") + "', 'width=320,height=240')");
 
     ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }));
-    const QTreeWidgetItem* row = log.findChild<QTreeWidget*>()->topLevelItem(0);
-    EXPECT_EQ(row->text(0).toStdString(), popup);
-    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, popup); }));
-    EXPECT_TRUE(HasPage(driver.Pages(), opener));
-    EXPECT_EQ(log.GetRowCount(), 1) << "the tab is left alone";
+    EXPECT_EQ(log.findChild<QTreeWidget*>()->topLevelItem(0)->text(0).toStdString(), Url("popup"));
+    EXPECT_TRUE(WaitUntilGone(Url("popup")));
+    EXPECT_TRUE(HasPage(m_Driver.Pages(), opener));
+    EXPECT_EQ(log.GetRowCount(), 1);
+}
+
+// The white list page lists every window but those of files; a pop-up picked there
+// survives the next pass, while another is closed.
+TEST_F(ProgramE2E, APopupPickedOnTheWhiteListPageSurvivesTheNextPass) {
+    CEmptyLists lists;
+    std::ofstream(m_Dir / "folder.html") << kPlainPage;
+    m_Driver.OpenWindow("file://" + (m_Dir / "folder.html").string());
+    const std::string opener = m_Server.Url("/opener.html");
+    const std::string openerId = m_Driver.OpenWindow(opener);
+    Pop(openerId, Url("spared"), "popup");
+    Pop(openerId, Url("killed"), "width=320,height=240");
+    Pop(openerId, Url("tab"), "");
+
+    CScriptedMessageBox messageBox;
+    CWhiteListPage page(m_Windows, messageBox);
+    auto& openUrls = *page.findChild<CSortedListBox*>(QStringLiteral("openUrls"));
+    page.show();
+    EXPECT_THAT(Rows(openUrls), UnorderedElementsAre(Url("first"), opener, Url("spared"),
+                                                     Url("killed"), Url("tab")));
+    const auto rows = Rows(openUrls);
+    openUrls.setCurrentRow(static_cast<int>(std::ranges::find(rows, Url("spared")) - rows.begin()));
+    page.findChild<QPushButton*>(QStringLiteral("addOpenUrl"))->click();
+    EXPECT_TRUE(messageBox.Boxes().empty());
+    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre(Url("spared")));
+
+    CRecordingReport report;
+    CBrowserScanner scanner(m_Windows, g_BlackList, g_WhiteList, report);
+    scanner.ConnectBrowserWindows();
+    EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
+    EXPECT_THAT(report.Logged(), ElementsAre(Url("killed")));
+    EXPECT_TRUE(WaitUntilGone(Url("killed")));
+    EXPECT_TRUE(HasPage(m_Driver.Pages(), Url("spared")));
+    page.findChild<QPushButton*>(QStringLiteral("refresh"))->click();
+    EXPECT_EQ(openUrls.GetCount(), 4);
 }
 
 }  // namespace

@@ -8,14 +8,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <utility>
-
 extern char** environ;
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-            const std::filesystem::path& log) {
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+bool CChildProcess::Start(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& env,
+                          const std::filesystem::path& log) {
+    Stop();
     std::vector<std::string> entries;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -27,23 +38,16 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
         entries.push_back(name + "=" + value);
     }
     // Everything the child needs is made before fork: after it only async-signal-safe calls.
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& entry : entries) {
-        envp.push_back(const_cast<char*>(entry.c_str()));
-    }
-    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    const std::vector<char*> argp = Pointers(args);
+    const std::vector<char*> envp = Pointers(entries);
     const int output = log.empty()
                            ? open("/dev/null", O_WRONLY | O_CLOEXEC)
                            : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
+    m_nPid = fork();
+    if (m_nPid == 0) {
         setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) {
@@ -52,86 +56,50 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
         dup2(input, STDIN_FILENO);
         dup2(output, STDOUT_FILENO);
         dup2(output, STDERR_FILENO);
-        execvpe(args[0], args.data(), envp.data());
+        execvpe(argp[0], argp.data(), envp.data());
         _exit(127);
     }
-    if (pid > 0) {
-        // Also here, so that a signal sent right after Start reaches the group.
-        setpgid(pid, pid);
+    if (m_nPid > 0) {
+        setpgid(m_nPid, m_nPid);  // also here, so a signal sent at once reaches the group
     }
     close(input);
     close(output);
-    return pid;
-}
-
-}  // namespace
-
-CChildProcess::~CChildProcess() {
-    Stop();
-}
-
-bool CChildProcess::Start(const std::vector<std::string>& argv,
-                          const std::map<std::string, std::string>& env,
-                          const std::filesystem::path& log) {
-    Stop();
-    m_nPid = Spawn(argv, env, log);
     return m_nPid > 0;
 }
 
 bool CChildProcess::IsRunning() {
-    if (m_nPid <= 0) {
-        return false;
-    }
-    if (waitpid(m_nPid, nullptr, WNOHANG) == m_nPid) {
+    if (m_nPid > 0 && waitpid(m_nPid, nullptr, WNOHANG) == m_nPid) {
         m_nPid = -1;
-        return false;
     }
-    return true;
+    return m_nPid > 0;
 }
 
-void CChildProcess::Stop() {
-    End(SIGTERM);
+void CChildProcess::Signal(int nSignal) const {
+    if (m_nPid > 0) {
+        kill(-m_nPid, nSignal);
+    }
 }
 
-void CChildProcess::Kill() {
-    End(SIGKILL);
-}
-
-void CChildProcess::End(int nSignal) {
-    if (m_nPid <= 0) {
+void CChildProcess::Stop(int nSignal) {
+    if (!IsRunning()) {
         return;
     }
-    // The group, not only the program: a browser's helpers or a script's children too.
-    kill(-m_nPid, nSignal);
-    kill(-m_nPid, SIGCONT);
+    Signal(nSignal);
+    Signal(SIGCONT);
     if (!WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(5))) {
-        kill(-m_nPid, SIGKILL);
+        Signal(SIGKILL);
         waitpid(m_nPid, nullptr, 0);
-    }
-    m_nPid = -1;
-}
-
-void CChildProcess::Freeze() {
-    if (m_nPid > 0) {
-        kill(-m_nPid, SIGSTOP);
+        m_nPid = -1;
     }
 }
 
-void CChildProcess::Resume() {
-    if (m_nPid > 0) {
-        kill(-m_nPid, SIGCONT);
-    }
-}
-
-int CChildProcess::Run(const std::vector<std::string>& argv) {
+int CChildProcess::Run(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& env) {
     CChildProcess process;
-    if (!process.Start(argv)) {
-        return -1;
-    }
     int status = 0;
-    const pid_t pid = std::exchange(process.m_nPid, -1);
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+    if (!process.Start(argv, env) || waitpid(process.m_nPid, &status, 0) != process.m_nPid) {
         return -1;
     }
-    return WEXITSTATUS(status);
+    process.m_nPid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

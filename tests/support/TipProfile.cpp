@@ -4,8 +4,7 @@
 
 #include <QSettings>
 
-void TurnOffStartupTips(const std::filesystem::path& configHome, const QString& strAppName) {
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(configHome.string()));
+void TurnOffStartupTips(const QString& strAppName) {
     QSettings(CTipOfDayDlg::DefaultProfilePath(strAppName), QSettings::IniFormat)
         .setValue(QStringLiteral("Tip/StartUp"), 1);
 }

@@ -2,9 +2,8 @@
 
 #include <QString>
 
-#include <filesystem>
-
-// Makes `configHome` the XDG_CONFIG_HOME of this process and stores in it, for the program
-// named `strAppName`, that no tip of the day is shown at start-up: a test that starts the
-// application then gets no modal dialog waiting for a user.
-void TurnOffStartupTips(const std::filesystem::path& configHome, const QString& strAppName);
+// Stores in the profile of the program named `strAppName`, in the XDG_CONFIG_HOME of this
+// process, that no tip of the day is shown at start-up: a test that starts the application
+// then meets no modal dialog waiting for a user. Point XDG_CONFIG_HOME at a temporary folder
+// first (CScopedEnv).
+void TurnOffStartupTips(const QString& strAppName);

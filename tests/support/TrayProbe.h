@@ -23,8 +23,6 @@ public:
     bool StartTrayer();
     // Ends trayer and waits until the tray selection is free (also done on destruction).
     bool StopTrayer();
-    // Whether some tray host holds the tray selection of the screen now.
-    bool HasTrayHost() const;
 
     std::vector<xcb_window_t> DockedIcons() const;
     // The colour at the middle of the one docked icon, as the screen shows it.
@@ -32,11 +30,12 @@ public:
     bool ShowsOnly(QRgb colour) const { return DockedColour() == (colour | 0xFF000000U); }
     // The middle of the one docked icon in root coordinates.
     std::optional<QPoint> DockedCentre() const;
+    // Whether `window` exists and the screen shows it.
+    bool IsViewable(xcb_window_t window) const;
 
 private:
+    bool HasTrayHost() const;
     void Walk(xcb_window_t window, xcb_window_t parent, std::vector<xcb_window_t>& docked) const;
-    bool IsViewable(xcb_window_t window) const;
-    bool HasXEmbedInfo(xcb_window_t window) const;
 
     CChildProcess m_Trayer;
     xcb_connection_t* m_pConnection;
