@@ -39,7 +39,9 @@ public:
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;
 
-    void SetPage(const std::string& path, std::string body);
+    // A page is never stored by the browser unless `bCacheable`: then it may keep it in its
+    // cache for an hour.
+    void SetPage(const std::string& path, std::string body, bool bCacheable = false);
     // "http://127.0.0.1:<port>" followed by `path`.
     std::string Url(std::string_view path) const;
 
@@ -63,6 +65,7 @@ private:
     boost::asio::ip::tcp::acceptor m_acceptor;
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_pages;
+    std::set<std::string, std::less<>> m_cacheable;
     std::vector<std::string> m_methods;
     bool m_bStopping = false;
     std::set<int> m_open;  // the descriptors of the connections being served
