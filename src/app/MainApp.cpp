@@ -68,7 +68,17 @@ bool CMainApp::InitInstance() {
     }
 
     m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
+    // Before any window of the program, whether or not a kind is chosen.
+    if (m_nCleanTime == CLEAN_TIME_STARTING) {
+        RunCleaningPass();
+        if (m_bStopping) {
+            return false;
+        }
+    }
     ShowStartupTip();
+    if (m_bStopping) {
+        return false;
+    }
 
     m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
     m_pMainDlg->OnInitDialog();
@@ -123,6 +133,15 @@ void CMainApp::ShowStartupTip() {
     if (tipDlg.m_bStartup) {
         tipDlg.exec();
     }
+}
+
+void CMainApp::RunCleaningPass() {
+    CCleaningDlg dlg{CleaningServices()};
+    dlg.exec();
+}
+
+CCleaningServices CMainApp::CleaningServices() {
+    return {m_Services.cleaner, m_Services.store, m_Services.messageBox, m_CleaningThreads};
 }
 
 void CMainApp::Stop() {

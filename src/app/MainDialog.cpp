@@ -20,6 +20,7 @@
 #include "pages/AboutPage.h"
 #include "pages/BlackListPage.h"
 #include "pages/GeneralPage.h"
+#include "pages/HistoryPage.h"
 #include "pages/LogPage.h"
 #include "pages/TipOfDayDlg.h"
 #include "pages/WhiteListPage.h"
@@ -58,13 +59,6 @@ constexpr SMenuItem kTrayMenu[] = {
     {nullptr, 0, 0},
     {"Exit", ID_MENU_EXIT, IDB_MENU_EXIT},
 };
-
-// A page whose content comes with a later version: an empty child of the tab control.
-QWidget* MakeEmptyPage(QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->resize(334, 266);
-    return page;
-}
 
 // The tray menu, as the list of its items.
 std::unique_ptr<QMenu> LoadTrayMenu() {
@@ -144,7 +138,7 @@ void CMainDialog::OnInitDialog() {
                      m_App.m_nAppSpeed, [this](bool bTopmost) { MakeTopmost(bTopmost); }},
         m_pTabs);
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
-    m_pHistoryPage = MakeEmptyPage(m_pTabs);
+    m_pHistoryPage = new CHistoryPage(m_App.CleaningServices(), m_App.m_nCleanTime, m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
     m_pBlackListPage = new CBlackListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pBlackListPage, QStringLiteral("BlackList"));
@@ -360,8 +354,16 @@ void CMainDialog::OpenHelpFile() {
 }
 
 void CMainDialog::ExitProgram() {
+    // An "Exit" from the tray while the closing pass runs.
+    if (m_bExiting) {
+        return;
+    }
     m_bExiting = true;
     m_App.SaveSettings();
+    if (m_Services.store.ReadOption(OPT_CLEANTIME) == CLEAN_TIME_CLOSING &&
+        m_pHistoryPage->CountCleanChoices() > 0) {
+        m_App.RunCleaningPass();
+    }
     m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
     m_KillImageTimer.stop();

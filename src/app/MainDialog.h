@@ -13,6 +13,7 @@
 class CAboutPage;
 class CBlackListPage;
 class CGeneralPage;
+class CHistoryPage;
 class CLogPage;
 class CMailLink;
 class CMainApp;
@@ -22,6 +23,7 @@ class CWhiteListPage;
 class IAutostartEntry;
 class IBeeper;
 class IBrowserWindowsFactory;
+class ICleaner;
 class IClock;
 class IHotKeys;
 class IMessageBox;
@@ -44,6 +46,7 @@ struct CMainServices {
     ISoundPlayer& sound;
     IBeeper& beeper;
     const IResourceLookup& resources;
+    ICleaner& cleaner;
 };
 
 // The program's one top-level window: the six pages on a sliding tab control, the scan
@@ -73,8 +76,8 @@ public:
     // connection to the browsers, the scan timer and the hot key.
     void OnInitDialog();
 
-    // The exit sequence: save "speed" and both lists, release the hot key, remove the tray
-    // icon and end the program.
+    // The exit sequence: save "speed" and both lists, clean when the clean time is "closing"
+    // and a kind is chosen, release the hot key, remove the tray icon and end the program.
     void ExitProgram();
 
     // Hides the window ("Hide", the caption's close button).
@@ -139,7 +142,7 @@ private:
 
     CSlidingTabCtrl* m_pTabs = nullptr;
     CGeneralPage* m_pGeneralPage = nullptr;
-    QWidget* m_pHistoryPage = nullptr;
+    CHistoryPage* m_pHistoryPage = nullptr;
     CBlackListPage* m_pBlackListPage = nullptr;
     CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;

@@ -1,8 +1,8 @@
 #include "pages/AboutPage.h"
 
 #include "Resource.h"
-#include "pages/DialogUnits.h"
 #include "platform/qt/AppResources.h"
+#include "widgets/DialogUnits.h"
 #include "widgets/MailLink.h"
 #include "widgets/UrlLink.h"
 
@@ -35,8 +35,9 @@ CAboutPage::CAboutPage(IShellOpen& shell, IBeeper& beeper, IMessageBox& messageB
     m_pPurchaseLink = new CMailLink(shell, this);
     m_pWebLink = new CUrlLink(shell, beeper, messageBox, this);
     m_pTechSupportLink = new CMailLink(shell, this);
-    const QRect rcPage = DialogUnitsToPixels(0, 0, 190, 158);
-    resize(rcPage.size());
+    // The template's places, in dialog units of the page's font.
+    const CDialogUnits units(font());
+    resize(units.MapDialogRect(0, 0, 190, 158).size());
 
     // The controls where the template puts them, from top to bottom.
     AddPicture(CAppResources::LoadIcon(IDR_MAINFRAME).pixmap(32, 32), QRect(14, 4, 32, 32), this);
@@ -48,16 +49,16 @@ CAboutPage::CAboutPage(IShellOpen& shell, IBeeper& beeper, IMessageBox& messageB
         ->setWordWrap(true);
     AddLabel(QStringLiteral("Technical Support E-mail:"), QRect(10, 130, 310, 15), this);
     m_pTechSupportLink->setText(QString::fromLatin1(kTechSupportMail));
-    m_pTechSupportLink->setGeometry(DialogUnitsToPixels(6, 90, 119, 8));
+    m_pTechSupportLink->setGeometry(units.MapDialogRect(6, 90, 119, 8));
     AddLabel(QStringLiteral("Purchase Support E-mail:"), QRect(10, 170, 310, 15), this);
     m_pPurchaseLink->setText(QString::fromLatin1(kPurchaseMail));
-    m_pPurchaseLink->setGeometry(DialogUnitsToPixels(6, 113, 129, 11));
-    AddLabel(QString(71, QLatin1Char('-')), DialogUnitsToPixels(3, 122, 182, 8), this)
+    m_pPurchaseLink->setGeometry(units.MapDialogRect(6, 113, 129, 11));
+    AddLabel(QString(71, QLatin1Char('-')), units.MapDialogRect(3, 122, 182, 8), this)
         ->setEnabled(false);
     AddPicture(CAppResources::LoadBitmap(IDB_MAKER), QRect(14, 216, 37, 37), this);
-    AddLabel(QStringLiteral("hollin"), DialogUnitsToPixels(34, 135, 39, 8), this);
+    AddLabel(QStringLiteral("hollin"), units.MapDialogRect(34, 135, 39, 8), this);
     m_pWebLink->setText(QString::fromLatin1(kWebSite));
-    m_pWebLink->setGeometry(DialogUnitsToPixels(35, 146, 92, 8));
+    m_pWebLink->setGeometry(units.MapDialogRect(35, 146, 92, 8));
     m_pWebLink->PreSubclassWindow();
 }
 

@@ -1,9 +1,9 @@
 #include "pages/GeneralPage.h"
 
-#include "pages/DialogUnits.h"
 #include "pages/RegistryKey.h"
 #include "platform/ModulePath.h"
 #include "store/SettingsStore.h"
+#include "widgets/DialogUnits.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -47,9 +47,10 @@ CGeneralPage::CGeneralPage(const CSettingsStore& store, IAutostartEntry& autosta
     AddGroupBox(QStringLiteral("Custom"), QRect(12, 100, 306, 94), frameStyle, this);
     AddGroupBox(QStringLiteral("Table Setting"), QRect(12, 194, 306, 58), frameStyle, this);
     // Where the page's template puts these two texts.
+    const CDialogUnits units(font());
     AddLabel(QStringLiteral("Enable the option according as your custom"),
-             DialogUnitsToPixels(15, 9, 160, 10), this);
-    AddLabel(QStringLiteral("When a pop-up window is killed"), DialogUnitsToPixels(15, 71, 160, 10),
+             units.MapDialogRect(15, 9, 160, 10), this);
+    AddLabel(QStringLiteral("When a pop-up window is killed"), units.MapDialogRect(15, 71, 160, 10),
              this);
 
     m_pStartWin = AddCheckBox(QStringLiteral("Start with windows"), QRect(26, 36, 150, 16),
