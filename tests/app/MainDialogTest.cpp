@@ -1,7 +1,10 @@
 #include "app/MainDialog.h"
 
 #include "Resource.h"
+#include "pages/AboutPage.h"
+#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
+#include "pages/TipOfDayDlg.h"
 #include "platform/qt/AppResources.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
@@ -9,10 +12,16 @@
 #include "support/ScriptedSteps.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
+#include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
+#include "widgets/UrlLink.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QSlider>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -376,7 +385,7 @@ TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasCl
     m_Tray.Press(ETrayMouse::RButtonDown);
     EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
                                   "Logs", "About", "-", "Help Topics", "Help Online",
-                                  "Tip of the Day (disabled)", "-", "Exit"));
+                                  "Tip of the Day", "-", "Exit"));
     dialog.ToggleBlocking();
     CScriptedSteps whileOff({{isOpen, [] {
                                   TrayMenuRows(IDB_MENU_OFF);
@@ -415,6 +424,78 @@ TEST_F(MainDialogTest, AProgramThatEndsBeforeItsWindowLeavesTheStoreAlone) {
     m_pApp->SaveSettings();
     EXPECT_EQ(m_Store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
     EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://ads.example/"));
+}
+
+TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
+    std::vector<bool> mainWindowThere;
+    const auto tipShows = [] {
+        return dynamic_cast<CTipOfDayDlg*>(QApplication::activeModalWidget()) != nullptr;
+    };
+    const auto closeTip = [&] {
+        mainWindowThere.push_back(m_pApp->MainDialog() != nullptr);
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    };
+    CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}, {tipShows, closeTip}});
+    CMainDialog& dialog = Start(true);
+    EXPECT_EQ(steps.StepsDone(), 1U);
+    // Closed with Esc: still shown at the next start; from the menu, shown all the same.
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_EQ(steps.StepsDone(), 2U);
+    TurnOffStartupTips(m_pApp->AppName());
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_TRUE(steps.Finished());
+    EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
+    m_Browsers.Open(Fake::Popup("http://ads.example/"));
+    CMainDialog& dialog = Start();
+    auto box = [&dialog](const char* szText) {
+        for (QCheckBox* candidate : dialog.GeneralPage()->findChildren<QCheckBox*>()) {
+            if (candidate->text() == QString::fromLatin1(szText)) {
+                return candidate;
+            }
+        }
+        ADD_FAILURE() << "no check box " << szText;
+        return static_cast<QCheckBox*>(nullptr);
+    };
+    box("Beep from PC speaker")->click();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    EXPECT_EQ(m_Beeper.m_nBeeps, 1) << "the next kill beeps";
+
+    box("Always on top")->click();
+    EXPECT_TRUE(dialog.m_bOnTop);
+    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(dialog.isVisible());
+
+    box("Move Table")->click();
+    QTest::keyClick(dialog.GeneralPage()->findChild<QSlider*>(), Qt::Key_End);
+    EXPECT_TRUE(m_pApp->m_bAppMove);
+    EXPECT_EQ(m_pApp->m_nAppSpeed, 30);
+    QTabBar* bar = dialog.Tabs()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
+    EXPECT_TRUE(dialog.Tabs()->IsSliding());
+}
+
+TEST_F(MainDialogTest, SupportAddressesAndWebSiteAreLinks) {
+    CMainDialog& dialog = Start();
+    CMailLink* support = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label->text() == QString::fromLatin1(CAboutPage::kTechSupportMail)) {
+            support = dynamic_cast<CMailLink*>(label);
+        }
+    }
+    ASSERT_NE(support, nullptr);
+    EXPECT_EQ(support->geometry(), QRect(60, 330, 150, 15));
+    support->OnClicked();
+    dialog.AboutPage()->PurchaseLink()->OnClicked();
+    dialog.AboutPage()->WebLink()->OnClicked();
+    Strings opened;
+    for (const QUrl& url : m_Shell.m_Opened) {
+        opened.push_back(url.toEncoded().toStdString());
+    }
+    EXPECT_THAT(opened, ElementsAre("mailto:support@quellio.example",
+                                    "mailto:sales@quellio.example", "https://quellio.github.io/"));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include "engine/UrlList.h"
 #include "platform/linux/registry/RegistryHive.h"
-#include "support/FileText.h"
+#include "support/TextFile.h"
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
 
@@ -20,7 +20,7 @@ const std::string kProductKey = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO";
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void WriteStore(const std::string& text) { WriteFile(m_File, "REGEDIT4\n\n" + text); }
+    void WriteStore(const std::string& text) { WriteTextFile(m_File, "REGEDIT4\n\n" + text); }
     // Saves `entries` as the list `name`; answers whether the store took it.
     bool Save(const Strings& entries, const char* name = REGVAL_BLACK) {
         CUrlList list;
@@ -50,12 +50,12 @@ protected:
 // back as DWORDs, a stored 0 too.
 TEST_F(SettingsStoreTest, OptionsReadTheirDefaultUntilWritten) {
     EXPECT_EQ(m_Store.ReadOption(OPT_SPEED), 20U);
-    EXPECT_EQ(ReadFile(m_File), "REGEDIT4\n\n" + kProductKey + "\\option]\n\n");
+    EXPECT_EQ(ReadTextFile(m_File), "REGEDIT4\n\n" + kProductKey + "\\option]\n\n");
     EXPECT_TRUE(m_Store.WriteOption(OPT_SPEED, 0));
     EXPECT_TRUE(m_Store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_CLOSING));
     EXPECT_EQ(m_Store.ReadOption(OPT_SPEED), 0U);
     EXPECT_EQ(m_Store.ReadOption(OPT_CLEANTIME), 3U);
-    EXPECT_THAT(ReadFile(m_File), HasSubstr("\"speed\"=dword:00000000"));
+    EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"speed\"=dword:00000000"));
 }
 
 // A value written by hand reads as the store's rules say; keys in another letter case are
@@ -79,7 +79,7 @@ TEST_F(SettingsStoreTest, HandWrittenValuesReadAsTheRulesSay) {
     EXPECT_TRUE(m_Store.WriteOption(OPT_MOVE, 1));
     EXPECT_EQ(m_Store.ReadOption(OPT_ONTOP), 5U);
     EXPECT_EQ(m_Store.ReadOption(OPT_MOVE), 1U);
-    EXPECT_THAT(ReadFile(m_File), testing::Not(HasSubstr("QLIO\\option]")));
+    EXPECT_THAT(ReadTextFile(m_File), testing::Not(HasSubstr("QLIO\\option]")));
 }
 
 // A store that cannot be written keeps giving its stored values and claims no write.
@@ -87,7 +87,7 @@ TEST_F(SettingsStoreTest, AReadOnlyStoreKeepsItsValuesAndClaimsNoWrite) {
     WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):61,00,00\n\n" + kProductKey +
                "\\option]\n\"speed\"=dword:0000001e\n\n" + kProductKey +
                "\\wizard]\n\"first\"=dword:00000001\n\n");
-    const std::string text = ReadFile(m_File);
+    const std::string text = ReadTextFile(m_File);
     ASSERT_EQ(::chmod(m_File.c_str(), 0444), 0);
     ASSERT_EQ(::chmod(m_Dir.Path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(m_File.parent_path().c_str(), 0755), 0);
@@ -113,7 +113,7 @@ TEST_F(SettingsStoreTest, AReadOnlyStoreKeepsItsValuesAndClaimsNoWrite) {
     });
     EXPECT_EQ(nFailedStep, 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(ReadFile(m_File), text);
+    EXPECT_EQ(ReadTextFile(m_File), text);
 }
 
 // Lists keep their order and come back whole from a fresh hive; the stored form is the
@@ -127,11 +127,11 @@ TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
     const std::string hostile = "http://y.example/<script>\"\\\xff\x01";
     EXPECT_TRUE(Save({"B", "A", "Cc"}));
     EXPECT_TRUE(Save({"A", "", "C"}, REGVAL_WHITE));
-    EXPECT_THAT(ReadFile(m_File), HasSubstr("\"black\"=hex(7):42,00,41,00,43,63,00,00\n"
+    EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"black\"=hex(7):42,00,41,00,43,63,00,00\n"
                                             "\"white\"=hex(7):41,00,00,43,00,00\n"));
     EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("A"));
     EXPECT_TRUE(Save({}, REGVAL_WHITE));
-    EXPECT_THAT(ReadFile(m_File), HasSubstr("\"white\"=hex(7):00\n"));
+    EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"white\"=hex(7):00\n"));
     EXPECT_THAT(Load(REGVAL_WHITE, &bLoaded), ElementsAre());
     EXPECT_TRUE(bLoaded);
     EXPECT_TRUE(Save({longUrl, hostile}));

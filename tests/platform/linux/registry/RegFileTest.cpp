@@ -1,6 +1,6 @@
 #include "platform/linux/registry/RegFile.h"
 
-#include "support/FileText.h"
+#include "support/TextFile.h"
 #include "support/SkippedLines.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +140,7 @@ TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
         EXPECT_NE(FindKey(*tree, "Software\\y")->FindValue("after"), nullptr);
     }
     for (const auto& entry : std::filesystem::directory_iterator(QUELLIO_FUZZ_CORPUS)) {
-        const std::string text = ReadFile(entry.path());
+        const std::string text = ReadTextFile(entry.path());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         std::vector<CSkipped> skipped;
         const std::optional<CRegTree> tree = CRegFile::Parse(text, &skipped);

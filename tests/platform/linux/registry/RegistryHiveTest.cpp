@@ -2,7 +2,7 @@
 
 #include "platform/linux/registry/RegValue.h"
 #include "store/SettingsStore.h"
-#include "support/FileText.h"
+#include "support/TextFile.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
@@ -105,7 +105,7 @@ TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
         ASSERT_EQ(hive.SetValue(hKey, name, value.dwType, value.data), ERROR_SUCCESS) << name;
     }
     ASSERT_EQ(SetDword(hive, Create(hive, "SOFTWARE\\values"), "SPEED", 2), ERROR_SUCCESS);
-    const std::string text = ReadFile(File());
+    const std::string text = ReadTextFile(File());
     EXPECT_NE(text.find("\n[HKEY_LOCAL_MACHINE\\Software\\Values]\n"), std::string::npos);
     EXPECT_NE(text.find("\n\"Speed\"=dword:00000002\n"), std::string::npos);
     CRegistryHive fresh(File());
@@ -131,7 +131,7 @@ TEST_F(RegistryHiveTest, ReadsMakeNothingAndTheFirstWriteMakesAPrivateFolder) {
     EXPECT_FALSE(fs::exists(m_Dir / "config"));
     const CSettingsStore store(hive);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 20U);
-    EXPECT_EQ(ReadFile(File()),
+    EXPECT_EQ(ReadTextFile(File()),
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n\n");
     for (const fs::path& path : {m_Dir / "config", Folder()}) {
         EXPECT_EQ(Stat(path).st_mode & 07777, 0700U);
@@ -212,7 +212,7 @@ TEST_F(RegistryHiveTest, EveryCallChecksItsHandleRightsAndNames) {
     EXPECT_EQ(hive.CloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);  // roots stay usable
     EXPECT_NE(Create(hive, "Software\\r", KEY_READ), hSet);
 
-    const std::string before = ReadFile(File());
+    const std::string before = ReadTextFile(File());
     for (const std::string& path : {"a\\\\b"s, "\\a"s, "a\\"s, "\\"s, "a\nb"s, "a\rb"s, "a\0b"s}) {
         EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hSub), ERROR_INVALID_PARAMETER);
         EXPECT_EQ(hive.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_READ, false, &hSub),
@@ -223,7 +223,7 @@ TEST_F(RegistryHiveTest, EveryCallChecksItsHandleRightsAndNames) {
     const HKEY hSoftware = Create(hive, "Software");
     EXPECT_EQ(SetDword(hive, hSoftware, "a\nb", 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(SetDword(hive, hSoftware, "a\0b"s, 1), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(ReadFile(File()), before);
+    EXPECT_EQ(ReadTextFile(File()), before);
     std::string deepest = "Software";
     for (std::size_t level = 1; level < CRegTree::MAX_KEY_DEPTH; ++level) {
         deepest += "\\k";
@@ -240,25 +240,25 @@ TEST_F(RegistryHiveTest, ChangesMadeBehindItsBackAreSeen) {
     const std::string text =
         "\xEF\xBB\xBFREGEDIT4\r\n; by "
         "hand\r\n[hkey_local_machine\\SOFTWARE\\c]\r\n\"V\"=dword:1\r\n";
-    WriteFile(File(), text);
+    WriteTextFile(File(), text);
     CRegistryHive hive(File());
     const HKEY hKey = Create(hive, "Software\\c");
     EXPECT_EQ(QueryDword(hive, hKey, "v"), 1U);
-    EXPECT_EQ(ReadFile(File()), text);
+    EXPECT_EQ(ReadTextFile(File()), text);
     const struct stat st = Stat(File());
-    WriteFile(File(), std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
+    WriteTextFile(File(), std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
     std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     times[1].tv_nsec += times[1].tv_nsec < 999999999 ? 1 : -1;
     ASSERT_EQ(::utimensat(AT_FDCWD, File().c_str(), times.data(), 0), 0);
     EXPECT_EQ(QueryDword(hive, hKey, "v"), 2U);
 
-    WriteFile(File(), "REGEDIT4\n");
+    WriteTextFile(File(), "REGEDIT4\n");
     HKEY hSub = HKEY_NONE;
     DWORD size = 0;
     EXPECT_EQ(hive.QueryValue(hKey, "v", nullptr, nullptr, &size), ERROR_KEY_DELETED);
     EXPECT_EQ(SetDword(hive, hKey, "v", 3), ERROR_KEY_DELETED);
     EXPECT_EQ(hive.CreateKey(hKey, "sub", KEY_READ, false, &hSub), ERROR_KEY_DELETED);
-    EXPECT_EQ(ReadFile(File()), "REGEDIT4\n");
+    EXPECT_EQ(ReadTextFile(File()), "REGEDIT4\n");
 }
 
 // A line that cannot be read is left out and reported once, and the file is kept aside
@@ -268,7 +268,7 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
     const std::string first =
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n"
         "\"speed\"=dword:0000001e\n\"bmove\"=this is not a value\n";
-    WriteFile(File(), first);
+    WriteTextFile(File(), first);
     CRegistryHive hive(File());
     const CSettingsStore store(hive);
     testing::internal::CaptureStderr();
@@ -276,14 +276,14 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
     EXPECT_EQ(store.ReadOption(OPT_MOVE), 0U);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               File().string() + ":4: this line cannot be read and is left out\n");
-    EXPECT_EQ(ReadFile(File()), first);
+    EXPECT_EQ(ReadTextFile(File()), first);
     EXPECT_EQ(CountFiles(Folder(), "registry.reg.corrupt-"), 0U);
     EXPECT_TRUE(store.WriteOption(OPT_MOVE, 1));
     EXPECT_EQ(store.ReadOption(OPT_MOVE), 1U);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 30U);
 
     const std::string second = "\0\x01 not a registry at all"s;
-    WriteFile(File(), second);
+    WriteTextFile(File(), second);
     for (int nAhead = 0; nAhead < 3; ++nAhead) {  // the names of this second and the next two
         const std::time_t when = std::time(nullptr) + nAhead;
         std::tm local{};
@@ -291,14 +291,14 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
         std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", ::localtime_r(&when, &local));
         const fs::path decoy = Folder() / ("registry.reg.corrupt-"s + stamp.data());
         if (!fs::exists(decoy)) {
-            WriteFile(decoy, "decoy");
+            WriteTextFile(decoy, "decoy");
         }
     }
     EXPECT_TRUE(store.WriteOption(OPT_MOVE, 0));
     std::multiset<std::string> copies;
     for (const auto& entry : fs::directory_iterator(Folder())) {
         if (entry.path().filename().string().starts_with("registry.reg.corrupt-")) {
-            copies.insert(ReadFile(entry.path()));
+            copies.insert(ReadTextFile(entry.path()));
         }
     }
     EXPECT_EQ(copies.count(first), 1U);
@@ -312,7 +312,7 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
 TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
     for (const char* name :
          {"registry.reg.tmp-Ab12Cd", "other.reg.tmp-Ab12Cd", "registry.reg.tmpfile"}) {
-        WriteFile(Folder() / name, "not a registry");
+        WriteTextFile(Folder() / name, "not a registry");
     }
     CRegistryHive hive(File());
     const HKEY hKey = Create(hive, "Software");
@@ -321,11 +321,11 @@ TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
     EXPECT_EQ(CountFiles(Folder(), "registry.reg.tmp"), 1U);
     EXPECT_EQ(CountFiles(Folder(), "other.reg.tmp-"), 1U);
 
-    const std::string text = ReadFile(File());
+    const std::string text = ReadTextFile(File());
     const std::vector<std::uint8_t> huge(CHiveFile::MAX_FILE_SIZE / 3 +
                                          1);  // three characters a byte
     EXPECT_EQ(hive.SetValue(hKey, "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
-    EXPECT_EQ(ReadFile(File()), text);
+    EXPECT_EQ(ReadTextFile(File()), text);
     EXPECT_FALSE(Query(hive, hKey, "huge"));
     EXPECT_EQ(CountFiles(Folder(), "registry.reg.tmp"), 1U);
 }
@@ -333,7 +333,7 @@ TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
 // Places that cannot hold the file read as empty and refuse opens asking to write. In a
 // folder that became read-only, a handle opened while writing was possible fails too.
 TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
-    WriteFile(m_Dir / "plain", "a regular file");
+    WriteTextFile(m_Dir / "plain", "a regular file");
     ASSERT_EQ(::mkfifo((m_Dir / "fifo").c_str(), 0600), 0);
     for (const fs::path& path : {m_Dir / "plain" / "registry.reg",
                                  m_Dir / "plain" / "sub" / "r.reg", m_Dir / "fifo", fs::path()}) {
@@ -349,12 +349,12 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(SetDword(hive, HKEY_LOCAL_MACHINE, "v", 1), ERROR_ACCESS_DENIED);
     }
-    EXPECT_EQ(ReadFile(m_Dir / "plain"), "a regular file");
+    EXPECT_EQ(ReadTextFile(m_Dir / "plain"), "a regular file");
     EXPECT_TRUE(fs::is_fifo(m_Dir / "fifo"));
 
     const std::string text =
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\q]\n\"v\"=dword:0000001e\n\n";
-    WriteFile(File(), text);
+    WriteTextFile(File(), text);
     // The temporary folder is private to its creator; let the unprivileged child in.
     fs::permissions(m_Dir.Path(), fs::perms(0755));
     fs::permissions(m_Dir / "config", fs::perms(0755));
@@ -378,7 +378,7 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
                              : 2;
               }),
               0);
-    EXPECT_EQ(ReadFile(File()), text);
+    EXPECT_EQ(ReadTextFile(File()), text);
     EXPECT_EQ(CountFiles(Folder(), "registry.reg"), 1U);
 }
 
