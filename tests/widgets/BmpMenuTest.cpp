@@ -423,21 +423,15 @@ protected:
     }
     ~BmpMenuDrawingTest() override { QApplication::setPalette(m_OldPalette); }
 
-    // Runs `check` on the open menu, then closes it.
-    void Draw(const std::function<void()>& check) {
-        EXPECT_TRUE(Track({At(1, [&check] {
-            check();
-            OpenMenu(1)->CloseMenuChain();
-        })}));
-    }
-
     QPalette m_OldPalette = QApplication::palette();
     const CBmpMenuToolBar::SMenuColours m_Colours =
         CBmpMenuToolBar::SMenuColours::FromPalette(DistinctPalette());
 };
 
-TEST_F(BmpMenuDrawingTest, PicturesTakeTheMenuColoursAndDisabledOnesAreAGreySilhouette) {
-    Draw([this] {
+// Pictures take the menu colours, disabled ones are a grey silhouette with embossed text;
+// checked items are sunken with a checkerboard; submenu rows end in a filled arrow.
+TEST_F(BmpMenuDrawingTest, PicturesChecksAndArrowsTakeTheMenuColours) {
+    EXPECT_TRUE(Track({At(1, [this] {
         // Where the 16-pixel pictures of the first two rows start.
         const auto pictureAt = [](int nRow) {
             const QRect s = Square(nRow);
@@ -480,11 +474,7 @@ TEST_F(BmpMenuDrawingTest, PicturesTakeTheMenuColoursAndDisabledOnesAreAGreySilh
         const QImage menu = m_Menu.grab().toImage();
         EXPECT_EQ(menu.pixelColor(3, 3), kSideColour);
         EXPECT_EQ(menu.pixelColor(3 + 15, menu.height() - 4), kSideColour);
-    });
-}
 
-TEST_F(BmpMenuDrawingTest, CheckedItemsAndSubmenuArrows) {
-    Draw([this] {
         const QRect s = Square(2);
         const int nMid = s.height() / 2;
         const QPoint in = s.topLeft() + QPoint(1, 1);
@@ -533,7 +523,8 @@ TEST_F(BmpMenuDrawingTest, CheckedItemsAndSubmenuArrows) {
             EXPECT_LE(std::abs(box.center().y() - rcRow.center().y()), 1);
             EXPECT_LT(box.right(), rcRow.right());
         }
-    });
+        OpenMenu(1)->CloseMenuChain();
+    })}));
 }
 
 }  // namespace
