@@ -8,9 +8,9 @@
 
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
-#include "support/FileText.h"
 #include "support/RecordingCleanReport.h"
 #include "support/TempDir.h"
+#include "support/TextFile.h"
 #include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
@@ -44,8 +44,8 @@ struct SHome {
 
     SHome() {
         fs::create_directories(recent);
-        WriteFile(outside / "secret.txt", "secret");
-        WriteFile(outside / "dir/keep.txt", "keep");
+        WriteTextFile(outside / "secret.txt", "secret");
+        WriteTextFile(outside / "dir/keep.txt", "keep");
     }
 };
 
@@ -62,18 +62,18 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     const std::string longName(250, 'n');
     for (const char* name : {"a.txt", "desktop.ini", "ro.txt", "sub/b.txt", "sub/DeskTop.INI",
                              "sub/deeper/c.txt", "deep/x"}) {
-        WriteFile(top / name, name);
+        WriteTextFile(top / name, name);
     }
-    WriteFile(top / "index.dat", std::string(100, 'i'));
+    WriteTextFile(top / "index.dat", std::string(100, 'i'));
     fs::permissions(top / "ro.txt", fs::perms(0444));
-    WriteFile(top / longName, "long");
+    WriteTextFile(top / longName, "long");
     fs::create_symlink(h.outside / "secret.txt", top / "link-file");
     fs::create_symlink(h.outside / "dir", top / "link-dir");
-    WriteFile(top / "sub/INDEX.DAT", std::string(10065, 'x'));
+    WriteTextFile(top / "sub/INDEX.DAT", std::string(10065, 'x'));
     // A second name of the same file, outside, shows what was written to it.
     fs::create_hard_link(top / "sub/INDEX.DAT", h.outside / "probe");
     ASSERT_EQ(::mkfifo((top / "sub/deeper/index.dat").c_str(), 0644), 0);
-    WriteFile(h.outside / "target.dat", std::string(200, 't'));
+    WriteTextFile(h.outside / "target.dat", std::string(200, 't'));
     fs::create_symlink(h.outside / "target.dat", top / "deep/index.dat");
     fs::create_symlink(h.outside / "dir", top / "deep/link-dir");
     // The unprivileged child must reach the tree and own it.
@@ -111,9 +111,9 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
 
     EXPECT_EQ(Tree(h.outside), (std::vector<std::string>{"dir", "dir/keep.txt", "probe",
                                                          "secret.txt", "target.dat"}));
-    EXPECT_EQ(ReadFile(h.outside / "secret.txt"), "secret");
-    EXPECT_EQ(ReadFile(h.outside / "target.dat"), std::string(200, 't'));
-    EXPECT_EQ(ReadFile(h.outside / "probe"),
+    EXPECT_EQ(ReadTextFile(h.outside / "secret.txt"), "secret");
+    EXPECT_EQ(ReadTextFile(h.outside / "target.dat"), std::string(200, 't'));
+    EXPECT_EQ(ReadTextFile(h.outside / "probe"),
               bAsCache ? std::string(64, 'x') + std::string(10001, '\0') : std::string(10065, 'x'));
 }
 
@@ -127,17 +127,17 @@ TEST(ZeroFileBody, KeepsTheHeaderAndTheLength) {
         for (std::size_t i = 0; i < content.size(); ++i) {
             content[i] = static_cast<char>('a' + i % 26);
         }
-        WriteFile(h.recent / "index.dat", content);
+        WriteTextFile(h.recent / "index.dat", content);
         h.routines.ZeroFileBody(h.recent.string(), "index.dat");
         std::fill(content.begin() + std::min<std::size_t>(nSize, 64), content.end(), '\0');
-        EXPECT_EQ(ReadFile(h.recent / "index.dat"), content) << nSize;
+        EXPECT_EQ(ReadTextFile(h.recent / "index.dat"), content) << nSize;
     }
 }
 
 TEST(FolderContentsStop, NothingIsDeletedOrReportedAfterTheStop) {
     SHome h;
     for (const char* name : {"1", "2", "3", "4", "5"}) {
-        WriteFile(h.recent / name, name);
+        WriteTextFile(h.recent / name, name);
     }
     std::stop_source stop;
     CRecordingCleanReport report;

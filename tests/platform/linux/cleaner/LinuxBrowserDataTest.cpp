@@ -10,10 +10,10 @@
 
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
-#include "support/FileText.h"
 #include "support/RecordingCleanReport.h"
 #include "support/SqliteFile.h"
 #include "support/TempDir.h"
+#include "support/TextFile.h"
 
 namespace fs = std::filesystem;
 using testing::Contains;
@@ -53,15 +53,15 @@ std::string HostName() {
 
 // A profile as a browser leaves it: its settings, history, cookies, bookmarks and caches.
 void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
-    WriteFile(dir / "Preferences", "{}");
+    WriteTextFile(dir / "Preferences", "{}");
     SqliteExec(dir / "History", kHistorySchema);
     SqliteExec(dir / "Cookies", kCookiesSchema);
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
-        WriteFile(dir / name, name);
+        WriteTextFile(dir / name, name);
     }
-    WriteFile(cacheDir / "Cache/Cache_Data/0123_0", "cached page");
-    WriteFile(cacheDir / "Cache/Cache_Data/index-dir/the-real-index", "index");
-    WriteFile(cacheDir / "Code Cache/js/index", "index");
+    WriteTextFile(cacheDir / "Cache/Cache_Data/0123_0", "cached page");
+    WriteTextFile(cacheDir / "Cache/Cache_Data/index-dir/the-real-index", "index");
+    WriteTextFile(cacheDir / "Code Cache/js/index", "index");
 }
 
 long long Rows(const fs::path& db, const char* table) {
@@ -81,19 +81,19 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     const fs::path chromium = home / ".config/chromium";
     const fs::path chrome = home / ".config/google-chrome";
     MakeProfile(chromium / "Default", home / ".cache/chromium/Default");
-    WriteFile(chromium / "Profile 1/Preferences", "{}");
-    WriteFile(chromium / "Profile 1/History", "not a database");
+    WriteTextFile(chromium / "Profile 1/Preferences", "{}");
+    WriteTextFile(chromium / "Profile 1/History", "not a database");
     // A profile started under a folder name of its own; a browser folder that is none.
-    WriteFile(chromium / "Work/Preferences", "{}");
-    WriteFile(chromium / "Safe Browsing/History", "not a profile");
+    WriteTextFile(chromium / "Work/Preferences", "{}");
+    WriteTextFile(chromium / "Safe Browsing/History", "not a profile");
     MakeProfile(chrome / "Default", home / ".cache/google-chrome/Default");
     fs::create_symlink(HostName() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
     // A browser that died leaves its lock behind.
     fs::create_symlink(HostName() + "-999999999", chromium / "SingletonLock");
     const fs::path share = home / ".local/share";
-    WriteFile(share / "recently-used.xbel", kXbel);
+    WriteTextFile(share / "recently-used.xbel", kXbel);
     fs::permissions(share / "recently-used.xbel", fs::perms(0600));
-    WriteFile(share / "RecentDocuments/secret.pdf.desktop", "[Desktop Entry]");
+    WriteTextFile(share / "RecentDocuments/secret.pdf.desktop", "[Desktop Entry]");
 
     CLinuxBrowserData data({{chromium, "Chromium"}, {chrome, "Google Chrome"}},
                            {home, home / ".config", home / ".cache", share},
@@ -123,7 +123,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_EQ(Rows(closed / "Cookies", "cookies"), 1);
     EXPECT_EQ(Rows(closed / "History", "urls"), 1);
     EXPECT_TRUE(fs::exists(closed / "Bookmarks") && fs::exists(cached));
-    EXPECT_EQ(ReadFile(share / "recently-used.xbel"), kXbel);
+    EXPECT_EQ(ReadTextFile(share / "recently-used.xbel"), kXbel);
     EXPECT_FALSE(fs::is_empty(share / "RecentDocuments"));
 
     runPass(&report, {});
@@ -137,8 +137,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         EXPECT_FALSE(fs::exists(closed / name)) << name;
     }
-    EXPECT_EQ(ReadFile(chromium / "Profile 1/History"), "not a database");
-    EXPECT_EQ(ReadFile(chromium / "Safe Browsing/History"), "not a profile");
+    EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
+    EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
 
     // Nothing of the running browser's profile is opened; only its cache files go.
     const fs::path running = chrome / "Default";
@@ -165,7 +165,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_TRUE(fs::is_empty(share / "RecentDocuments"));
 
     // The recent list is an empty list still, as private as it was, and was replaced whole.
-    const std::string list = ReadFile(share / "recently-used.xbel");
+    const std::string list = ReadTextFile(share / "recently-used.xbel");
     EXPECT_THAT(list, HasSubstr("<xbel version=\"1.0\""));
     EXPECT_THAT(list, HasSubstr("</xbel>"));
     EXPECT_THAT(list, Not(HasSubstr("bookmark href")));
@@ -184,7 +184,7 @@ TEST(LinuxBrowserData, LeavesALinkedRecentListAndRefusesFoldersOutsideTheData) {
     CTempDir tmp;
     const fs::path home = tmp / "home";
     const fs::path recent = home / ".local/share/RecentDocuments";
-    WriteFile(tmp / "elsewhere.xbel", kXbel);
+    WriteTextFile(tmp / "elsewhere.xbel", kXbel);
     fs::create_directories(recent);
     fs::create_symlink(tmp / "elsewhere.xbel", home / ".local/share/recently-used.xbel");
     CLinuxBrowserData data({}, {home, home / ".config", home / ".cache", home / ".local/share"},
@@ -192,7 +192,7 @@ TEST(LinuxBrowserData, LeavesALinkedRecentListAndRefusesFoldersOutsideTheData) {
 
     EXPECT_EQ(data.ClearRecentDocs(), S_OK);
     EXPECT_TRUE(fs::is_symlink(home / ".local/share/recently-used.xbel"));
-    EXPECT_EQ(ReadFile(tmp / "elsewhere.xbel"), kXbel);
+    EXPECT_EQ(ReadTextFile(tmp / "elsewhere.xbel"), kXbel);
 
     std::string resolved;
     EXPECT_TRUE(data.ResolveDataFolder((recent / ".").string(), &resolved));
