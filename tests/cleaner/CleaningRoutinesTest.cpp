@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
