@@ -68,6 +68,15 @@ long long Rows(const fs::path& db, const char* table) {
     return SqliteQuery(db, std::string("SELECT count(*) FROM ") + table);
 }
 
+// The names in the folder `dir`.
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
 bool IsValidDatabase(const fs::path& db) {
     return SqliteQuery(
                db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") == 1;
@@ -94,6 +103,14 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     WriteTextFile(share / "recently-used.xbel", kXbel);
     fs::permissions(share / "recently-used.xbel", fs::perms(0600));
     WriteTextFile(share / "RecentDocuments/secret.pdf.desktop", "[Desktop Entry]");
+    // The cache and the recent folder each hold a "desktop.ini" and an "index.dat"; a second
+    // name of each "index.dat", outside, shows what was written to it.
+    for (const fs::path& folder :
+         {home / ".cache/chromium/Default/Cache/Cache_Data", share / "RecentDocuments"}) {
+        WriteTextFile(folder / "desktop.ini", "ini");
+        WriteTextFile(folder / "index.dat", std::string(100, 'i'));
+        fs::create_hard_link(folder / "index.dat", tmp / (folder.filename().string() + ".dat"));
+    }
 
     CLinuxBrowserData data({{chromium, "Chromium"}, {chrome, "Google Chrome"}},
                            {home, home / ".config", home / ".cache", share},
@@ -162,7 +179,11 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_EQ(std::count(report.m_items.begin(), report.m_items.end(), "Cleaning History..."), 1);
     EXPECT_THAT(report.m_items, Contains((closed / "Bookmarks").string()));
     EXPECT_THAT(report.m_items, Contains((share / "RecentDocuments/secret.pdf.desktop").string()));
-    EXPECT_TRUE(fs::is_empty(share / "RecentDocuments"));
+    // The cache goes whole, its "index.dat" zeroed past the header first; the recent folder
+    // keeps its "desktop.ini", and its "index.dat" goes as it is.
+    EXPECT_EQ(ReadTextFile(tmp / "Cache_Data.dat"), std::string(64, 'i') + std::string(36, '\0'));
+    EXPECT_EQ(ReadTextFile(tmp / "RecentDocuments.dat"), std::string(100, 'i'));
+    EXPECT_THAT(Names(share / "RecentDocuments"), UnorderedElementsAre("desktop.ini"));
 
     // The recent list is an empty list still, as private as it was, and was replaced whole.
     const std::string list = ReadTextFile(share / "recently-used.xbel");
@@ -170,11 +191,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_THAT(list, HasSubstr("</xbel>"));
     EXPECT_THAT(list, Not(HasSubstr("bookmark href")));
     EXPECT_EQ(fs::status(share / "recently-used.xbel").permissions(), fs::perms(0600));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(share)) {
-        names.push_back(entry.path().filename().string());
-    }
-    EXPECT_THAT(names, UnorderedElementsAre("RecentDocuments", "recently-used.xbel"));
+    EXPECT_THAT(Names(share), UnorderedElementsAre("RecentDocuments", "recently-used.xbel"));
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
