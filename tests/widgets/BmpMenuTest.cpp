@@ -172,6 +172,7 @@ TEST(BmpMenuPlaceTest, PutsTheMenuWhereItFits) {
         // Fits nowhere beside the row: still beside it, inside the work area.
         {{}, {300, 100, 150, 20}, {100, 700}, {450, 0}},
         {{}, {250, 450, 150, 20}, {500, 200}, {400, 400}},
+        {{}, {100, 500, 650, 20}, menu, {0, 400}},  // touching the edge is no room
     };
     for (const auto& c : cases) {
         EXPECT_EQ(
@@ -470,8 +471,10 @@ TEST_F(BmpMenuDrawingTest, PicturesChecksAndArrowsTakeTheMenuColours) {
         const std::set<QRgb> enabled = TextColours(normal, 0);
         EXPECT_TRUE(enabled.count(m_Colours.menuText.rgb()));
         EXPECT_FALSE(enabled.count(m_Colours.btnHighlight.rgb()));
-        // The side band shows its picture inside the frame.
+        // The side band shows its picture inside the frame, a raised edge in a border.
         const QImage menu = m_Menu.grab().toImage();
+        EXPECT_EQ(menu.pixelColor(1, 9), DistinctPalette().color(QPalette::Light));
+        EXPECT_EQ(menu.pixelColor(menu.width() - 3, 9), DistinctPalette().color(QPalette::Dark));
         EXPECT_EQ(menu.pixelColor(3, 3), kSideColour);
         EXPECT_EQ(menu.pixelColor(3 + 15, menu.height() - 4), kSideColour);
 
