@@ -172,20 +172,26 @@ TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
               QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
 }
 
-// Clean time "starting": a pass before the main window exists, whether or not a kind is
-// chosen, and another from the History page when one is.
-TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
+// Clean time "starting": a pass before the main window exists, and another from the
+// History page; "closing": a pass at exit, after the settings are saved, with the clean
+// time as the store holds it then. Each only with a kind chosen. An "Exit" from the tray
+// while the closing pass runs changes nothing.
+TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
     const struct {
-        DWORD nCleanTime;
+        DWORD nStartTime;
+        DWORD nExitTime;
         bool bCookies;
-        std::vector<bool> windowAtPass;
-        std::size_t nPasses;
-    } cases[] = {{CLEAN_TIME_STARTING, true, {false, true}, 2},
-                 {CLEAN_TIME_STARTING, false, {}, 1},
-                 {CLEAN_TIME_RUNNING, true, {}, 0},
-                 {CLEAN_TIME_CLOSING, true, {}, 0}};
+        std::vector<bool> windowAtStartPass;
+        std::size_t nStartBoxes;
+        bool bExitPass;
+    } cases[] = {{CLEAN_TIME_STARTING, CLEAN_TIME_STARTING, true, {false, true}, 2, false},
+                 {CLEAN_TIME_STARTING, CLEAN_TIME_CLOSING, false, {}, 1, false},
+                 {CLEAN_TIME_RUNNING, CLEAN_TIME_CLOSING, true, {}, 0, true},
+                 {CLEAN_TIME_CLOSING, CLEAN_TIME_RUNNING, true, {}, 0, false},
+                 {0, 0, true, {}, 0, false}};
     for (const auto& test : cases) {
-        m_Store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
+        SCOPED_TRACE(testing::Message() << test.nStartTime << test.nExitTime << test.bCookies);
+        m_Store.WriteOption(OPT_CLEANTIME, test.nStartTime);
         m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
         std::vector<bool> windowAtPass;
         // The user-interface thread waits in the pass's dialog meanwhile.
@@ -195,9 +201,23 @@ TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
         const std::size_t nBoxes = m_MessageBox.Boxes().size();
         m_pApp.reset();
         ForgetEarlierExit();
-        Start();
-        EXPECT_EQ(windowAtPass, test.windowAtPass) << test.nCleanTime << test.bCookies;
-        EXPECT_EQ(m_MessageBox.Boxes().size() - nBoxes, test.nPasses);
+        CMainDialog& dialog = Start();
+        EXPECT_EQ(windowAtPass, test.windowAtStartPass);
+        EXPECT_EQ(m_MessageBox.Boxes().size() - nBoxes, test.nStartBoxes);
+
+        m_Store.WriteOption(OPT_CLEANTIME, test.nExitTime);
+        m_pApp->m_nAppSpeed = 27;
+        std::vector<DWORD> speedAtPass;
+        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            speedAtPass.push_back(m_Store.ReadOption(OPT_SPEED));
+            if (speedAtPass.size() == 1) {
+                QMetaObject::invokeMethod(
+                    &dialog, [&] { dialog.OnCommand(ID_MENU_EXIT); }, Qt::BlockingQueuedConnection);
+            }
+        });
+        dialog.ExitProgram();
+        EXPECT_EQ(speedAtPass, test.bExitPass ? std::vector<DWORD>{27} : std::vector<DWORD>{});
+        EXPECT_FALSE(dialog.isVisible());
     }
 }
 
@@ -218,35 +238,6 @@ TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
     m_pApp.reset();
     EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
     EXPECT_TRUE(m_MessageBox.Boxes().empty());
-}
-
-// The clean time is read from the store at exit; the pass comes after the settings are saved.
-TEST_F(MainDialogTest, ExitCleansWhenTheCleanTimeIsClosingAndAKindIsChosen) {
-    const struct {
-        DWORD nCleanTime;
-        bool bCookies;
-        bool bPass;
-    } cases[] = {{CLEAN_TIME_CLOSING, true, true},
-                 {CLEAN_TIME_CLOSING, false, false},
-                 {CLEAN_TIME_RUNNING, true, false},
-                 {0, true, false}};
-    for (const auto& test : cases) {
-        m_pApp.reset();
-        ForgetEarlierExit();
-        m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
-        CMainDialog& dialog = Start();
-        m_Store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
-        m_pApp->m_nAppSpeed = 27;
-        DWORD nSpeedAtPass = 0;
-        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
-            nSpeedAtPass = m_Store.ReadOption(OPT_SPEED);
-        });
-        const std::size_t nCalls = m_Cleaner.Calls().size();
-        dialog.ExitProgram();
-        EXPECT_EQ(m_Cleaner.Calls().size() - nCalls, test.bPass ? 1U : 0U) << test.nCleanTime;
-        EXPECT_EQ(nSpeedAtPass, test.bPass ? 27U : 0U);
-        EXPECT_FALSE(dialog.isVisible());
-    }
 }
 
 // Each kill shows the kill image a moment (a second kill starts it again), plays the
