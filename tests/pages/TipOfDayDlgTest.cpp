@@ -33,15 +33,8 @@ protected:
     QString ProfilePath() const { return QString::fromStdString((m_Dir / "quellio.ini").string()); }
     QSettings Profile() const { return {ProfilePath(), QSettings::IniFormat}; }
 
-    static QPushButton* Button(CTipOfDayDlg& dlg, const char* szText) {
-        for (QPushButton* button : dlg.findChildren<QPushButton*>()) {
-            if (button->text() == QString::fromLatin1(szText)) {
-                return button;
-            }
-        }
-        ADD_FAILURE() << "no button " << szText;
-        return nullptr;
-    }
+    static QPushButton* NextTip(CTipOfDayDlg& dlg) { return dlg.findChildren<QPushButton*>()[0]; }
+    static QPushButton* Close(CTipOfDayDlg& dlg) { return dlg.findChildren<QPushButton*>()[1]; }
 
     CTempDir m_Dir;
     CScriptedMessageBox m_MessageBox;
@@ -58,7 +51,7 @@ TEST_F(TipOfDayDlgTest, TipsComeInACycleSkippingCommentsAndEveryBuildMovesOn) {
         EXPECT_TRUE(dlg->m_bStartup) << "no profile: tips at start-up";
         std::vector<std::string> tips{dlg->m_strTip.toStdString()};
         for (int i = 0; i < 4; ++i) {
-            Button(*dlg, "&Next Tip")->click();
+            NextTip(*dlg)->click();
             tips.push_back(dlg->findChild<QLabel*>()->text().toStdString());
         }
         EXPECT_THAT(tips, ElementsAre("tip one\n", a999, "bb\n", "tip three", "tip one\n"));
@@ -86,7 +79,7 @@ TEST_F(TipOfDayDlgTest, CloseKeepsTheStartUpChoiceEscapeDoesNot) {
     {
         auto dlg = Build();
         dlg->findChild<QCheckBox*>()->setChecked(false);
-        Button(*dlg, "&Next Tip")->click();
+        NextTip(*dlg)->click();
         EXPECT_TRUE(dlg->findChild<QCheckBox*>()->isChecked()) << "shown as built until Close";
         dlg->findChild<QCheckBox*>()->setChecked(false);
         QTest::keyClick(dlg.get(), Qt::Key_Escape);
@@ -98,7 +91,7 @@ TEST_F(TipOfDayDlgTest, CloseKeepsTheStartUpChoiceEscapeDoesNot) {
             auto dlg = Build();
             EXPECT_EQ(dlg->findChild<QCheckBox*>()->isChecked(), !bShow) << "as last closed";
             dlg->findChild<QCheckBox*>()->setChecked(bShow);
-            Button(*dlg, "&Close")->click();
+            Close(*dlg)->click();
         }
         EXPECT_EQ(Profile().value(QStringLiteral("Tip/StartUp")).toInt(), bShow ? 0 : 1);
     }
@@ -122,7 +115,7 @@ TEST_F(TipOfDayDlgTest, NoTipsToShowSaysWhyAndNeverHangs) {
         {
             auto dlg = Build();
             EXPECT_EQ(dlg->m_strTip.toStdString(), szTip);
-            EXPECT_FALSE(Button(*dlg, "&Next Tip")->isEnabled()) << szTip;
+            EXPECT_FALSE(NextTip(*dlg)->isEnabled()) << szTip;
         }
         EXPECT_EQ(std::filesystem::exists(m_Dir / "quellio.ini"),
                   std::filesystem::is_regular_file(tips))
