@@ -12,6 +12,8 @@ std::string ReadTextFile(const std::filesystem::path& path) {
 
 void WriteTextFile(const std::filesystem::path& path, const std::string& content,
                    bool bExecutable) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
     if (bExecutable) {
         std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
