@@ -3,7 +3,6 @@
 #include "app/MainDialog.h"
 
 #include "Resource.h"
-#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "platform/qt/SystemTrayHost.h"
 #include "support/ChildProcess.h"
@@ -16,52 +15,18 @@
 #include "widgets/SlidingTabCtrl.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QWindow>
 
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
 bool Xdotool(std::vector<std::string> args) {
     args.insert(args.begin(), "xdotool");
     return CChildProcess::Run(args) == 0;
-}
-
-// Whether the X server holds `szState` in the window manager state of `window` now. (A
-// change of the stay-on-top flag gives the widget a new native window, which only its
-// QWindow knows at once.)
-bool HasNetWmState(const QWidget& window, const char* szState) {
-    auto* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    auto atom = [connection](const char* szName) {
-        auto* reply = xcb_intern_atom_reply(
-            connection,
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(szName)), szName),
-            nullptr);
-        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return result;
-    };
-    auto* reply = xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.windowHandle()->winId()),
-                         atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
-        nullptr);
-    if (reply == nullptr) {
-        return false;
-    }
-    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-    const int nCount = xcb_get_property_value_length(reply) / 4;
-    const bool bHas = std::find(atoms, atoms + nCount, atom(szState)) != atoms + nCount;
-    std::free(reply);
-    return bHas;
 }
 
 class MainDialogX11Test : public ::testing::Test {
@@ -99,33 +64,6 @@ protected:
     CMainRig m_Rig{{.pTray = &m_SystemTray}};
     CMainDialog* m_pDialog = nullptr;
 };
-
-TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAboveAtOnce) {
-    QCheckBox* onTop = nullptr;
-    for (QCheckBox* box : m_pDialog->GeneralPage()->findChildren<QCheckBox*>()) {
-        if (box->text() == QStringLiteral("Always on top")) {
-            onTop = box;
-        }
-    }
-    ASSERT_NE(onTop, nullptr);
-    ASSERT_FALSE(HasNetWmState(*m_pDialog, "_NET_WM_STATE_ABOVE"));
-    onTop->click();
-    EXPECT_TRUE(WaitFor([this] { return HasNetWmState(*m_pDialog, "_NET_WM_STATE_ABOVE"); }));
-    EXPECT_TRUE(m_pDialog->isVisible());
-    onTop->click();
-    EXPECT_TRUE(WaitFor([this] { return !HasNetWmState(*m_pDialog, "_NET_WM_STATE_ABOVE"); }));
-    EXPECT_TRUE(m_pDialog->isVisible());
-}
-
-TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
-    ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
-    const QRgb on = *m_Probe.DockedColour();
-    m_pDialog->m_bAnimateIcon = true;
-    m_Rig.m_Browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
-    ASSERT_TRUE(WaitFor([&] { return m_Probe.DockedColour().value_or(on) != on; }));
-    EXPECT_EQ(m_pDialog->LogPage()->GetRowCount(), 1);
-    EXPECT_TRUE(WaitFor([&] { return m_Probe.DockedColour() == on; }));
-}
 
 TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     QWidget other;
@@ -166,18 +104,6 @@ TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_FALSE(m_Probe.IsViewable(nMenu));
     }
-}
-
-TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
-    m_pDialog->Hide();
-    const xcb_window_t nMenu = UseTrayMenu([] {
-        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
-    });
-    ASSERT_NE(nMenu, 0U);
-    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
-    ProcessEventsFor(std::chrono::milliseconds(300));
-    EXPECT_FALSE(m_pDialog->isVisible());
-    EXPECT_TRUE(m_pDialog->IsBlocking());
 }
 
 // A process that never reached its main window, asked to stop while it waits for the
