@@ -65,6 +65,17 @@ protected:
     CMainDialog* m_pDialog = nullptr;
 };
 
+// The kill image stays long enough for the tray to show it.
+TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
+    ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
+    const QRgb on = *m_Probe.DockedColour();
+    m_pDialog->m_bAnimateIcon = true;
+    m_Rig.m_Browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    ASSERT_TRUE(WaitFor([&] { return m_Probe.DockedColour().value_or(on) != on; }));
+    EXPECT_EQ(m_pDialog->LogPage()->GetRowCount(), 1);
+    EXPECT_TRUE(WaitFor([&] { return m_Probe.DockedColour() == on; }));
+}
+
 TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     QWidget other;
     other.setWindowTitle(QStringLiteral("a browser"));
