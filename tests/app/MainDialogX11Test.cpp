@@ -117,6 +117,19 @@ TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
     }
 }
 
+// A real click elsewhere reaches the menu, not the window under it, and closes it.
+TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
+    m_pDialog->Hide();
+    const xcb_window_t nMenu = UseTrayMenu([] {
+        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
+    });
+    ASSERT_NE(nMenu, 0U);
+    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
+    ProcessEventsFor(std::chrono::milliseconds(300));
+    EXPECT_FALSE(m_pDialog->isVisible());
+    EXPECT_TRUE(m_pDialog->IsBlocking());
+}
+
 // A process that never reached its main window, asked to stop while it waits for the
 // user (the second start's "Quellio is Running!", or the first-run wizard), leaves the
 // store as it was.
