@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 #include "support/TextFile.h"
 #include "support/Unprivileged.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -306,6 +307,26 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
     EXPECT_EQ(copies.count(second), 1U);
     EXPECT_EQ(copies.size() - copies.count("decoy"), 2U);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 20U);
+}
+
+// A file is read to its end whatever size it gives (one that grows while it is read may
+// hold more): here a process's command line, whose size reads as 0.
+TEST_F(RegistryHiveTest, AFileIsReadToItsEndWhateverItsSizeSays) {
+    const std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\x]\n\"v\"=dword:7\n";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sleep", text.c_str(), "60", nullptr);
+        ::_exit(127);
+    }
+    const fs::path cmdline = "/proc/" + std::to_string(child) + "/cmdline";
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(cmdline).starts_with(text); }));
+    EXPECT_EQ(Stat(cmdline).st_size, 0);
+    CRegistryHive hive(cmdline);
+    testing::internal::CaptureStderr();  // the arguments after the text are no registry lines
+    EXPECT_EQ(QueryDword(hive, Create(hive, "Software\\x", KEY_READ), "v"), 7U);
+    testing::internal::GetCapturedStderr();
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
 }
 
 // A write too large for the file fails and keeps the file; temporaries a crash left behind
