@@ -5,6 +5,7 @@
 #include "Resource.h"
 #include "pages/LogPage.h"
 #include "platform/qt/SystemTrayHost.h"
+#include "platform/qt/X11HotKeys.h"
 #include "support/ChildProcess.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
@@ -61,7 +62,9 @@ protected:
 
     CTrayProbe m_Probe;
     CSystemTrayHost m_SystemTray;
-    CMainRig m_Rig{{.pTray = &m_SystemTray}};
+    // The real hot key too: its event filter sees every event the windows get.
+    CX11HotKeys m_X11HotKeys;
+    CMainRig m_Rig{{.pTray = &m_SystemTray, .pHotKeys = &m_X11HotKeys}};
     CMainDialog* m_pDialog = nullptr;
 };
 
