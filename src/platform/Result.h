@@ -23,6 +23,8 @@ inline constexpr LSTATUS ERROR_KEY_DELETED = 1018;
 using HRESULT = std::int32_t;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
+// The answer is not there yet; asking again later may give it.
+inline constexpr HRESULT E_PENDING = static_cast<HRESULT>(0x8000000AU);
 inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002U);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003U);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005U);
@@ -31,5 +33,9 @@ inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000EU);
 // HRESULT_FROM_WIN32(ERROR_TIMEOUT): the other side did not answer in time.
 inline constexpr HRESULT E_TIMEOUT = static_cast<HRESULT>(0x800705B4U);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}

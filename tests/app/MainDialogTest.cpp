@@ -324,17 +324,22 @@ TEST_F(MainDialogTest, HotKeyAndMenuSwitchBlockingOffAndOn) {
     EXPECT_EQ(claim.fsModifiers, MOD_CONTROL | MOD_ALT);
     EXPECT_EQ(claim.nVirtualKey, static_cast<std::uint32_t>('A'));
 
+    EXPECT_TRUE(browsers.m_bWatched);
     std::size_t nBefore = tray.m_Calls.size();
     hotKeys.Press(CMainDialog::kHotKeyId);
     EXPECT_FALSE(dialog.IsBlocking());
+    EXPECT_FALSE(browsers.m_bWatched);
     EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_OFF));
     browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    browsers.Announce();
     ProcessEventsFor(std::chrono::milliseconds(1200));
-    EXPECT_EQ(browsers.OpenCount(), 1U) << "nothing is closed while blocking is off";
+    EXPECT_EQ(browsers.OpenCount(), 1U)
+        << "nothing is closed while blocking is off, announcements or not";
 
     nBefore = tray.m_Calls.size();
     dialog.OnCommand(ID_MENU_OFFON);
     EXPECT_TRUE(dialog.IsBlocking());
+    EXPECT_TRUE(browsers.m_bWatched);
     EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_ON));
     EXPECT_TRUE(WaitFor([&] { return browsers.OpenCount() == 0; }));
 }
@@ -369,6 +374,7 @@ TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
     CMainDialog& dialog = Start();
     dialog.OnCommand(ID_MENU_EXIT);
     EXPECT_FALSE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
+    EXPECT_FALSE(browsers.m_bWatched) << "held windows go on";
     EXPECT_FALSE(tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
 }

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/BrowserScanner.h"
@@ -17,6 +19,7 @@
 #include "support/BrowserDriver.h"
 #include "support/BrowserProcess.h"
 #include "support/PageServer.h"
+#include "support/ScanLoop.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
 
@@ -30,13 +33,27 @@ constexpr char kForgingPage[] =
     "window.locationbar = {visible: true}; window.toolbar = {visible: true};"
     "</script><p>forge</p>";
 
+// Thread-safe, for passes that run on a scan loop's thread.
 class CRecordingReport : public IKillReport {
 public:
-    void AddLog(std::string_view url) override { m_urls.emplace_back(url); }
-    void SignalKill() override { ++m_nSignals; }
+    void AddLog(std::string_view url) override {
+        std::lock_guard lock(m_mutex);
+        m_urls.emplace_back(url);
+    }
+    void SignalKill() override {
+        std::lock_guard lock(m_mutex);
+        ++m_nSignals;
+    }
+    std::multiset<std::string> Reported() const {
+        std::lock_guard lock(m_mutex);
+        return {m_urls.begin(), m_urls.end()};
+    }
 
     std::vector<std::string> m_urls;
     int m_nSignals = 0;
+
+private:
+    mutable std::mutex m_mutex;
 };
 
 class BrowserScanE2E : public testing::Test {
@@ -120,6 +137,15 @@ protected:
             }
         }
         return urls;
+    }
+
+    // Waits until the passes have reported `expected`, and answers what they reported.
+    std::multiset<std::string> WaitForReports(const std::multiset<std::string>& expected) {
+        const auto deadline = std::chrono::steady_clock::now() + kBrowserStateTimeout;
+        while (m_report.Reported() != expected && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return m_report.Reported();
     }
 
     CTempDir m_dir;
@@ -303,6 +329,58 @@ TEST_F(BrowserScanE2E, BrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
     EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
     EXPECT_TRUE(WaitUntilGone(driver, popup));
     EXPECT_TRUE(HasPage(driver.Pages(), tab));
+}
+
+// Passes on announcements alone, the timer never firing: a pop-up is closed before its page
+// is asked for, while a white-listed pop-up and a tab load as usual.
+TEST_F(BrowserScanE2E, AnnouncementsAloneClosePopupsBeforeTheirPageIsAskedFor) {
+    CTestBrowser& browser = StartBrowser("a");
+    const std::string popup = "/plain.html?popup";
+    const std::string spared = "/plain.html?spared";
+    const std::string tab = "/plain.html?tab";
+    m_white.Add(m_server.Url(spared));
+    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
+    CScanLoop loop(factory, m_black, m_white, m_report, std::nullopt, true);
+
+    CBrowserDriver& driver = browser.Driver();
+    const std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
+    for (const auto& [path, features] : {std::pair{popup, "width=320,height=240"},
+                                         std::pair{spared, "popup"}, std::pair{tab, ""}}) {
+        driver.RunInPage(opener, "pop('" + m_server.Url(path) + "', '" + features + "')");
+    }
+
+    EXPECT_EQ(WaitForReports({m_server.Url(popup)}), std::multiset{m_server.Url(popup)});
+    EXPECT_TRUE(driver.WaitForPages(
+        [&](const auto& pages) {
+            return HasPage(pages, m_server.Url(spared)) && HasPage(pages, m_server.Url(tab)) &&
+                   !HasPage(pages, m_server.Url(popup));
+        },
+        kBrowserStateTimeout));
+    EXPECT_EQ(m_server.RequestCount(popup), 0);
+    EXPECT_EQ(m_server.RequestCount(spared), 1);
+    EXPECT_EQ(m_server.RequestCount(tab), 1);
+    EXPECT_EQ(m_report.Reported(), std::multiset{m_server.Url(popup)}) << "nothing else closed";
+}
+
+// A black-listed address typed by the user is closed as soon as the window shows it, in a
+// new window as in a tab already open. (The browser asks for an address typed into a new
+// window before it announces the window, so such a page is not held.)
+TEST_F(BrowserScanE2E, BlackListedAddressTypedByTheUserClosesAtOnce) {
+    CTestBrowser& browser = StartBrowser("a");
+    const std::string typedNew = "/plain.html?bad-new-window";
+    const std::string typedTab = "/plain.html?bad-in-tab";
+    m_black.Add(m_server.Url(typedNew));
+    m_black.Add(m_server.Url(typedTab));
+    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
+    CScanLoop loop(factory, m_black, m_white, m_report, std::nullopt, true);
+
+    CBrowserDriver& driver = browser.Driver();
+    const std::string tab = driver.OpenWindow(m_server.Url("/plain.html?tab"));
+    driver.StartWindow(m_server.Url(typedNew));
+    driver.RunInPage(tab, "location.href = '" + m_server.Url(typedTab) + "'");
+
+    EXPECT_EQ(WaitForReports({m_server.Url(typedNew), m_server.Url(typedTab)}),
+              (std::multiset{m_server.Url(typedNew), m_server.Url(typedTab)}));
 }
 
 }  // namespace

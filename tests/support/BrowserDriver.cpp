@@ -65,9 +65,12 @@ bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string&
     return SUCCEEDED(hr) && result["result"]["value"] == "complete " + url;
 }
 
+std::string CBrowserDriver::StartWindow(const std::string& url, bool bNewWindow) {
+    return Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
+}
+
 std::string CBrowserDriver::OpenWindow(const std::string& url, bool bNewWindow) {
-    std::string id =
-        Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
+    std::string id = StartWindow(url, bNewWindow);
     const auto deadline = std::chrono::steady_clock::now() + kLoadTimeout;
     while (!IsLoaded(id, url)) {
         if (std::chrono::steady_clock::now() >= deadline) {

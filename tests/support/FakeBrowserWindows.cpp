@@ -1,6 +1,11 @@
 #include "support/FakeBrowserWindows.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <stdexcept>
 
 namespace {
 
@@ -112,10 +117,29 @@ public:
         return S_OK;
     }
 
+    void WatchEvents(bool bWatch) override { m_fake.m_bWatched = bWatch; }
+    int GetEventHandle() override { return m_fake.m_announcements.Get(); }
+    HRESULT TakeEvents() override {
+        std::uint64_t nAnnounced = 0;
+        const bool bRead = ::read(m_fake.m_announcements.Get(), &nAnnounced, sizeof nAnnounced) ==
+                           static_cast<ssize_t>(sizeof nAnnounced);
+        return bRead && nAnnounced > 0 ? S_OK : S_FALSE;
+    }
+
 private:
     CFakeBrowserWindows& m_fake;
     std::vector<Window*> m_snapshot;
 };
+
+CFakeBrowserWindows::CFakeBrowserWindows()
+    : m_announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+void CFakeBrowserWindows::Announce() {
+    const std::uint64_t nOne = 1;
+    if (::write(m_announcements.Get(), &nOne, sizeof nOne) != static_cast<ssize_t>(sizeof nOne)) {
+        throw std::runtime_error("cannot announce");
+    }
+}
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
     Window window;

@@ -43,8 +43,15 @@ std::string CPageServer::Url(std::string_view path) const {
            std::string(path);
 }
 
-std::string CPageServer::Page(const std::string& path) const {
+int CPageServer::RequestCount(const std::string& target) const {
     std::lock_guard lock(m_mutex);
+    auto found = m_requests.find(target);
+    return found == m_requests.end() ? 0 : found->second;
+}
+
+std::string CPageServer::Page(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    ++m_requests[path];
     auto found = m_pages.find(path.substr(0, path.find('?')));
     return found == m_pages.end() ? std::string() : found->second;
 }

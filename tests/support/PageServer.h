@@ -22,14 +22,18 @@ public:
     void SetPage(const std::string& path, std::string html);
     // "http://127.0.0.1:<port>" followed by `path`.
     std::string Url(std::string_view path) const;
+    // How many requests have asked for `target` (a path with its query) so far.
+    int RequestCount(const std::string& target) const;
 
 private:
     void Accept();
-    std::string Page(const std::string& path) const;
+    // The page for a request's target, counted as asked for.
+    std::string Page(const std::string& path);
 
     boost::asio::io_context m_ioc;
     boost::asio::ip::tcp::acceptor m_acceptor;
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_pages;
+    std::map<std::string, int> m_requests;
     std::thread m_thread;
 };

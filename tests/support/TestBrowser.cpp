@@ -4,12 +4,14 @@
 #include <stdexcept>
 #include <vector>
 
-CTestBrowser::CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl)
+CTestBrowser::CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl,
+                           const std::vector<std::string>& extraFlags)
     : m_dir(dir) {
     std::vector<std::string> argv = {"chromium"};
     for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
         argv.push_back(flag);
     }
+    argv.insert(argv.end(), extraFlags.begin(), extraFlags.end());
     argv.push_back("--user-data-dir=" + ProfileDir().string());
     argv.push_back("--remote-debugging-port=0");
     argv.push_back(firstUrl);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/BrowserDriver.h"
 #include "support/BrowserProcess.h"
@@ -27,7 +28,9 @@ inline constexpr char kPlainPage[] = "<!doctype html><title>page</title><p>page<
 // opened on `firstUrl`, with a driver to act as its user. Killed when the object goes.
 class CTestBrowser {
 public:
-    CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl);
+    // `extraFlags` go on the browser's command line besides the usual ones.
+    CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl,
+                 const std::vector<std::string>& extraFlags = {});
 
     CBrowserProcess& Process() { return *m_pProcess; }
     CBrowserDriver& Driver() { return *m_pDriver; }

@@ -1,6 +1,9 @@
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 
+#include <sys/epoll.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
 #include "platform/linux/devtools/GuardedCall.h"
@@ -15,8 +18,12 @@ constexpr std::chrono::seconds kSilentPause{10};
 
 CDevToolsBrowserWindows::CDevToolsBrowserWindows(CDevToolsDiscovery discovery,
                                                  std::chrono::milliseconds timeout,
-                                                 std::chrono::milliseconds addressGrace)
-    : m_discovery(std::move(discovery)), m_timeout(timeout), m_addressGrace(addressGrace) {}
+                                                 std::chrono::milliseconds addressGrace,
+                                                 std::chrono::milliseconds holdLimit)
+    : m_discovery(std::move(discovery)),
+      m_timeout(timeout),
+      m_addressGrace(addressGrace),
+      m_holdLimit(holdLimit) {}
 
 HRESULT CDevToolsBrowserWindows::GetCount(long* count) {
     if (count == nullptr) {
@@ -65,7 +72,9 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
         }
         m_silent.erase(silent);
     }
-    auto pBrowser = std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace);
+    auto pBrowser =
+        std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace, m_holdLimit);
+    pBrowser->Watch(m_bWatching);
     const HRESULT hr = pBrowser->Open();
     if (hr == E_TIMEOUT) {
         m_silent.emplace(key, now + kSilentPause);
@@ -108,6 +117,7 @@ HRESULT CDevToolsBrowserWindows::Look() {
         if (FAILED(hr)) {
             return hr;
         }
+        AddToEvents(browser);
         // Two endpoints may lead to the same browser (an address and its port file).
         const std::string& url = browser.GetClient().GetWebSocketUrl();
         if (std::find(seen.begin(), seen.end(), url) == seen.end()) {
@@ -120,4 +130,49 @@ HRESULT CDevToolsBrowserWindows::Look() {
     }
     m_items = std::move(items);
     return S_OK;
+}
+
+void CDevToolsBrowserWindows::WatchEvents(bool bWatch) {
+    if (bWatch && !m_events.IsValid()) {
+        // Without it the passes still come at every tick.
+        m_events.Reset(::epoll_create1(EPOLL_CLOEXEC));
+    }
+    m_bWatching = bWatch;
+    for (const auto& pBrowser : m_browsers) {
+        GuardedCall([&] {
+            pBrowser->Watch(bWatch);
+            return S_OK;
+        });
+        AddToEvents(*pBrowser);
+    }
+}
+
+int CDevToolsBrowserWindows::GetEventHandle() {
+    return m_events.Get();
+}
+
+HRESULT CDevToolsBrowserWindows::TakeEvents() {
+    bool bAnyDue = false;
+    for (const auto& pBrowser : m_browsers) {
+        // A browser whose connection broke is opened again at the next count.
+        GuardedCall([&] {
+            bool bDue = false;
+            const HRESULT hr = pBrowser->TakeEvents(&bDue);
+            bAnyDue = bAnyDue || bDue;
+            return hr;
+        });
+    }
+    return bAnyDue ? S_OK : S_FALSE;
+}
+
+void CDevToolsBrowserWindows::AddToEvents(CDevToolsBrowser& browser) {
+    const int fd = browser.GetClient().GetNativeHandle();
+    if (!m_bWatching || !m_events.IsValid() || fd < 0) {
+        return;
+    }
+    // A closed socket leaves the set by itself; adding the same one again answers EEXIST.
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    ::epoll_ctl(m_events.Get(), EPOLL_CTL_ADD, fd, &event);
 }

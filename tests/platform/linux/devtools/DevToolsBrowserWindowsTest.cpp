@@ -36,8 +36,25 @@ struct SFakeBrowser {
         bool bCanAccessOpener;
     };
 
+    // The events queued for `method`, then the answer.
     std::vector<SFrame> Answer(const json& request) {
         std::lock_guard lock(mutex);
+        std::vector<SFrame> frames;
+        const std::string method = request.value("method", "");
+        std::erase_if(eventsBefore, [&](const auto& entry) {
+            if (entry.first == method) {
+                frames.push_back({entry.second.dump()});
+                return true;
+            }
+            return false;
+        });
+        for (SFrame& frame : AnswerOnly(request)) {
+            frames.push_back(std::move(frame));
+        }
+        return frames;
+    }
+
+    std::vector<SFrame> AnswerOnly(const json& request) {
         const std::string method = request.value("method", "");
         const json params = request.value("params", json::object());
         auto result = [&request](json value) {
@@ -104,12 +121,35 @@ struct SFakeBrowser {
     std::vector<SPage> pages;
     std::vector<json> others;
     std::set<std::string> hungRenderers;
+    // Events sent just before the answer to the next request of a method: (method, event).
+    std::vector<std::pair<std::string, json>> eventsBefore;
 };
+
+json Event(const std::string& method, json params, const std::string& session = {}) {
+    json event = {{"method", method}, {"params", std::move(params)}};
+    if (!session.empty()) {
+        event["sessionId"] = session;
+    }
+    return event;
+}
+
+json Info(const std::string& id, const std::string& url, const std::string& type = "page",
+          const std::string& title = {}) {
+    return {{"targetId", id}, {"type", type},      {"title", title},
+            {"url", url},     {"attached", false}, {"canAccessOpener", false}};
+}
 
 class DevToolsBrowserWindowsTest : public testing::Test {
 protected:
-    CDevToolsBrowserWindows Collection() {
-        return CDevToolsBrowserWindows(CDevToolsDiscovery(m_server.Endpoint().Url(), {}), kTimeout);
+    CDevToolsBrowserWindows Collection(
+        std::chrono::milliseconds holdLimit = CDevToolsBrowser::kHoldLimit) {
+        return CDevToolsBrowserWindows(CDevToolsDiscovery(m_server.Endpoint().Url(), {}), kTimeout,
+                                       CDevToolsBrowser::kAddressGrace, holdLimit);
+    }
+
+    void SendBefore(const std::string& method, json event) {
+        std::lock_guard lock(m_browser.mutex);
+        m_browser.eventsBefore.emplace_back(method, std::move(event));
     }
 
     struct SSeen {
@@ -305,5 +345,167 @@ TEST(DevToolsBrowserWindows, NoBrowserAnywhereIsAnEmptyCollection) {
     EXPECT_EQ(windows.GetCount(&count), S_OK);
     EXPECT_EQ(count, 0);
 }
+
+struct SAnnouncementCase {
+    const char* name;
+    std::vector<json> events;
+    HRESULT expected;
+};
+
+void PrintTo(const SAnnouncementCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Announcement : public DevToolsBrowserWindowsTest,
+                     public testing::WithParamInterface<SAnnouncementCase> {};
+
+// Only a window's address that the last look did not show calls for a pass; what cannot be
+// read is passed over without harm.
+TEST_P(Announcement, CallsForAPassOnlyForANewAddress) {
+    m_browser.pages = {{"TAB", "https://a/", 1}};
+    CDevToolsBrowserWindows windows = Collection();
+    long count = 0;
+    ASSERT_EQ(windows.GetCount(&count), S_OK);
+    EXPECT_EQ(windows.GetEventHandle(), -1) << "not watched yet";
+    for (const json& event : GetParam().events) {
+        SendBefore("Target.setDiscoverTargets", event);
+    }
+
+    windows.WatchEvents(true);
+
+    EXPECT_GE(windows.GetEventHandle(), 0);
+    EXPECT_EQ(windows.TakeEvents(), GetParam().expected);
+    EXPECT_EQ(windows.TakeEvents(), S_FALSE) << "taken once";
+    EXPECT_EQ(windows.GetCount(&count), S_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Announcement,
+    testing::Values(
+        SAnnouncementCase{"TitleChanged",
+                          {Event("Target.targetInfoChanged",
+                                 {{"targetInfo", Info("TAB", "https://a/", "page", "new")}})},
+                          S_FALSE},
+        SAnnouncementCase{
+            "AddressChanged",
+            {Event("Target.targetInfoChanged", {{"targetInfo", Info("TAB", "https://b/")}})},
+            S_OK},
+        SAnnouncementCase{"NewWindowWithoutAddress",
+                          {Event("Target.targetCreated", {{"targetInfo", Info("NEW", "")}})},
+                          S_FALSE},
+        SAnnouncementCase{
+            "NewWindowsAddressArrives",
+            {Event("Target.targetCreated", {{"targetInfo", Info("NEW", "")}}),
+             Event("Target.targetInfoChanged", {{"targetInfo", Info("NEW", "https://new/")}})},
+            S_OK},
+        SAnnouncementCase{
+            "NotAWindow",
+            {Event("Target.targetCreated",
+                   {{"targetInfo", Info("W1", "https://a/sw.js", "service_worker")}})},
+            S_FALSE},
+        SAnnouncementCase{"Unreadable",
+                          {Event("Target.targetInfoChanged", {{"targetInfo", "x"}}),
+                           Event("Target.targetDestroyed", {{"targetId", 5}}),
+                           Event("Target.attachedToTarget", {{"waitingForDebugger", "yes"}}),
+                           Event("Fetch.requestPaused", {{"requestId", "R"}}, "S-NOBODY")},
+                          S_FALSE}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+enum class EFate { LeftOpen, Closed, NotJudgedInTime, Unwatched };
+
+struct SHoldCase {
+    const char* name;
+    EFate eFate;
+    // What the browser is asked once the window's first request is held (or, unwatched,
+    // while the window still waits to start; or, with no time to wait, from the start).
+    std::vector<std::string> methods;
+};
+
+void PrintTo(const SHoldCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HeldWindow : public DevToolsBrowserWindowsTest,
+                   public testing::WithParamInterface<SHoldCase> {};
+
+// A new pop-up waits to start while its bars are read, then its first request is stopped:
+// a pass sees it with the address it asks for and closes it, or lets it go on.
+TEST_P(HeldWindow, IsJudgedOnTheAddressItAsksForThenClosedOrLetGo) {
+    m_browser.pages = {{"TAB", "https://opener/", 1}, {"POP", "", 2, false, "TAB", true}};
+    json info = Info("POP", "");
+    info["openerId"] = "TAB";
+    info["canAccessOpener"] = true;
+    SendBefore("Target.setAutoAttach",
+               Event("Target.attachedToTarget",
+                     {{"sessionId", "S-POP"}, {"targetInfo", info}, {"waitingForDebugger", true}}));
+    SendBefore("Runtime.runIfWaitingForDebugger",
+               Event("Fetch.requestPaused",
+                     {{"requestId", "R1"},
+                      {"frameId", "POP"},
+                      {"resourceType", "Document"},
+                      {"request", {{"url", "https://ad/"}, {"method", "GET"}}}},
+                     "S-POP"));
+    const EFate eFate = GetParam().eFate;
+    CDevToolsBrowserWindows windows =
+        Collection(eFate == EFate::NotJudgedInTime ? 0ms : CDevToolsBrowser::kHoldLimit);
+    long count = 0;
+    ASSERT_EQ(windows.GetCount(&count), S_OK);
+    windows.WatchEvents(true);
+    m_server.ClearMethods();
+
+    if (eFate == EFate::Unwatched) {
+        windows.WatchEvents(false);
+    } else {
+        EXPECT_EQ(windows.TakeEvents(), S_OK);
+    }
+    if (eFate == EFate::LeftOpen || eFate == EFate::Closed) {
+        EXPECT_EQ(m_server.Methods(),
+                  (std::vector<std::string>{"Page.createIsolatedWorld", "Runtime.evaluate",
+                                            "Fetch.enable", "Runtime.runIfWaitingForDebugger"}));
+        m_server.ClearMethods();
+    }
+    if (eFate == EFate::LeftOpen || eFate == EFate::Closed) {
+        ASSERT_EQ(windows.GetCount(&count), S_OK);
+        std::unique_ptr<IBrowserItem> item;
+        ASSERT_EQ(windows.Item(1, &item), S_OK);
+        ASSERT_NE(item, nullptr);
+        std::unique_ptr<IBrowserWindow> window;
+        ASSERT_EQ(item->QueryBrowser(&window), S_OK);
+        std::string url;
+        bool bToolBar = true;
+        EXPECT_EQ(window->GetLocationUrl(&url), S_OK);
+        EXPECT_EQ(url, "https://ad/");
+        EXPECT_EQ(window->GetToolBar(&bToolBar), S_OK);
+        EXPECT_FALSE(bToolBar);
+        if (eFate == EFate::Closed) {
+            EXPECT_EQ(window->Quit(), S_OK);
+        }
+        window.reset();
+        EXPECT_EQ(windows.TakeEvents(), S_FALSE);
+    }
+
+    EXPECT_EQ(m_server.Methods(), GetParam().methods);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fates, HeldWindow,
+    testing::Values(SHoldCase{"LeftOpen",
+                              EFate::LeftOpen,
+                              {"Target.getTargets", "Fetch.continueRequest",
+                               "Target.detachFromTarget"}},
+                    SHoldCase{"Closed", EFate::Closed, {"Target.getTargets", "Target.closeTarget"}},
+                    SHoldCase{"NotJudgedInTime",
+                              EFate::NotJudgedInTime,
+                              {"Page.createIsolatedWorld", "Runtime.evaluate", "Fetch.enable",
+                               "Runtime.runIfWaitingForDebugger", "Fetch.continueRequest",
+                               "Target.detachFromTarget"}},
+                    // New windows stop waiting before the held one is started and its session left,
+                    // so none is left waiting with no one to start it.
+                    SHoldCase{"Unwatched",
+                              EFate::Unwatched,
+                              {"Target.setAutoAttach", "Runtime.runIfWaitingForDebugger",
+                               "Target.detachFromTarget", "Target.setDiscoverTargets",
+                               "Target.setAutoAttach"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

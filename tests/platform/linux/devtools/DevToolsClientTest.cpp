@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
@@ -89,6 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
         SHostileCase{"EventWithoutMethod",
                      [](const json&) { return std::vector<SFrame>{{R"({"params":{}})"}}; }, E_FAIL,
                      false},
+        SHostileCase{"EventParamsNotAnObject",
+                     [](const json&) {
+                         return std::vector<SFrame>{{R"({"method":"Target.x","params":[1]})"}};
+                     },
+                     E_FAIL, false},
+        SHostileCase{"EventSessionNotText",
+                     [](const json&) {
+                         return std::vector<SFrame>{
+                             {R"({"method":"Target.x","params":{},"sessionId":5})"}};
+                     },
+                     E_FAIL, false},
         SHostileCase{"ErrorAnswer",
                      [](const json& r) {
                          return std::vector<SFrame>{
@@ -116,6 +129,36 @@ TEST(DevToolsClient, AnswersSkipEventsAndCarryLargeStringsWhole) {
     EXPECT_EQ(result["huge"], huge);
     EXPECT_EQ(client.GetRoundTrips(), 1U);
     EXPECT_EQ(server.Methods(), std::vector<std::string>{"Target.closeTarget"});
+}
+
+// Events read with an answer go to the handler during the call; those sent after it, at
+// the next Poll, whether they were read with the answer or arrive later on the socket.
+TEST(DevToolsClient, EventsReachTheHandlerDuringCallsAndByPoll) {
+    CFakeDevToolsServer server([](const json& request) {
+        return std::vector<SFrame>{{R"({"method":"Before","params":{"n":1},"sessionId":"S"})"},
+                                   CFakeDevToolsServer::Result(request, json::object()),
+                                   {R"({"method":"After"})"}};
+    });
+    CDevToolsClient client(kTimeout, kMaxMessage);
+    ASSERT_EQ(client.Poll(), E_FAIL) << "not connected";
+    EXPECT_EQ(client.GetNativeHandle(), -1);
+    std::vector<std::string> events;
+    client.SetEventHandler(
+        [&events](const std::string& method, const json& params, const std::string& session) {
+            events.push_back(method + params.dump() + session);
+        });
+    ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
+    json result;
+
+    ASSERT_EQ(client.Call("Target.getTargets", json::object(), &result), S_OK);
+    EXPECT_EQ(events, std::vector<std::string>{R"(Before{"n":1}S)"});
+    for (int tries = 0; events.size() < 2 && tries < 500; ++tries) {
+        pollfd readable{client.GetNativeHandle(), POLLIN, 0};
+        ::poll(&readable, 1, 10);
+        ASSERT_EQ(client.Poll(), S_OK);
+    }
+
+    EXPECT_EQ(events, (std::vector<std::string>{R"(Before{"n":1}S)", "After{}"}));
 }
 
 TEST(DevToolsClient, LateAnswerIsDroppedAndTheNextCallWorks) {
