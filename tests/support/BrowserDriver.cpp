@@ -56,10 +56,15 @@ bool CBrowserDriver::WaitForPages(
 bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string& url) {
     const std::string session =
         Call("Target.attachToTarget", {{"targetId", strTargetId}, {"flatten", true}})["sessionId"];
+    // Answered from a timer, so only once the page runs: a page that waits for a debugger
+    // (a new window Quellio holds) still answers script sent over DevTools.
     json result;
     const HRESULT hr = m_browser.GetClient().Call(
         "Runtime.evaluate",
-        {{"expression", "document.readyState + ' ' + location.href"}, {"returnByValue", true}},
+        {{"expression",
+          "new Promise(done => setTimeout(() => done(document.readyState + ' ' + location.href)))"},
+         {"awaitPromise", true},
+         {"returnByValue", true}},
         &result, session);
     Call("Target.detachFromTarget", {{"sessionId", session}});
     return SUCCEEDED(hr) && result["result"]["value"] == "complete " + url;

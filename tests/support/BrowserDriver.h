@@ -15,7 +15,7 @@ public:
     explicit CBrowserDriver(const SDevToolsEndpoint& endpoint);
 
     // Opens `url` in a new normal window (or a new tab of the last one) and waits until it
-    // has loaded; answers the page's target id.
+    // has loaded and runs; answers the page's target id.
     std::string OpenWindow(const std::string& url, bool bNewWindow = true);
     // Opens `url` as OpenWindow does, without waiting for anything: as a user typing an
     // address into a new window.

@@ -181,7 +181,7 @@ HRESULT CDevToolsBrowser::ReadBars(const SDevToolsTarget& target, bool* addressB
     if (known == m_bars.end()) {
         // Once a held window has started, its page answers nothing until its request goes on.
         if (const SHold* hold = FindHeldWindow(target.strId);
-            hold != nullptr && hold->eStage != EHold::Waiting) {
+            hold != nullptr && (hold->eStage == EHold::Started || hold->eStage == EHold::Paused)) {
             return E_PENDING;
         }
         json attached;
@@ -500,7 +500,12 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
             return hold.eStage == EHold::Waiting;
         });
         if (waiting != m_holds.end()) {
-            Ready(std::string(waiting->strSessionId));
+            Arm(std::string(waiting->strSessionId));
+            continue;
+        }
+        if (std::any_of(m_holds.begin(), m_holds.end(),
+                        [](const SHold& hold) { return hold.eStage == EHold::Armed; })) {
+            StartArmed();
             continue;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -525,16 +530,12 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
     return S_OK;
 }
 
-void CDevToolsBrowser::Ready(const std::string& strSessionId) {
+void CDevToolsBrowser::Arm(const std::string& strSessionId) {
     const SDevToolsTarget target = FindHold(strSessionId)->target;
     json ignored;
     HRESULT hr = target.IsWindow() ? LearnBars(target, strSessionId) : E_NOINTERFACE;
     if (SUCCEEDED(hr)) {
         hr = m_client.Call("Fetch.enable", DocumentRequests(), &ignored, strSessionId);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_client.Call("Runtime.runIfWaitingForDebugger", json::object(), &ignored,
-                           strSessionId);
     }
     SHold* hold = FindHold(strSessionId);
     if (hold == nullptr) {
@@ -544,7 +545,30 @@ void CDevToolsBrowser::Ready(const std::string& strSessionId) {
         Release(strSessionId);
     } else if (hold->eStage == EHold::Waiting) {
         hold->eStage = EHold::Armed;
-        hold->since = std::chrono::steady_clock::now();
+    }
+}
+
+void CDevToolsBrowser::StartArmed() {
+    std::vector<std::string> armed;
+    for (auto it = m_holds.rbegin(); it != m_holds.rend(); ++it) {
+        if (it->eStage == EHold::Armed) {
+            armed.push_back(it->strSessionId);
+        }
+    }
+    json ignored;
+    for (const std::string& strSessionId : armed) {
+        const HRESULT hr = m_client.Call("Runtime.runIfWaitingForDebugger", json::object(),
+                                         &ignored, strSessionId);
+        SHold* hold = FindHold(strSessionId);
+        if (hold == nullptr) {
+            continue;
+        }
+        if (FAILED(hr)) {
+            Release(strSessionId);
+        } else if (hold->eStage == EHold::Armed) {
+            hold->eStage = EHold::Started;
+            hold->since = std::chrono::steady_clock::now();
+        }
     }
 }
 
@@ -558,7 +582,7 @@ void CDevToolsBrowser::Release(const std::string& strSessionId) {
     std::erase_if(m_holds,
                   [&strSessionId](const SHold& each) { return each.strSessionId == strSessionId; });
     json ignored;
-    if (hold.eStage == EHold::Waiting) {
+    if (hold.eStage == EHold::Waiting || hold.eStage == EHold::Armed) {
         m_client.Call("Runtime.runIfWaitingForDebugger", json::object(), &ignored,
                       hold.strSessionId);
     } else if (hold.eStage == EHold::Paused) {

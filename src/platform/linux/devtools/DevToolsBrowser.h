@@ -108,8 +108,9 @@ private:
 
     // A new window held by the browser for us.
     enum class EHold {
-        Waiting,  // not started yet: its page is not even asked for
-        Armed,    // started, its first document request will stop on the way
+        Waiting,  // not started: its page is not even asked for
+        Armed,    // bars read and its document requests set to stop on the way; not started
+        Started,  // its first document request will stop on the way
         Paused,   // its first document request is stopped; the address is known
     };
     struct SHold {
@@ -128,9 +129,13 @@ private:
                  const std::string& strSessionId);
     SHold* FindHold(const std::string& strSessionId);
     const SHold* FindHeldWindow(const std::string& strTargetId) const;
-    // Reads the bars of a window that waits to start, arms the stop of its first request and
-    // starts it; a window that cannot be readied goes on unheld.
-    void Ready(const std::string& strSessionId);
+    // Reads the bars of a window that waits to start and sets its document requests to stop
+    // on the way; a window that cannot be armed goes on unheld.
+    void Arm(const std::string& strSessionId);
+    // Starts the armed windows, the newest first. Windows of one renderer wait together, and
+    // starting one (a page opened from the address bar runs while it waits, and may open
+    // pop-ups) starts the others: so none is started before all are armed.
+    void StartArmed();
     // Lets a held window go on and leaves its session.
     void Release(const std::string& strSessionId);
     void ReleaseAll();

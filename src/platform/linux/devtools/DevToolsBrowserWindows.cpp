@@ -74,7 +74,6 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
     }
     auto pBrowser =
         std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace, m_holdLimit);
-    pBrowser->Watch(m_bWatching);
     const HRESULT hr = pBrowser->Open();
     if (hr == E_TIMEOUT) {
         m_silent.emplace(key, now + kSilentPause);
@@ -82,8 +81,7 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
     return SUCCEEDED(hr) ? pBrowser : nullptr;
 }
 
-HRESULT CDevToolsBrowserWindows::Look() {
-    m_items.clear();
+void CDevToolsBrowserWindows::ReachBrowsers() {
     std::vector<std::shared_ptr<CDevToolsBrowser>> browsers;
     for (const SDevToolsEndpoint& endpoint : m_discovery.FindEndpoints()) {
         auto known = std::find_if(m_browsers.begin(), m_browsers.end(), [&](const auto& p) {
@@ -96,7 +94,11 @@ HRESULT CDevToolsBrowserWindows::Look() {
         }
     }
     m_browsers = std::move(browsers);
+}
 
+HRESULT CDevToolsBrowserWindows::Look() {
+    m_items.clear();
+    ReachBrowsers();
     std::vector<SItem> items;
     std::vector<std::string> seen;
     for (auto it = m_browsers.begin(); it != m_browsers.end();) {
@@ -117,7 +119,6 @@ HRESULT CDevToolsBrowserWindows::Look() {
         if (FAILED(hr)) {
             return hr;
         }
-        AddToEvents(browser);
         // Two endpoints may lead to the same browser (an address and its port file).
         const std::string& url = browser.GetClient().GetWebSocketUrl();
         if (std::find(seen.begin(), seen.end(), url) == seen.end()) {
@@ -129,7 +130,24 @@ HRESULT CDevToolsBrowserWindows::Look() {
         ++it;
     }
     m_items = std::move(items);
+    WatchBrowsers();
     return S_OK;
+}
+
+void CDevToolsBrowserWindows::WatchBrowsers() {
+    std::vector<std::string> seen;
+    for (const auto& pBrowser : m_browsers) {
+        const std::string& url = pBrowser->GetClient().GetWebSocketUrl();
+        const bool bFirst = std::find(seen.begin(), seen.end(), url) == seen.end();
+        if (!url.empty()) {
+            seen.push_back(url);
+        }
+        GuardedCall([&] {
+            pBrowser->Watch(m_bWatching && bFirst);
+            return S_OK;
+        });
+        AddToEvents(*pBrowser);
+    }
 }
 
 void CDevToolsBrowserWindows::WatchEvents(bool bWatch) {
@@ -138,13 +156,14 @@ void CDevToolsBrowserWindows::WatchEvents(bool bWatch) {
         m_events.Reset(::epoll_create1(EPOLL_CLOEXEC));
     }
     m_bWatching = bWatch;
-    for (const auto& pBrowser : m_browsers) {
-        GuardedCall([&] {
-            pBrowser->Watch(bWatch);
+    if (bWatch) {
+        // The browsers running now are watched from now on, not from the next count.
+        GuardedCall([this] {
+            ReachBrowsers();
             return S_OK;
         });
-        AddToEvents(*pBrowser);
     }
+    WatchBrowsers();
 }
 
 int CDevToolsBrowserWindows::GetEventHandle() {

@@ -44,7 +44,13 @@ private:
     };
 
     HRESULT Look();
+    // Finds the browsers running now: those known stay, new ones are connected, those no
+    // longer found leave.
+    void ReachBrowsers();
     std::shared_ptr<CDevToolsBrowser> Reach(const SDevToolsEndpoint& endpoint);
+    // Watches the first connection to each browser and no other: two connections would
+    // each hold a new window, and one would hold it for nothing.
+    void WatchBrowsers();
     // Adds the browser's connection to the event descriptor, once per connection.
     void AddToEvents(CDevToolsBrowser& browser);
 
