@@ -22,11 +22,11 @@
 #include "engine/UrlList.h"
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
-#include "support/BrowserDriver.h"
-#include "support/BrowserProcess.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
 #include "support/ScanLoop.h"
 #include "support/TempDir.h"
+#include "support/TestBrowser.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -46,16 +46,9 @@ public:
         auto found = m_kills.find(url);
         return found == m_kills.end() ? std::nullopt : std::optional(found->second);
     }
-    // Waits until `url` is reported; false after a minute.
+    // Waits until `url` is reported; false when it never is.
     bool WaitFor(const std::string& url) const {
-        const auto deadline = Clock::now() + std::chrono::minutes(1);
-        while (!KilledAt(url)) {
-            if (Clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return WaitUntil([&] { return KilledAt(url).has_value(); });
     }
 
 private:
@@ -69,27 +62,17 @@ struct SRig {
         server.SetPage("/opener.html",
                        "<!doctype html><script>function pop(u) {"
                        " window.open(u, '_blank', 'width=300,height=200'); }</script>");
-        server.SetPage("/page.html", "<!doctype html><title>page</title><p>page</p>");
-        std::vector<std::string> argv = {"chromium"};
-        for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-            argv.push_back(flag);
-        }
+        server.SetPage("/page.html", kPlainPage);
         // As for a site the user has allowed pop-ups: several per click.
-        argv.push_back("--disable-popup-blocking");
-        argv.push_back("--user-data-dir=" + (dir / "profile").string());
-        argv.push_back("--remote-debugging-port=0");
-        argv.push_back(server.Url("/page.html?0"));
-        process = std::make_unique<CBrowserProcess>(argv, std::map<std::string, std::string>{},
-                                                    dir / "browser.log");
-        const auto endpoint = process->WaitForEndpoint(dir / "profile" / "DevToolsActivePort",
-                                                       std::chrono::seconds(90));
-        if (!endpoint) {
-            throw std::runtime_error("the browser did not start");
-        }
-        driver = std::make_unique<CBrowserDriver>(*endpoint);
+        browser = std::make_unique<CTestBrowser>(
+            std::vector<std::string>{"chromium", "--user-data-dir=" + (dir / "profile").string(),
+                                     "--remote-debugging-port=0", "--disable-popup-blocking"},
+            std::map<std::string, std::string>{}, dir / "profile", dir / "browser.log",
+            server.Url("/page.html?0"));
+        driver = &browser->Driver();
     }
 
-    CDevToolsDiscovery Discovery() const { return CDevToolsDiscovery("", {dir / "profile"}); }
+    CDevToolsDiscovery Discovery() const { return CDevToolsDiscovery("", {browser->ProfileDir()}); }
 
     void OpenWindows(std::size_t count) {
         for (std::size_t open = driver->Pages().size(); open < count; ++open) {
@@ -103,9 +86,9 @@ struct SRig {
     }
 
     CTempDir dir;
-    CPageServer server;
-    std::unique_ptr<CBrowserProcess> process;
-    std::unique_ptr<CBrowserDriver> driver;
+    CLoopbackServer server;
+    std::unique_ptr<CTestBrowser> browser;
+    CBrowserDriver* driver = nullptr;
 };
 
 SRig& Rig() {

@@ -30,11 +30,8 @@ pids+=($!)
 export DISPLAY=:$n
 for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
 
-flags=()
-((EUID == 0)) && flags+=(--no-sandbox)
-"$bin/quellio-browser" "${flags[@]}" --headless --disable-gpu --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    "data:text/html,<title>tab 1</title>" >/dev/null 2>&1 &
+"$root/scripts/headless-browser" "$bin/quellio-browser" "data:text/html,<title>tab 1</title>" \
+    >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 300); do [[ -s $XDG_DATA_HOME/Quellio/browser/DevToolsActivePort ]] && break; sleep 0.1; done
 port=$(head -n 1 "$XDG_DATA_HOME/Quellio/browser/DevToolsActivePort")

@@ -3,13 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include <filesystem>
 #include <system_error>
 
 #include "engine/UrlList.h"
 #include "platform/AutostartEntry.h"
+#include "platform/qt/MessageBox.h"
 #include "store/SettingsStore.h"
 #include "wizard/Wizard.h"
 
@@ -56,16 +56,14 @@ QString CMainApp::ExecutableBaseName() {
 
 bool CMainApp::InitInstance() {
     if (IsAnotherInstanceRunning()) {
-        QMessageBox box(QMessageBox::NoIcon, m_strAppName, QStringLiteral("Quellio is Running!"),
-                        QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        m_Services.messageBox.ShowMessage(nullptr, QStringLiteral("Quellio is Running!"));
         return false;
     }
 
     const CSettingsStore& store = m_Services.store;
     if (store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) == 0) {
-        if (!RunFirstRunWizard()) {
+        // A wizard that a stop request ended did not finish: it runs again next time.
+        if (!RunFirstRunWizard() || m_bStopping) {
             return false;
         }
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
@@ -75,11 +73,12 @@ bool CMainApp::InitInstance() {
 
     m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
     m_pMainDlg->OnInitDialog();
-    m_pMainDlg->show();
+    m_pMainDlg->ShowInFront();
     if (store.ReadOption(OPT_MINSTART) != 0) {
         m_pMainDlg->Hide();
     }
-    return true;
+    // A stop asked for in a modal loop of start-up ended that loop, not the program.
+    return !m_bStopping;
 }
 
 bool CMainApp::IsAnotherInstanceRunning() {
@@ -113,7 +112,18 @@ bool CMainApp::RunFirstRunWizard() {
     return true;
 }
 
+void CMainApp::Stop() {
+    m_bStopping = true;
+    SaveSettings();
+    QCoreApplication::exit(0);
+}
+
 void CMainApp::SaveSettings() const {
+    // Lists this process never loaded are not the user's: saving them would wipe the stored
+    // ones (a second instance, a stop during the first-run wizard).
+    if (m_pMainDlg == nullptr || !m_pMainDlg->HasLoadedLists()) {
+        return;
+    }
     const CSettingsStore& store = m_Services.store;
     store.WriteOption(OPT_SPEED, static_cast<DWORD>(m_nAppSpeed));
     WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);

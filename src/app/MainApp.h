@@ -20,12 +20,17 @@ public:
     CMainApp& operator=(const CMainApp&) = delete;
 
     // Start-up up to the running main window. False when the program must end at once:
-    // another instance runs (after telling the user), or the first-run wizard could not run.
+    // another instance runs (after telling the user), the first-run wizard could not run, or
+    // a stop was asked for.
     bool InitInstance();
 
     // Keeps what the user changed in this run ("speed" and both lists) without running the
-    // rest of the exit sequence: for a session that ends or a stop signal.
+    // rest of the exit sequence: for a session that ends or a stop signal. Writes nothing
+    // before the main window has loaded the lists.
     void SaveSettings() const;
+    // A stop signal: saves, and ends the program at the event loop, or ends start-up where
+    // it stands (InitInstance then answers false).
+    void Stop();
 
     bool IsAnotherInstanceRunning();
     bool RunFirstRunWizard();
@@ -46,4 +51,5 @@ private:
     CInstanceLock m_InstanceLock;
     QLibrary m_Wizard;
     std::unique_ptr<CMainDialog> m_pMainDlg;
+    bool m_bStopping = false;
 };

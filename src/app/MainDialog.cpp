@@ -13,6 +13,8 @@
 #include <QTimerEvent>
 #include <QUrl>
 
+#include <iterator>
+
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
@@ -24,6 +26,8 @@
 #include "platform/qt/AppResources.h"
 #include "platform/qt/ShellOpen.h"
 #include "store/SettingsStore.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuEvent.h"
 #include "widgets/SlidingTabCtrl.h"
 
 namespace {
@@ -31,8 +35,8 @@ namespace {
 const char* const kSupportAddress = "support@quellio.example";
 const char* const kHomePage = "https://quellio.github.io/";
 
-// The tray menu: its items in order, with their pictures; 0 is a separator. The "OFF/ON"
-// picture follows the blocking state.
+// The tray menu: its items in order, with their pictures; a null text is a separator. The
+// "OFF/ON" picture follows the blocking state.
 struct SMenuItem {
     const char* szText;
     int nCommand;
@@ -60,6 +64,22 @@ QWidget* MakeEmptyPage(QWidget* parent) {
     auto* page = new QWidget(parent);
     page->resize(334, 266);
     return page;
+}
+
+// The tray menu, as the list of its items.
+std::unique_ptr<QMenu> LoadTrayMenu() {
+    auto menu = std::make_unique<QMenu>();
+    for (const SMenuItem& item : kTrayMenu) {
+        if (item.szText == nullptr) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromLatin1(item.szText));
+        action->setData(item.nCommand);
+        // The tip of the day comes with a later version.
+        action->setEnabled(item.nCommand != ID_MENU_TIP);
+    }
+    return menu;
 }
 
 }  // namespace
@@ -101,11 +121,6 @@ void CMainDialog::OnInitDialog() {
     m_pHideButton->setGeometry(258, 320, 44, 20);
     m_pExitButton = new QPushButton(QStringLiteral("Exit"), this);
     m_pExitButton->setGeometry(310, 320, 44, 20);
-    // Enter and Esc must not press either button.
-    for (QPushButton* button : {m_pHideButton, m_pExitButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
     connect(m_pHideButton, &QPushButton::clicked, this, &CMainDialog::Hide);
     connect(m_pExitButton, &QPushButton::clicked, this, &CMainDialog::ExitProgram);
     if (const QScreen* screen = this->screen()) {
@@ -118,6 +133,7 @@ void CMainDialog::OnInitDialog() {
     const CSettingsStore& store = m_Services.store;
     ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
     ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    m_bListsLoaded = true;
 
     // Setting the icon at once ends the animation before its first step.
     m_TrayIcon.CreateAnimated([this](unsigned, ETrayMouse eMouse) { OnTrayNotification(eMouse); },
@@ -136,6 +152,12 @@ void CMainDialog::OnInitDialog() {
     m_pTabs->AddPage(m_pLogPage, QStringLiteral("Logs"));
     m_pAboutPage = MakeEmptyPage(m_pTabs);
     m_pTabs->AddPage(m_pAboutPage, QStringLiteral("About"));
+    // No dialog keyboard handling: Enter presses no button, neither "Hide" nor one on a page
+    // that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     m_bAnimateIcon = store.ReadOption(OPT_ANIMICON) != 0;
     m_bOnTop = store.ReadOption(OPT_ONTOP) != 0;
@@ -162,6 +184,10 @@ void CMainDialog::OnInitDialog() {
 void CMainDialog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_ScanTimer.timerId()) {
         ScanBrowserWindows();
+        return;
+    }
+    if (event->timerId() == m_KillImageTimer.timerId()) {
+        ShowStateImage();
         return;
     }
     QDialog::timerEvent(event);
@@ -193,7 +219,10 @@ void CMainDialog::AddLog(std::string_view url) {
 
 void CMainDialog::SignalKill() {
     if (m_bAnimateIcon) {
+        // The tray paints at the next pass of the event loop, so the image must stay that
+        // long and more to be seen at all; a new kill within the moment starts it again.
         m_TrayIcon.SetIcon(IDI_TRAY_KILL);
+        m_KillImageTimer.start(kKillImageMs, this);
     }
     if (m_bSoundBox) {
         m_Sound.Play(false);
@@ -201,12 +230,11 @@ void CMainDialog::SignalKill() {
     if (m_bSpeakerBeep) {
         m_Services.beeper.Beep();
     }
-    if (m_bAnimateIcon) {
-        for (int i = 0; i < 3; ++i) {
-            m_TrayIcon.SetIcon(IDI_TRAY_KILL);
-        }
-        m_TrayIcon.SetIcon(IDI_TRAY_ON);
-    }
+}
+
+void CMainDialog::ShowStateImage() {
+    m_KillImageTimer.stop();
+    m_TrayIcon.SetIcon(m_bBlocking ? IDI_TRAY_ON : IDI_TRAY_OFF);
 }
 
 void CMainDialog::ToggleBlocking() {
@@ -214,11 +242,10 @@ void CMainDialog::ToggleBlocking() {
     if (m_bBlocking) {
         // Switching on restarts the period: the first pass comes 500 ms later.
         m_ScanTimer.start(kScanPeriodMs, this);
-        m_TrayIcon.SetIcon(IDI_TRAY_ON);
     } else {
         m_ScanTimer.stop();
-        m_TrayIcon.SetIcon(IDI_TRAY_OFF);
     }
+    ShowStateImage();
     WatchBrowserEvents(m_bBlocking);
 }
 
@@ -231,27 +258,30 @@ void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
 }
 
 void CMainDialog::ShowTrayMenu() {
-    QMenu menu(this);
-    for (const SMenuItem& item : kTrayMenu) {
+    CBmpMenu menu(16, true, CAppResources::LoadBitmap(IDB_MENU_SIDE), true);
+    menu.Attach(LoadTrayMenu().release());
+    for (int i = 0; i < static_cast<int>(std::size(kTrayMenu)); ++i) {
+        const SMenuItem& item = kTrayMenu[i];
         if (item.szText == nullptr) {
-            menu.addSeparator();
             continue;
         }
-        const int nPicture =
-            item.nCommand == ID_MENU_OFFON && !m_bBlocking ? IDB_MENU_OFF : item.nPicture;
-        QAction* action = menu.addAction(QIcon(CAppResources::LoadBitmap(nPicture)),
-                                         QString::fromLatin1(item.szText));
-        action->setData(item.nCommand);
-        // The tip of the day comes with a later version.
-        action->setEnabled(item.nCommand != ID_MENU_TIP);
+        const QPixmap picture = CAppResources::LoadBitmap(
+            item.nCommand == ID_MENU_OFFON && !m_bBlocking ? IDB_MENU_OFF : item.nPicture);
+        menu.SetMenuItemBitmaps(i, picture, picture);
     }
-    const QAction* chosen = menu.exec(QCursor::pos());
-    if (chosen != nullptr) {
-        // The command arrives once the menu has gone, as a posted command would.
-        const int nCommand = chosen->data().toInt();
-        QMetaObject::invokeMethod(
-            this, [this, nCommand] { OnCommand(nCommand); }, Qt::QueuedConnection);
+    // The chosen command arrives as an event once the menu has closed (event()).
+    menu.TrackPopup(QCursor::pos(), this);
+}
+
+bool CMainDialog::event(QEvent* event) {
+    if (event->type() == CBmpMenuEvent::EventType()) {
+        const auto* menuEvent = static_cast<const CBmpMenuEvent*>(event);
+        if (menuEvent->Message() == CBmpMenuEvent::WM_COMMAND) {
+            OnCommand(static_cast<int>(menuEvent->Item()));
+            return true;
+        }
     }
+    return QDialog::event(event);
 }
 
 void CMainDialog::OnCommand(int nCommand) {
@@ -293,6 +323,7 @@ void CMainDialog::Hide() {
 
 void CMainDialog::OnPageCommand(int nIndex) {
     showNormal();
+    ShowInFront();
     m_bWindowHidden = false;
     m_pTabs->SetCurSel(nIndex);
     ShowPage(nIndex);
@@ -312,12 +343,17 @@ void CMainDialog::OnTrayLeftButton() {
         if (!m_bOnTop) {
             MakeTopmost(false);
         }
-        raise();
-        activateWindow();
+        ShowInFront();
     } else {
         hide();
     }
     m_bWindowHidden = !m_bWindowHidden;
+}
+
+void CMainDialog::ShowInFront() {
+    show();
+    raise();
+    activateWindow();
 }
 
 void CMainDialog::MakeTopmost(bool bTopmost) {
@@ -343,6 +379,7 @@ void CMainDialog::ExitProgram() {
     m_App.SaveSettings();
     m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
+    m_KillImageTimer.stop();
     // Windows held for a pass go on.
     WatchBrowserEvents(false);
     QCoreApplication::exit(0);

@@ -55,8 +55,12 @@ public:
     static constexpr int kScanPeriodMs = 500;
     // Ctrl+Alt+A, which switches blocking from anywhere.
     static constexpr int kHotKeyId = 0xBFFB;
-    static constexpr int kWidth = 370;
-    static constexpr int kHeight = 375;
+    // The window's outer size is 370 x 375 under a usual frame (a 22-pixel caption, 3-pixel
+    // borders); the inside, which the controls' rectangles fill, is the rest.
+    static constexpr int kWidth = 364;
+    static constexpr int kHeight = 350;
+    // How long the kill image stays in the tray: long enough to be seen.
+    static constexpr int kKillImageMs = 300;
 
     // Page indexes, in tab order.
     enum { PAGE_GENERAL, PAGE_HISTORY, PAGE_BLACKLIST, PAGE_WHITELIST, PAGE_LOGS, PAGE_ABOUT };
@@ -74,6 +78,8 @@ public:
 
     // Hides the window ("Hide", the caption's close button).
     void Hide();
+    // Shows the window raised above the others and active, as every way of showing it does.
+    void ShowInFront();
     // Shows page `nIndex` in the window, shown and restored, without a slide.
     void OnPageCommand(int nIndex);
     // The tray icon's left button: shows the hidden window in front, or hides it.
@@ -89,6 +95,8 @@ public:
 
     bool IsWindowHidden() const { return m_bWindowHidden; }
     bool IsBlocking() const { return m_bBlocking; }
+    // Whether initialisation has loaded the stored lists into the process-wide ones.
+    bool HasLoadedLists() const { return m_bListsLoaded; }
     CLogPage* LogPage() const { return m_pLogPage; }
     CSlidingTabCtrl* Tabs() const { return m_pTabs; }
     const CTrayNotifyIcon& TrayIcon() const { return m_TrayIcon; }
@@ -100,6 +108,7 @@ public:
     bool m_bSoundBox = false;
 
 protected:
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -113,6 +122,8 @@ private:
     void AddLog(std::string_view url) override;
     void SignalKill() override;
     void ShowPage(int nIndex);
+    // The tray image of the blocking state: on or off.
+    void ShowStateImage();
     void MakeTopmost(bool bTopmost);
     void ShowTrayMenu();
 
@@ -123,6 +134,7 @@ private:
     QSocketNotifier* m_pBrowserEvents = nullptr;
     // Brings a pass forward when the browsers announce a new window or address.
     QTimer m_EventScanTimer;
+    QBasicTimer m_KillImageTimer;
     CWaveSound m_Sound;
     CTrayNotifyIcon m_TrayIcon;
     QIcon m_hIconKill;
@@ -144,4 +156,5 @@ private:
     bool m_bWindowHidden = false;
     bool m_bBlocking = true;
     bool m_bExiting = false;
+    bool m_bListsLoaded = false;
 };

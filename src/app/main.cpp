@@ -13,18 +13,11 @@ int main(int argc, char* argv[]) {
     CMainApp app(services.Services(), CMainApp::ExecutableBaseName());
     // Changes survive a log-out or a stop signal, not only the "Exit" command.
     CStopSignals stopSignals;
-    bool bStopRequested = false;
     QObject::connect(&stopSignals, &CStopSignals::StopRequested, &application,
-                     [&app, &bStopRequested] {
-                         bStopRequested = true;
-                         app.SaveSettings();
-                         QCoreApplication::exit(0);
-                     });
+                     [&app] { app.Stop(); });
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
                      [&app] { app.SaveSettings(); });
-    // A stop asked for during start-up (while the first-run wizard waits for the user)
-    // ends the modal loop it came in; it must end the program too.
-    if (!app.InitInstance() || bStopRequested) {
+    if (!app.InitInstance()) {
         return 0;
     }
     return QApplication::exec();

@@ -58,7 +58,7 @@ int IsInList(std::string_view url, const CUrlList& list) {
 bool ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
                  CUrlList& list) {
     IRegistry& registry = store.Registry();
-    const HKEY hKey = store.OpenStoreKey(subKey);
+    const HKEY hKey = store.OpenStoreKeyToRead(subKey);
     if (hKey == HKEY_NONE) {
         return false;
     }

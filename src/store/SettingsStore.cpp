@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 HKEY CSettingsStore::OpenProductKey() const {
     HKEY hSoftware = HKEY_NONE;
@@ -37,9 +38,22 @@ HKEY CSettingsStore::OpenStoreKey(std::string_view subKey) const {
     return hSubKey;
 }
 
+HKEY CSettingsStore::OpenStoreKeyToRead(std::string_view subKey) const {
+    if (const HKEY hKey = OpenStoreKey(subKey); hKey != HKEY_NONE) {
+        return hKey;
+    }
+    const std::string path = std::string(REGKEY_SOFTWARE) + '\\' + REGKEY_MAKER + '\\' +
+                             REGKEY_PRODUCT + '\\' + std::string(subKey);
+    HKEY hKey = HKEY_NONE;
+    if (m_registry.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hKey) != ERROR_SUCCESS) {
+        return HKEY_NONE;
+    }
+    return hKey;
+}
+
 DWORD CSettingsStore::ReadRegDword(std::string_view subKey, std::string_view name,
                                    DWORD defaultValue) const {
-    const HKEY hKey = OpenStoreKey(subKey);
+    const HKEY hKey = OpenStoreKeyToRead(subKey);
     if (hKey == HKEY_NONE) {
         return defaultValue;
     }

@@ -11,7 +11,7 @@
 // reading and writing stands with the lists, in UrlList.h). Every
 // call opens the whole chain of keys anew and closes it before it returns, so the store
 // keeps no state and may be used from any thread. Failures are silent: reads answer
-// their default, writes answer FALSE.
+// their default, writes answer FALSE. A store that cannot be changed is still read.
 class CSettingsStore {
 public:
     explicit CSettingsStore(IRegistry& registry) : m_registry(registry) {}
@@ -21,6 +21,9 @@ public:
     HKEY OpenProductKey() const;
     // A subkey of the product key, created where missing; HKEY_NONE on failure.
     HKEY OpenStoreKey(std::string_view subKey) const;
+    // The subkey as OpenStoreKey opens it, for reads; where the store cannot be changed, the
+    // existing subkey opened for reading alone, so a read-only store keeps its values.
+    HKEY OpenStoreKeyToRead(std::string_view subKey) const;
 
     // The stored number, or `defaultValue` when it cannot be read. Data of 1 to 4 bytes of
     // any type is taken as the low bytes of the number; longer data reads as the default.

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/LogPage.h"
+#include "platform/linux/desktop/InstanceLock.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
 #include "store/SettingsStore.h"
@@ -29,7 +31,10 @@
 #include "support/RecordingTrayHost.h"
 #include "support/RefusingAutostart.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuToolBar.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
 
@@ -88,7 +93,14 @@ protected:
 TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
     CMainDialog& dialog = Start();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellio 2.1"));
-    EXPECT_EQ(dialog.size(), QSize(370, 375));
+    // The inside of a 370 x 375 window under a usual frame: as wide a margin right of the
+    // controls as left of them, and no wider band below them.
+    QRect used;
+    for (const QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        used |= child->geometry();
+    }
+    EXPECT_EQ(dialog.width() - 1 - used.right(), used.left());
+    EXPECT_LE(dialog.height() - 1 - used.bottom(), used.top());
     EXPECT_EQ(dialog.Tabs()->geometry(), QRect(10, 10, 344, 300));
     EXPECT_EQ(Child<QLabel>(dialog, QStringLiteral("Technical Support: "))->geometry(),
               QRect(60, 315, 150, 15));
@@ -171,6 +183,15 @@ TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QTest::keyClick(&dialog, key);
         EXPECT_TRUE(dialog.isVisible()) << "key " << key;
+    }
+    // Nor does Enter press a button that has the focus, on any page.
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        bool bClicked = false;
+        const auto connection =
+            QObject::connect(button, &QPushButton::clicked, [&bClicked] { bClicked = true; });
+        QTest::keyClick(button, Qt::Key_Return);
+        QObject::disconnect(connection);
+        EXPECT_FALSE(bClicked) << button->text().toStdString();
     }
     dialog.close();
     EXPECT_FALSE(dialog.isVisible());
@@ -289,13 +310,11 @@ TEST_P(KillSignals, FollowTheOptionsForEachKill) {
     sound.m_Calls.clear();
     ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 2; }));
 
+    // The kill image stays a moment, the second kill starting it again, then blocking's own.
     std::vector<int> expectedImages;
     if (c.bAnimate) {
-        for (int kill = 0; kill < 2; ++kill) {
-            expectedImages.insert(
-                expectedImages.end(),
-                {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON});
-        }
+        expectedImages = {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON};
+        ASSERT_TRUE(WaitFor([&] { return TrayImages(tray, nBefore).size() >= 3; }));
     }
     EXPECT_EQ(TrayImages(tray, nBefore), expectedImages);
     std::vector<CRecordingSoundPlayer::SCall> expectedSounds;
@@ -316,6 +335,20 @@ INSTANTIATE_TEST_SUITE_P(Options, KillSignals,
                                            SignalCase{"ImageOnly", true, false, false},
                                            SignalCase{"All", true, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainDialogTest, BlockingSwitchedOffAfterAKillEndsOnTheOffImage) {
+    store.WriteOption(OPT_ANIMICON, 1);
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    CMainDialog& dialog = Start();
+    const std::size_t nBefore = tray.m_Calls.size();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    dialog.ToggleBlocking();
+    ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
+    const std::vector<int> images = TrayImages(tray, nBefore);
+    ASSERT_FALSE(images.empty());
+    EXPECT_EQ(images.front(), IDI_TRAY_KILL);
+    EXPECT_EQ(images.back(), IDI_TRAY_OFF);
+}
 
 TEST_F(MainDialogTest, HotKeyAndMenuSwitchBlockingOffAndOn) {
     CMainDialog& dialog = Start();
@@ -377,6 +410,97 @@ TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
     EXPECT_FALSE(browsers.m_bWatched) << "held windows go on";
     EXPECT_FALSE(tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
+}
+
+CBmpMenu* OpenTrayMenu() {
+    return qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+}
+
+// The rows of the open tray menu: text (a separator is "-"), picture id ("OFF/ON" first),
+// and whether the row can be chosen.
+std::vector<std::string> TrayMenuRows(int nOffOnPicture) {
+    const int pictures[] = {nOffOnPicture,
+                            0,
+                            IDB_MENU_GENERAL,
+                            IDB_MENU_HISTORY,
+                            IDB_MENU_BLACKLIST,
+                            IDB_MENU_WHITELIST,
+                            IDB_MENU_LOGS,
+                            IDB_MENU_ABOUT,
+                            0,
+                            IDB_MENU_HELP_TOPICS,
+                            IDB_MENU_HELP_ONLINE,
+                            IDB_MENU_TIP,
+                            0,
+                            IDB_MENU_EXIT};
+    const CBmpMenuToolBar& bar = *OpenTrayMenu()->ToolBar();
+    EXPECT_EQ(bar.ButtonCount(), static_cast<int>(std::size(pictures)));
+    std::vector<std::string> rows;
+    for (int i = 0; i < bar.ButtonCount(); ++i) {
+        const CBmpMenuToolBar::SMenuItemInfo& item = bar.Item(i);
+        if (item.bSeparator) {
+            rows.emplace_back("-");
+            continue;
+        }
+        const QImage picture =
+            CAppResources::LoadBitmap(pictures[i]).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        EXPECT_EQ(item.checkedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
+        rows.push_back(item.strText.toStdString() + (item.bDisabled ? " (disabled)" : ""));
+    }
+    return rows;
+}
+
+TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasClosed) {
+    store.WriteOption(OPT_MINSTART, 1);
+    CMainDialog& dialog = Start();
+    const auto isOpen = [] { return OpenTrayMenu() != nullptr; };
+
+    std::vector<std::string> rows;
+    CScriptedSteps whileOn({{isOpen, [&rows] {
+                                 rows = TrayMenuRows(IDB_MENU_ON);
+                                 QTest::keyClick(OpenTrayMenu(), Qt::Key_Escape);
+                             }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
+                                  "Logs", "About", "-", "Help Topics", "Help Online",
+                                  "Tip of the Day (disabled)", "-", "Exit"));
+
+    dialog.ToggleBlocking();
+    CScriptedSteps whileOff({{isOpen, [] {
+                                  TrayMenuRows(IDB_MENU_OFF);
+                                  for (int i = 0; i < 6; ++i) {
+                                      QTest::keyClick(OpenTrayMenu(), Qt::Key_Down);
+                                  }
+                                  QTest::keyClick(OpenTrayMenu(), Qt::Key_Return);
+                              }}});
+    tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_TRUE(whileOff.Finished());
+    EXPECT_FALSE(dialog.isVisible()) << "the command comes once the menu has returned";
+    EXPECT_TRUE(WaitFor([&dialog] { return dialog.isVisible(); }));
+    EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
+    EXPECT_EQ(OpenTrayMenu(), nullptr);
+}
+
+TEST_F(MainDialogTest, ASecondInstanceSaysSoAndLeavesTheStoredListsAlone) {
+    g_BlackList.Add("http://ads.example/");
+    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    g_BlackList.RemoveAll();
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    CInstanceLock first;
+    ASSERT_EQ(first.Acquire("quellio-test"), CInstanceLock::Result::Acquired);
+
+    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+    EXPECT_FALSE(app->InitInstance());
+    ASSERT_EQ(messageBox.Boxes().size(), 1U);
+    EXPECT_EQ(messageBox.Boxes()[0].kind, CScriptedMessageBox::Kind::Message);
+    EXPECT_EQ(messageBox.Boxes()[0].strText, QStringLiteral("Quellio is Running!"));
+    // As a stop signal or the end of the session would have it.
+    app->SaveSettings();
+    CUrlList black;
+    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, black));
+    EXPECT_THAT(black.Entries(), ElementsAre("http://ads.example/"));
 }
 
 TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {

@@ -1,129 +1,93 @@
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <fstream>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <set>
-#include <string>
-#include <thread>
-#include <vector>
-
+// The scan over a real headless Chromium on pages served on 127.0.0.1.
 #include "engine/BrowserScanner.h"
-#include "engine/KillReport.h"
 #include "engine/UrlList.h"
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
-#include "support/BrowserDriver.h"
-#include "support/BrowserProcess.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
+#include "support/RecordingReport.h"
 #include "support/ScanLoop.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
+#include "support/WaitUntil.h"
 
-using namespace std::chrono_literals;
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <mutex>
+#include <set>
 
 namespace {
 
-// Tries to pass for a window with its bars shown.
-constexpr char kForgingPage[] =
-    "<!doctype html><title>forge</title><script>"
-    "window.locationbar = {visible: true}; window.toolbar = {visible: true};"
-    "</script><p>forge</p>";
+using Strings = std::vector<std::string>;
 
-// Thread-safe, for passes that run on a scan loop's thread.
-class CRecordingReport : public IKillReport {
+// The addresses logged by passes on a scan loop's thread.
+class CLoggedOnLoop : public IKillReport {
 public:
     void AddLog(std::string_view url) override {
         std::lock_guard lock(m_mutex);
-        m_urls.emplace_back(url);
+        m_logged.emplace(url);
     }
-    void SignalKill() override {
+    void SignalKill() override {}
+    std::multiset<std::string> Logged() const {
         std::lock_guard lock(m_mutex);
-        ++m_nSignals;
+        return m_logged;
     }
-    std::multiset<std::string> Reported() const {
-        std::lock_guard lock(m_mutex);
-        return {m_urls.begin(), m_urls.end()};
+    // Waits until the passes have logged `expected`, and answers what they logged.
+    std::multiset<std::string> WaitFor(const std::multiset<std::string>& expected) const {
+        WaitUntil([&] { return Logged() == expected; });
+        return Logged();
     }
-
-    std::vector<std::string> m_urls;
-    int m_nSignals = 0;
 
 private:
     mutable std::mutex m_mutex;
+    std::multiset<std::string> m_logged;
 };
 
 class BrowserScanE2E : public testing::Test {
 protected:
     BrowserScanE2E() {
-        m_server.SetPage("/opener.html", kOpenerPage);
-        m_server.SetPage("/plain.html", kPlainPage);
-        m_server.SetPage("/forge.html", kForgingPage);
+        m_Server.SetPage("/opener.html", kOpenerPage);
+        m_Server.SetPage("/plain.html", kPlainPage);
+        // Tries to pass for a window with its bars shown.
+        m_Server.SetPage("/forge.html",
+                         "<!doctype html><script>window.locationbar = {visible: true};"
+                         "window.toolbar = {visible: true};</script><p>forge</p>");
     }
 
     CTestBrowser& StartBrowser(const std::string& name) {
-        std::filesystem::create_directories(m_dir / name);
-        m_browsers.push_back(
-            std::make_unique<CTestBrowser>(m_dir / name, m_server.Url("/plain.html?first")));
-        return *m_browsers.back();
+        std::filesystem::create_directories(m_Dir / name);
+        m_Browsers.push_back(
+            std::make_unique<CTestBrowser>(m_Dir / name, m_Server.Url("/plain.html?first")));
+        return *m_Browsers.back();
     }
+    std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
 
+    // Finds the browsers started here, as Quellio finds them by their profile folders.
     CDevToolsDiscovery Discovery() const {
-        std::vector<std::filesystem::path> dirs;
-        for (const char* name : {"a", "b"}) {
-            dirs.push_back(m_dir / name / "profile");
-        }
-        return CDevToolsDiscovery("", dirs);
+        return CDevToolsDiscovery("", {m_Dir / "a" / "profile", m_Dir / "b" / "profile"});
     }
-
-    // One scan pass, as the main window's timer runs it.
-    HRESULT ScanOnce() { return ScanOnce(Discovery()); }
-
     HRESULT ScanOnce(CDevToolsDiscovery discovery) {
         CDevToolsBrowserWindowsFactory factory(std::move(discovery), kBrowserCallTimeout);
-        CBrowserScanner scanner(factory, m_black, m_white, m_report);
+        CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
         scanner.ConnectBrowserWindows();
         return scanner.ScanBrowserWindows();
     }
 
-    // Opens each of `urls` from an opener page with its features, and waits until all show.
-    std::string OpenFrom(CTestBrowser& browser,
-                         const std::vector<std::pair<std::string, std::string>>& urls) {
-        return OpenFrom(browser.Driver(), urls);
-    }
-
-    std::string OpenFrom(CBrowserDriver& driver,
-                         const std::vector<std::pair<std::string, std::string>>& urls) {
-        std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
+    // Opens each of `urls` from an opener page with its window features, and waits until all
+    // show.
+    void OpenFrom(CBrowserDriver& driver,
+                  const std::vector<std::pair<std::string, std::string>>& urls) {
+        const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html"));
         for (const auto& [url, features] : urls) {
             driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
         }
-        EXPECT_TRUE(driver.WaitForPages(
-            [&urls](const auto& pages) {
-                for (const auto& entry : urls) {
-                    if (!HasPage(pages, entry.first)) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            kBrowserStateTimeout));
-        return opener;
+        EXPECT_TRUE(driver.WaitForPages([&urls](const auto& pages) {
+            return std::ranges::all_of(urls,
+                                       [&](const auto& url) { return HasPage(pages, url.first); });
+        }));
     }
 
-    bool WaitUntilGone(CTestBrowser& browser, const std::string& url) {
-        return WaitUntilGone(browser.Driver(), url);
-    }
-
-    bool WaitUntilGone(CBrowserDriver& driver, const std::string& url) {
-        return driver.WaitForPages([&url](const auto& pages) { return !HasPage(pages, url); },
-                                   kBrowserStateTimeout);
-    }
-
-    std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
+    static std::set<std::string> OpenAddresses(IBrowserWindows& windows) {
         std::set<std::string> urls;
         long count = 0;
         EXPECT_EQ(windows.GetCount(&count), S_OK);
@@ -139,248 +103,164 @@ protected:
         return urls;
     }
 
-    // Waits until the passes have reported `expected`, and answers what they reported.
-    std::multiset<std::string> WaitForReports(const std::multiset<std::string>& expected) {
-        const auto deadline = std::chrono::steady_clock::now() + kBrowserStateTimeout;
-        while (m_report.Reported() != expected && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(10ms);
-        }
-        return m_report.Reported();
-    }
-
-    CTempDir m_dir;
-    CPageServer m_server;
-    std::vector<std::unique_ptr<CTestBrowser>> m_browsers;
-    CUrlList m_black;
-    CUrlList m_white;
-    CRecordingReport m_report;
+    CTempDir m_Dir;
+    CLoopbackServer m_Server;
+    std::vector<std::unique_ptr<CTestBrowser>> m_Browsers;
+    CUrlList m_Black;
+    CUrlList m_White;
+    CRecordingReport m_Report;
 };
 
-TEST_F(BrowserScanE2E, OnePassClosesPopupsAndLeavesTabsAndWhiteListedPopups) {
-    CTestBrowser& browser = StartBrowser("a");
-    const std::string popup = m_server.Url("/plain.html?popup");
-    const std::string tab = m_server.Url("/plain.html?tab");
-    const std::string spared = m_server.Url("/plain.html?spared");
-    m_white.Add(spared);
-    OpenFrom(browser, {{popup, "width=320,height=240"}, {tab, ""}, {spared, "popup"}});
+// However a window was opened, its bars tell a pop-up from a tab or a normal window, also
+// when the page forges them. One pass closes the pop-ups that the white list does not
+// spare and what the black list names, a black-listed pop-up twice over.
+TEST_F(BrowserScanE2E, OnePassClosesPopupsHoweverOpenedAndWhatTheBlackListNames) {
+    CBrowserDriver& driver = StartBrowser("a").Driver();
+    const std::vector<std::pair<std::string, std::string>> popups = {
+        {Url("size"), "width=320,height=240"},
+        {Url("popup"), "popup"},
+        {Url("toolbar-no"), "toolbar=no"},
+        {Url("popup-noopener"), "popup,noopener"},
+        {Url("size-noopener"), "width=320,height=240,noopener"},
+        {m_Server.Url("/forge.html?forged"), "popup"}};
+    const std::vector<std::pair<std::string, std::string>> kept = {
+        {Url("noopener-tab"), "noopener"}, {Url("blank-tab"), ""}, {Url("spared"), "popup"}};
+    m_White.Add(Url("spared"));
+    m_Black.Add(Url("bad-tab"));
+    m_Black.Add(Url("bad-popup"));
+    auto opened = popups;
+    opened.insert(opened.end(), kept.begin(), kept.end());
+    opened.insert(opened.end(), {{Url("bad-tab"), ""}, {Url("bad-popup"), "popup"}});
+    OpenFrom(driver, opened);
+    driver.OpenWindow(Url("normal-window"));
 
-    EXPECT_EQ(ScanOnce(), S_OK);
+    EXPECT_EQ(ScanOnce(Discovery()), S_OK);
 
-    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
-    EXPECT_EQ(m_report.m_nSignals, 1);
-    EXPECT_TRUE(WaitUntilGone(browser, popup));
-    const auto pages = browser.Driver().Pages();
-    EXPECT_TRUE(HasPage(pages, tab));
-    EXPECT_TRUE(HasPage(pages, spared));
-}
-
-TEST_F(BrowserScanE2E, BlackListClosesTabsAndReportsBlackListedPopupsTwice) {
-    CTestBrowser& browser = StartBrowser("a");
-    const std::string badTab = m_server.Url("/plain.html?bad-tab");
-    const std::string badPopup = m_server.Url("/plain.html?bad-popup");
-    const std::string goodTab = m_server.Url("/plain.html?good-tab");
-    m_black.Add(badTab);
-    m_black.Add(badPopup);
-    OpenFrom(browser, {{badTab, ""}, {badPopup, "popup"}, {goodTab, ""}});
-
-    EXPECT_EQ(ScanOnce(), S_OK);
-
-    std::multiset<std::string> reported(m_report.m_urls.begin(), m_report.m_urls.end());
-    EXPECT_EQ(reported, (std::multiset<std::string>{badTab, badPopup, badPopup}));
-    EXPECT_EQ(m_report.m_nSignals, 3);
-    EXPECT_TRUE(WaitUntilGone(browser, badTab));
-    EXPECT_TRUE(WaitUntilGone(browser, badPopup));
-    EXPECT_TRUE(HasPage(browser.Driver().Pages(), goodTab));
-}
-
-// How each way of opening a window is judged. Only pop-ups are reported.
-TEST_F(BrowserScanE2E, BarsTellPopupsFromTabsAndWindowsHoweverTheyWereOpened) {
-    CTestBrowser& browser = StartBrowser("a");
-    struct SCase {
-        const char* name;
-        std::string features;
-        bool bPopup;
-    };
-    const std::vector<SCase> cases = {
-        {"size", "width=320,height=240", true},
-        {"popup", "popup", true},
-        {"toolbar-no", "toolbar=no", true},
-        {"popup-noopener", "popup,noopener", true},
-        {"size-noopener", "width=320,height=240,noopener", true},
-        {"noopener-tab", "noopener", false},
-        {"blank-tab", "", false},
-    };
-    std::vector<std::pair<std::string, std::string>> opened;
-    std::set<std::string> popups;
-    for (const SCase& c : cases) {
-        const std::string url = m_server.Url(std::string("/plain.html?") + c.name);
-        opened.emplace_back(url, c.features);
-        if (c.bPopup) {
-            popups.insert(url);
-        }
+    std::multiset<std::string> expected = {Url("bad-tab"), Url("bad-popup"), Url("bad-popup")};
+    for (const auto& popup : popups) {
+        expected.insert(popup.first);
     }
-    const std::string forged = m_server.Url("/forge.html?forged-popup");
-    opened.emplace_back(forged, "popup");
-    popups.insert(forged);
-    OpenFrom(browser, opened);
-    const std::string normalWindow = m_server.Url("/plain.html?normal-window");
-    browser.Driver().OpenWindow(normalWindow);
-
-    EXPECT_EQ(ScanOnce(), S_OK);
-
-    EXPECT_EQ(std::set<std::string>(m_report.m_urls.begin(), m_report.m_urls.end()), popups);
-    EXPECT_EQ(m_report.m_urls.size(), popups.size());
-    const auto pages = browser.Driver().Pages();
-    EXPECT_TRUE(HasPage(pages, normalWindow));
-    EXPECT_TRUE(HasPage(pages, m_server.Url("/plain.html?noopener-tab")));
-    EXPECT_TRUE(HasPage(pages, m_server.Url("/plain.html?blank-tab")));
+    const Strings logged = m_Report.Logged();
+    EXPECT_EQ(std::multiset<std::string>(logged.begin(), logged.end()), expected);
+    EXPECT_EQ(m_Report.m_Events.size(), 2 * expected.size()) << "each log with its signal";
+    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) {
+        return std::ranges::none_of(expected, [&](const auto& url) { return HasPage(pages, url); });
+    }));
+    const auto pages = driver.Pages();
+    for (const auto& tab : kept) {
+        EXPECT_TRUE(HasPage(pages, tab.first)) << tab.first;
+    }
+    EXPECT_TRUE(HasPage(pages, Url("normal-window")));
 }
 
-TEST_F(BrowserScanE2E, FrozenBrowserEndsThePassAndTheNextPassWorksOnceResumed) {
+// A browser that stops answering ends the pass; once it runs again, a later pass closes
+// what it missed.
+TEST_F(BrowserScanE2E, AFrozenBrowserEndsThePassAndALaterPassWorksOnceResumed) {
     CTestBrowser& browser = StartBrowser("a");
     CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
-    CBrowserScanner scanner(factory, m_black, m_white, m_report);
+    CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
     scanner.ConnectBrowserWindows();
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
-    const std::string popup = m_server.Url("/plain.html?popup");
-    OpenFrom(browser, {{popup, "popup"}});
+    OpenFrom(browser.Driver(), {{Url("popup"), "popup"}});
 
-    browser.Process().Freeze();
+    browser.Process().Signal(SIGSTOP);
     EXPECT_EQ(scanner.ScanBrowserWindows(), E_TIMEOUT);
-    EXPECT_TRUE(m_report.m_urls.empty());
-    browser.Process().Resume();
-
+    EXPECT_TRUE(m_Report.m_Events.empty());
+    browser.Process().Signal(SIGCONT);
     // The browser may need a moment to catch up with what queued while it was stopped.
     HRESULT hr = E_TIMEOUT;
-    for (int pass = 0; pass < 20 && m_report.m_urls.empty(); ++pass) {
+    for (int nPass = 0; nPass < 20 && m_Report.m_Events.empty(); ++nPass) {
         hr = scanner.ScanBrowserWindows();
     }
     EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
+    EXPECT_EQ(m_Report.Logged(), Strings{Url("popup")});
 }
 
+// The collection holds the address of every open page of every browser found, pages of
+// files included; a browser started later joins it, one killed leaves it.
 TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled) {
     CTestBrowser& first = StartBrowser("a");
-    const std::string firstPage = m_server.Url("/plain.html?in-a");
-    first.Driver().OpenWindow(firstPage);
+    std::ofstream(m_Dir / "local page.html") << kPlainPage;
+    const std::string fileUrl = "file://" + (m_Dir / "local%20page.html").string();
+    first.Driver().OpenWindow(fileUrl);
+    first.Driver().OpenWindow(Url("in-a"), false);
     CDevToolsBrowserWindows windows(Discovery(), kBrowserCallTimeout);
-    const std::set<std::string> before = OpenAddresses(windows);
-    EXPECT_TRUE(before.contains(firstPage));
+    EXPECT_EQ(OpenAddresses(windows), (std::set<std::string>{fileUrl, Url("in-a"), Url("first")}));
 
     CTestBrowser& second = StartBrowser("b");
-    const std::string secondPage = m_server.Url("/plain.html?in-b");
-    second.Driver().OpenWindow(secondPage);
-    const std::set<std::string> both = OpenAddresses(windows);
-    EXPECT_TRUE(both.contains(firstPage));
-    EXPECT_TRUE(both.contains(secondPage));
-
-    second.Process().Kill();
-    const std::set<std::string> after = OpenAddresses(windows);
-    EXPECT_TRUE(after.contains(firstPage));
-    EXPECT_FALSE(after.contains(secondPage));
+    second.Driver().OpenWindow(Url("in-b"));
+    EXPECT_TRUE(OpenAddresses(windows).contains(Url("in-b")));
+    second.Process().Stop(SIGKILL);
+    EXPECT_EQ(OpenAddresses(windows), (std::set<std::string>{fileUrl, Url("in-a"), Url("first")}));
 }
 
-TEST_F(BrowserScanE2E, CollectionGivesTheAddressOfEveryOpenPageFileOnesIncluded) {
-    CTestBrowser& browser = StartBrowser("a");
-    const std::filesystem::path file = m_dir / "local page.html";
-    std::ofstream(file) << kPlainPage;
-    const std::string fileUrl = "file://" + (m_dir / "local%20page.html").string();
-    const std::string webUrl = m_server.Url("/plain.html?web");
-    browser.Driver().OpenWindow(fileUrl);
-    browser.Driver().OpenWindow(webUrl, false);
-
-    CDevToolsBrowserWindows windows(Discovery(), kBrowserCallTimeout);
-    const std::set<std::string> urls = OpenAddresses(windows);
-
-    EXPECT_TRUE(urls.contains(fileUrl));
-    EXPECT_TRUE(urls.contains(webUrl));
-    EXPECT_TRUE(urls.contains(m_server.Url("/plain.html?first")));
-}
-
-TEST_F(BrowserScanE2E, BrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
-    const std::filesystem::path home = m_dir / "home";
-    const std::filesystem::path data = m_dir / "data";
-    std::vector<std::string> argv = {QUELLIO_BROWSER_LAUNCHER};
-    for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-        argv.push_back(flag);
-    }
-    argv.push_back(m_server.Url("/plain.html?first"));
-    CBrowserProcess process(argv,
-                            {{"HOME", home.string()},
-                             {"XDG_DATA_HOME", data.string()},
-                             {"QUELLIO_BROWSER", "chromium"}},
-                            m_dir / "launcher.log");
+// The launcher users run starts the browser on a private profile of its own, where Quellio
+// finds it among the usual folders.
+TEST_F(BrowserScanE2E, ABrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
+    const std::filesystem::path home = m_Dir / "home";
+    const std::filesystem::path data = m_Dir / "data";
     const std::filesystem::path profile =
         CDevToolsDiscovery::GuardedProfileDir(home.c_str(), data.c_str());
-    const auto endpoint =
-        process.WaitForEndpoint(profile / "DevToolsActivePort", kBrowserStartTimeout);
-    ASSERT_TRUE(endpoint.has_value());
+    CTestBrowser browser({QUELLIO_BROWSER_LAUNCHER},
+                         {{"HOME", home.string()},
+                          {"XDG_DATA_HOME", data.string()},
+                          {"QUELLIO_BROWSER", "chromium"}},
+                         profile, m_Dir / "launcher.log", Url("first"));
     EXPECT_EQ(std::filesystem::status(profile).permissions(), std::filesystem::perms::owner_all);
-    CBrowserDriver driver(*endpoint);
-    const std::string popup = m_server.Url("/plain.html?popup");
-    const std::string tab = m_server.Url("/plain.html?tab");
-    OpenFrom(driver, {{popup, "popup"}, {tab, ""}});
+    OpenFrom(browser.Driver(), {{Url("popup"), "popup"}, {Url("tab"), ""}});
 
-    // Found the way Quellio looks: the usual folders under this HOME and XDG_DATA_HOME.
     EXPECT_EQ(ScanOnce(CDevToolsDiscovery("", CDevToolsDiscovery::DefaultUserDataDirs(
                                                   home.c_str(), nullptr, data.c_str()))),
               S_OK);
-
-    EXPECT_EQ(m_report.m_urls, std::vector<std::string>{popup});
-    EXPECT_TRUE(WaitUntilGone(driver, popup));
-    EXPECT_TRUE(HasPage(driver.Pages(), tab));
+    EXPECT_EQ(m_Report.Logged(), Strings{Url("popup")});
+    EXPECT_TRUE(browser.Driver().WaitForPages(
+        [&](const auto& pages) { return !HasPage(pages, Url("popup")); }));
+    EXPECT_TRUE(HasPage(browser.Driver().Pages(), Url("tab")));
 }
 
 // Passes on announcements alone, the timer never firing: a pop-up is closed before its page
 // is asked for, while a white-listed pop-up and a tab load as usual.
 TEST_F(BrowserScanE2E, AnnouncementsAloneClosePopupsBeforeTheirPageIsAskedFor) {
-    CTestBrowser& browser = StartBrowser("a");
-    const std::string popup = "/plain.html?popup";
-    const std::string spared = "/plain.html?spared";
-    const std::string tab = "/plain.html?tab";
-    m_white.Add(m_server.Url(spared));
+    CBrowserDriver& driver = StartBrowser("a").Driver();
+    m_White.Add(Url("spared"));
     CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
-    CScanLoop loop(factory, m_black, m_white, m_report, std::nullopt, true);
+    CLoggedOnLoop report;
+    CScanLoop loop(factory, m_Black, m_White, report, std::nullopt, true);
 
-    CBrowserDriver& driver = browser.Driver();
-    const std::string opener = driver.OpenWindow(m_server.Url("/opener.html"));
-    for (const auto& [path, features] : {std::pair{popup, "width=320,height=240"},
-                                         std::pair{spared, "popup"}, std::pair{tab, ""}}) {
-        driver.RunInPage(opener, "pop('" + m_server.Url(path) + "', '" + features + "')");
+    const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html"));
+    for (const auto& [query, features] : {std::pair{"popup", "width=320,height=240"},
+                                          std::pair{"spared", "popup"}, std::pair{"tab", ""}}) {
+        driver.RunInPage(opener, "pop('" + Url(query) + "', '" + features + "')");
     }
 
-    EXPECT_EQ(WaitForReports({m_server.Url(popup)}), std::multiset{m_server.Url(popup)});
-    EXPECT_TRUE(driver.WaitForPages(
-        [&](const auto& pages) {
-            return HasPage(pages, m_server.Url(spared)) && HasPage(pages, m_server.Url(tab)) &&
-                   !HasPage(pages, m_server.Url(popup));
-        },
-        kBrowserStateTimeout));
-    EXPECT_EQ(m_server.RequestCount(popup), 0);
-    EXPECT_EQ(m_server.RequestCount(spared), 1);
-    EXPECT_EQ(m_server.RequestCount(tab), 1);
-    EXPECT_EQ(m_report.Reported(), std::multiset{m_server.Url(popup)}) << "nothing else closed";
+    EXPECT_EQ(report.WaitFor({Url("popup")}), std::multiset{Url("popup")});
+    EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) {
+        return HasPage(pages, Url("spared")) && HasPage(pages, Url("tab")) &&
+               !HasPage(pages, Url("popup"));
+    }));
+    EXPECT_EQ(m_Server.RequestCount("/plain.html?popup"), 0);
+    EXPECT_EQ(m_Server.RequestCount("/plain.html?spared"), 1);
+    EXPECT_EQ(m_Server.RequestCount("/plain.html?tab"), 1);
+    EXPECT_EQ(report.Logged(), std::multiset{Url("popup")}) << "nothing else closed";
 }
 
 // A black-listed address typed by the user is closed as soon as the window shows it, in a
 // new window as in a tab already open. (The browser asks for an address typed into a new
-// window before it announces the window, so such a page is not held.)
-TEST_F(BrowserScanE2E, BlackListedAddressTypedByTheUserClosesAtOnce) {
-    CTestBrowser& browser = StartBrowser("a");
-    const std::string typedNew = "/plain.html?bad-new-window";
-    const std::string typedTab = "/plain.html?bad-in-tab";
-    m_black.Add(m_server.Url(typedNew));
-    m_black.Add(m_server.Url(typedTab));
+// window before it announces the window, so such a page cannot be held.)
+TEST_F(BrowserScanE2E, ABlackListedAddressTypedByTheUserClosesAtOnce) {
+    CBrowserDriver& driver = StartBrowser("a").Driver();
+    m_Black.Add(Url("bad-new-window"));
+    m_Black.Add(Url("bad-in-tab"));
     CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
-    CScanLoop loop(factory, m_black, m_white, m_report, std::nullopt, true);
+    CLoggedOnLoop report;
+    CScanLoop loop(factory, m_Black, m_White, report, std::nullopt, true);
 
-    CBrowserDriver& driver = browser.Driver();
-    const std::string tab = driver.OpenWindow(m_server.Url("/plain.html?tab"));
-    driver.StartWindow(m_server.Url(typedNew));
-    driver.RunInPage(tab, "location.href = '" + m_server.Url(typedTab) + "'");
+    const std::string tab = driver.OpenWindow(Url("tab"));
+    driver.StartWindow(Url("bad-new-window"));
+    driver.RunInPage(tab, "location.href = '" + Url("bad-in-tab") + "'");
 
-    EXPECT_EQ(WaitForReports({m_server.Url(typedNew), m_server.Url(typedTab)}),
-              (std::multiset{m_server.Url(typedNew), m_server.Url(typedTab)}));
+    EXPECT_EQ(report.WaitFor({Url("bad-new-window"), Url("bad-in-tab")}),
+              (std::multiset{Url("bad-new-window"), Url("bad-in-tab")}));
 }
 
 }  // namespace

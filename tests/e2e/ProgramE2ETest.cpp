@@ -1,137 +1,146 @@
-// The whole program on a real headless Chromium: the main window's passes close a pop-up
-// that a page opens and log it, the page's tab stays.
-#include <gtest/gtest.h>
-
-#include <QTreeWidget>
-#include <QUrl>
-
-#include <chrono>
-#include <future>
-#include <memory>
-#include <string>
-
-#include "app/MainApp.h"
+// The main window and the list pages over a real headless Chromium.
 #include "app/MainDialog.h"
-#include "engine/UrlList.h"
+#include "engine/BrowserScanner.h"
 #include "pages/LogPage.h"
+#include "pages/WhiteListPage.h"
 #include "platform/linux/desktop/SystemClock.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
-#include "support/FakeResourceLookup.h"
-#include "support/PageServer.h"
+#include "support/LoopbackServer.h"
+#include "support/MainRig.h"
 #include "support/QtWait.h"
-#include "support/RecordingBeeper.h"
-#include "support/RecordingHotKeys.h"
-#include "support/RecordingShell.h"
-#include "support/RecordingSoundPlayer.h"
-#include "support/RecordingTrayHost.h"
-#include "support/RefusingAutostart.h"
-#include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
+#include "support/RecordingReport.h"
+#include "support/Rows.h"
 #include "support/TestBrowser.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <future>
 
 namespace {
 
-constexpr int kBurst = 20;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
 class ProgramE2E : public testing::Test {
 protected:
     ProgramE2E() {
-        g_BlackList.RemoveAll();
-        g_WhiteList.RemoveAll();
-        server.SetPage("/opener.html", kOpenerPage);
-        server.SetPage("/plain.html", kPlainPage);
+        m_Server.SetPage("/opener.html", kOpenerPage);
+        m_Server.SetPage("/plain.html", kPlainPage);
     }
-
-    // Starts the program on a browser that lets a page open several pop-ups per click, as
-    // one whose user has allowed the site pop-ups.
-    CMainDialog& Start() {
-        browser =
-            std::make_unique<CTestBrowser>(dir.Path(), server.Url("/plain.html?first"),
-                                           std::vector<std::string>{"--disable-popup-blocking"});
-        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-        app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-e2e"));
-        EXPECT_TRUE(app->InitInstance());
-        return *app->MainDialog();
+    std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
+    // Opens `url` from an opener page with `features`, and waits until it shows.
+    void Pop(const std::string& opener, const std::string& url, const std::string& features) {
+        m_Driver.RunInPage(opener, "pop('" + url + "', '" + features + "')");
+        ASSERT_TRUE(m_Driver.WaitForPages([&](const auto& pages) { return HasPage(pages, url); }));
     }
-
+    bool WaitUntilGone(const std::string& url) {
+        return m_Driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, url); });
+    }
     // Runs `action` on a thread of its own while the program's event loop goes on: the
-    // browser holds each new window until the program has readied it.
+    // browser holds each new window until the running program has readied it.
     template <class F>
     auto Drive(F action) {
         auto future = std::async(std::launch::async, action);
-        EXPECT_TRUE(WaitFor(
-            [&future] {
-                return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-            },
-            kBrowserStateTimeout + kBrowserStateTimeout));
+        EXPECT_TRUE(WaitFor([&future] {
+            return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }));
         return future.get();
     }
 
-    CTempDir dir;
-    CPageServer server;
-    std::unique_ptr<CTestBrowser> browser;
-    CRegistryHive hive{dir / "registry.reg"};
-    CSettingsStore store{hive};
-    CDevToolsBrowserWindowsFactory browsers{CDevToolsDiscovery("", {dir / "profile"}),
-                                            kBrowserCallTimeout};
-    CScriptedMessageBox messageBox;
-    CSystemClock clock;
-    CRecordingShell shell;
-    CRefusingAutostart autostart;
-    CRecordingTrayHost tray;
-    CRecordingHotKeys hotKeys;
-    CRecordingSoundPlayer sound;
-    CRecordingBeeper beeper;
-    CFakeResourceLookup resources;
-    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
-    std::unique_ptr<CMainApp> app;
+    CTempDir m_Dir;
+    CLoopbackServer m_Server;
+    // One that lets a page open several pop-ups per click, as for a site the user allowed.
+    CTestBrowser m_Browser{{"chromium", "--user-data-dir=" + (m_Dir / "profile").string(),
+                            "--remote-debugging-port=0", "--disable-popup-blocking"},
+                           {},
+                           m_Dir / "profile",
+                           m_Dir / "browser.log",
+                           Url("first")};
+    CBrowserDriver& m_Driver = m_Browser.Driver();
+    CDevToolsBrowserWindowsFactory m_Windows{CDevToolsDiscovery("", {m_Browser.ProfileDir()}),
+                                             kBrowserCallTimeout};
 };
 
+// The whole program: the main window's timer scans the browser, a pop-up that a page opens
+// is closed and logged, the page stays.
 TEST_F(ProgramE2E, APopupOpenedByAPageIsClosedAndLoggedItsOpenerStays) {
-    CLogPage& log = *Start().LogPage();
-    const std::string opener = server.Url("/opener.html");
-    const std::string popup = server.Url("/plain.html?popup");
-    CBrowserDriver& driver = browser->Driver();
+    CSystemClock clock;
+    CMainRig rig({.pBrowsers = &m_Windows, .pClock = &clock});
+    CLogPage& log = *rig.Start().LogPage();
+    const std::string opener = m_Server.Url("/opener.html");
     Drive([&] {
-        driver.RunInPage(driver.OpenWindow(opener), "pop('" + popup + "', 'width=320,height=240')");
+        m_Driver.RunInPage(m_Driver.OpenWindow(opener),
+                           "pop('" + Url("popup") + "', 'width=320,height=240')");
     });
 
-    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }, kBrowserStateTimeout));
-    const QTreeWidgetItem* row = log.findChild<QTreeWidget*>()->topLevelItem(0);
-    EXPECT_EQ(row->text(0).toStdString(), popup);
-    EXPECT_TRUE(Drive([&] {
-        return driver.WaitForPages([&](const auto& pages) { return !HasPage(pages, popup); },
-                                   kBrowserStateTimeout);
-    }));
-    EXPECT_TRUE(HasPage(Drive([&] { return driver.Pages(); }), opener));
-    EXPECT_EQ(log.GetRowCount(), 1) << "the tab is left alone";
+    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }));
+    EXPECT_EQ(log.findChild<QTreeWidget*>()->topLevelItem(0)->text(0).toStdString(), Url("popup"));
+    EXPECT_TRUE(Drive([&] { return WaitUntilGone(Url("popup")); }));
+    EXPECT_TRUE(HasPage(Drive([&] { return m_Driver.Pages(); }), opener));
+    EXPECT_EQ(log.GetRowCount(), 1);
 }
 
-// A page that opens twenty pop-ups from one click: every one is closed, once, before its
-// page is asked for.
+// A page that opens twenty pop-ups from one click: the program closes every one, once,
+// before its page is asked for.
 TEST_F(ProgramE2E, ABurstOfPopupsFromOneClickIsClosedBeforeAnyPageIsAskedFor) {
-    CLogPage& log = *Start().LogPage();
-    CBrowserDriver& driver = browser->Driver();
-    const std::string opener = Drive([&] { return driver.OpenWindow(server.Url("/opener.html")); });
+    constexpr int kBurst = 20;
+    CSystemClock clock;
+    CMainRig rig({.pBrowsers = &m_Windows, .pClock = &clock});
+    CLogPage& log = *rig.Start().LogPage();
+    const std::string opener = Drive([&] { return m_Driver.OpenWindow(m_Server.Url("/opener.html")); });
 
     Drive([&] {
-        driver.RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) + "; ++i) pop('" +
-                                     server.Url("/plain.html?burst-") + "' + i, 'popup')");
+        m_Driver.RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) + "; ++i) pop('" +
+                                       Url("burst-") + "' + i, 'popup')");
     });
 
-    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == kBurst; }, kBrowserStateTimeout));
+    ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == kBurst; }));
     for (int i = 0; i < kBurst; ++i) {
-        EXPECT_EQ(server.RequestCount("/plain.html?burst-" + std::to_string(i)), 0) << i;
+        EXPECT_EQ(m_Server.RequestCount("/plain.html?burst-" + std::to_string(i)), 0) << i;
     }
     EXPECT_TRUE(Drive([&] {
-        return driver.WaitForPages([](const auto& pages) { return pages.size() == 2; },
-                                   kBrowserStateTimeout);
+        return m_Driver.WaitForPages([](const auto& pages) { return pages.size() == 2; });
     })) << "the first tab and the opener stay";
     EXPECT_EQ(log.GetRowCount(), kBurst);
+}
+
+// The white list page lists every window but those of files; a pop-up picked there
+// survives the next pass, while another is closed.
+TEST_F(ProgramE2E, APopupPickedOnTheWhiteListPageSurvivesTheNextPass) {
+    CEmptyLists lists;
+    std::ofstream(m_Dir / "folder.html") << kPlainPage;
+    m_Driver.OpenWindow("file://" + (m_Dir / "folder.html").string());
+    const std::string opener = m_Server.Url("/opener.html");
+    const std::string openerId = m_Driver.OpenWindow(opener);
+    Pop(openerId, Url("spared"), "popup");
+    Pop(openerId, Url("killed"), "width=320,height=240");
+    Pop(openerId, Url("tab"), "");
+
+    CScriptedMessageBox messageBox;
+    CWhiteListPage page(m_Windows, messageBox);
+    auto& openUrls = *page.findChild<CSortedListBox*>(QStringLiteral("openUrls"));
+    page.show();
+    EXPECT_THAT(Rows(openUrls), UnorderedElementsAre(Url("first"), opener, Url("spared"),
+                                                     Url("killed"), Url("tab")));
+    const auto rows = Rows(openUrls);
+    openUrls.setCurrentRow(static_cast<int>(std::ranges::find(rows, Url("spared")) - rows.begin()));
+    page.findChild<QPushButton*>(QStringLiteral("addOpenUrl"))->click();
+    EXPECT_TRUE(messageBox.Boxes().empty());
+    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre(Url("spared")));
+
+    CRecordingReport report;
+    CBrowserScanner scanner(m_Windows, g_BlackList, g_WhiteList, report);
+    scanner.ConnectBrowserWindows();
+    EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
+    EXPECT_THAT(report.Logged(), ElementsAre(Url("killed")));
+    EXPECT_TRUE(WaitUntilGone(Url("killed")));
+    EXPECT_TRUE(HasPage(m_Driver.Pages(), Url("spared")));
+    page.findChild<QPushButton*>(QStringLiteral("refresh"))->click();
+    EXPECT_EQ(openUrls.GetCount(), 4);
 }
 
 }  // namespace

@@ -1,31 +1,29 @@
 #include "engine/BrowserScanner.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include "engine/KillReport.h"
 #include "engine/UrlList.h"
 #include "support/FakeBrowserWindows.h"
+#include "support/RecordingReport.h"
+
+#include <gmock/gmock.h>
+
+namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Fake = CFakeBrowserWindows;
 
-namespace {
+const std::string kUrl = "http://ads.example/pop?id=1";
 
-// Records the kill reports as "log <url>" and "signal", in the order they came.
-class CRecordingReport : public IKillReport {
-public:
-    void AddLog(std::string_view url) override { events.push_back("log " + std::string(url)); }
-    void SignalKill() override { events.emplace_back("signal"); }
-    std::vector<std::string> events;
-};
-
-class BrowserScannerTest : public ::testing::Test {
-protected:
+// A scanner over a fake collection; every pass must let go of every reference it took.
+struct SRig {
+    explicit SRig(const std::vector<Fake::Window>& windows = {}) {
+        for (const Fake::Window& window : windows) {
+            fake.Open(window);
+        }
+    }
     HRESULT Pass() {
         const HRESULT hr = scanner.ScanBrowserWindows();
-        EXPECT_EQ(fake.LiveReferences(), 0) << "a pass must release every reference it took";
+        EXPECT_EQ(fake.LiveReferences(), 0);
         return hr;
     }
 
@@ -36,209 +34,135 @@ protected:
     CBrowserScanner scanner{fake, black, white, report};
 };
 
-struct RuleCase {
-    const char* name;
-    Fake::Window window;
-    std::vector<std::string> black;
-    std::vector<std::string> white;
-    int nReports;  // rows logged for the window (each followed by its signal)
-};
-
-void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
-
-Fake::Window Bars(bool bAddressBar, bool bToolBar, std::string url) {
-    Fake::Window window = Fake::Tab(std::move(url));
+Fake::Window Bars(bool bAddressBar, bool bToolBar) {
+    Fake::Window window = Fake::Tab(kUrl);
     window.bAddressBar = bAddressBar;
     window.bToolBar = bToolBar;
     return window;
 }
 
-const char* const kUrl = "http://ads.example/pop?id=1";
-
-class ScanRules : public BrowserScannerTest, public ::testing::WithParamInterface<RuleCase> {};
-
-TEST_P(ScanRules, ClosesAndReportsAsTheListsSay) {
-    const RuleCase& c = GetParam();
-    for (const auto& url : c.black)
-        black.Add(url);
-    for (const auto& url : c.white)
-        white.Add(url);
-    Fake::Window& window = fake.Open(c.window);
-    scanner.ConnectBrowserWindows();
-
-    EXPECT_EQ(Pass(), S_OK);
-
-    std::vector<std::string> expected;
-    for (int i = 0; i < c.nReports; ++i) {
-        expected.push_back("log " + window.url);
-        expected.emplace_back("signal");
+TEST(BrowserScanner, ClosesAndReportsEachWindowAsTheListsSay) {
+    const struct {
+        const char* name;
+        Fake::Window window;
+        std::vector<std::string> black;
+        std::vector<std::string> white;
+        int nKills;  // each a log followed by its signal
+    } cases[] = {
+        {"tab", Fake::Tab(kUrl), {}, {}, 0},
+        {"pop-up", Fake::Popup(kUrl), {}, {}, 1},
+        {"no tool bar", Bars(true, false), {}, {}, 1},
+        {"no address bar", Bars(false, true), {}, {}, 1},
+        {"white-listed pop-up", Fake::Popup(kUrl), {}, {kUrl}, 0},
+        {"pop-up, white list of another address", Fake::Popup(kUrl), {}, {kUrl + "&"}, 1},
+        {"black-listed tab", Fake::Tab(kUrl), {kUrl}, {}, 1},
+        {"black list over white list", Fake::Tab(kUrl), {kUrl}, {kUrl}, 1},
+        {"black-listed pop-up, twice", Fake::Popup(kUrl), {kUrl}, {}, 2},
+        {"black- and white-listed pop-up", Fake::Popup(kUrl), {kUrl}, {kUrl}, 1},
+        {"empty address, empty entry", Fake::Tab(""), {""}, {}, 1},
+        {"empty address", Fake::Tab(""), {"x"}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SRig rig({c.window});
+        for (const std::string& url : c.black) {
+            rig.black.Add(url);
+        }
+        for (const std::string& url : c.white) {
+            rig.white.Add(url);
+        }
+        rig.scanner.ConnectBrowserWindows();
+        EXPECT_EQ(rig.Pass(), S_OK);
+        std::vector<std::string> expected;
+        for (int i = 0; i < c.nKills; ++i) {
+            expected.insert(expected.end(), {"log " + c.window.url, "signal"});
+        }
+        EXPECT_EQ(rig.report.m_Events, expected);
+        EXPECT_EQ(rig.fake.At(0).nQuits, c.nKills);
     }
-    EXPECT_EQ(report.events, expected);
-    EXPECT_EQ(window.nQuits, c.nReports);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ScanRules,
-    ::testing::Values(RuleCase{"TabLeftAlone", Fake::Tab(kUrl), {}, {}, 0},
-                      RuleCase{"WhiteListedTabLeftAlone", Fake::Tab(kUrl), {}, {kUrl}, 0},
-                      RuleCase{"PopupClosed", Fake::Popup(kUrl), {}, {}, 1},
-                      RuleCase{"NoToolBarIsPopup", Bars(true, false, kUrl), {}, {}, 1},
-                      RuleCase{"NoAddressBarIsPopup", Bars(false, true, kUrl), {}, {}, 1},
-                      RuleCase{"WhiteListedPopupSpared", Fake::Popup(kUrl), {}, {kUrl}, 0},
-                      RuleCase{"WhiteListOtherCaseDoesNotSpare",
-                               Fake::Popup(kUrl),
-                               {},
-                               {"http://ads.example/Pop?id=1"},
-                               1},
-                      RuleCase{"WhiteListTrailingSlashDoesNotSpare",
-                               Fake::Popup("http://a.example/"),
-                               {},
-                               {"http://a.example"},
-                               1},
-                      RuleCase{"WhiteListWithoutQueryDoesNotSpare",
-                               Fake::Popup(kUrl),
-                               {},
-                               {"http://ads.example/pop"},
-                               1},
-                      RuleCase{"BlackListedTabClosedOnce", Fake::Tab(kUrl), {kUrl}, {}, 1},
-                      RuleCase{"BlackListWinsOverWhiteList", Fake::Tab(kUrl), {kUrl}, {kUrl}, 1},
-                      RuleCase{"BlackListedPopupReportedTwice", Fake::Popup(kUrl), {kUrl}, {}, 2},
-                      RuleCase{
-                          "BlackListedWhiteListedPopupOnce", Fake::Popup(kUrl), {kUrl}, {kUrl}, 1},
-                      RuleCase{"EmptyAddressMatchesOnlyEmptyEntry", Fake::Tab(""), {""}, {}, 1},
-                      RuleCase{"EmptyAddressNotOnEmptyList", Fake::Tab(""), {"x"}, {}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(BrowserScannerTest, PassesWithoutConnectionDoNothing) {
-    fake.m_hrCreate = E_FAIL;
-    fake.Open(Fake::Popup(kUrl));
-    scanner.ConnectBrowserWindows();
-
-    EXPECT_EQ(Pass(), E_POINTER);
-    EXPECT_EQ(Pass(), E_POINTER);
-    EXPECT_EQ(fake.m_nCounts, 0);
-    EXPECT_THAT(report.events, IsEmpty());
+TEST(BrowserScanner, WithoutACollectionPassesDoNothingAndAFailedReconnectionDropsIt) {
+    SRig rig({Fake::Popup(kUrl)});
+    EXPECT_EQ(rig.Pass(), E_POINTER);
+    rig.scanner.ConnectBrowserWindows();
+    rig.fake.m_hrCreate = E_FAIL;
+    rig.scanner.ConnectBrowserWindows();
+    EXPECT_EQ(rig.Pass(), E_POINTER);
+    EXPECT_EQ(rig.fake.m_nCreated, 2);
+    EXPECT_EQ(rig.fake.m_nCounts, 0);
+    EXPECT_THAT(rig.report.m_Events, IsEmpty());
 }
 
-TEST_F(BrowserScannerTest, ReconnectingReplacesTheCollection) {
-    scanner.ConnectBrowserWindows();
-    fake.m_hrCreate = E_FAIL;
-    scanner.ConnectBrowserWindows();
-    fake.Open(Fake::Popup(kUrl));
-
-    EXPECT_EQ(Pass(), E_POINTER) << "a failed reconnection leaves no collection";
-    EXPECT_EQ(fake.m_nCreated, 2);
-}
-
-TEST_F(BrowserScannerTest, SkipsNullItemsNonBrowsersAndUnreadableWindows) {
+// Windows that are no browser or cannot be read are passed over; a failed count, item,
+// view or close ends the pass there, and the next pass tries again.
+TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
     Fake::Window nullItem = Fake::Popup("null");
     nullItem.kind = Fake::Kind::NullItem;
-    Fake::Window folder = Fake::Popup("file:///home");
+    Fake::Window folder = Fake::Popup("folder");
     folder.kind = Fake::Kind::NotBrowser;
     Fake::Window noBars = Fake::Popup("bars");
     noBars.hrToolBar = E_FAIL;
     Fake::Window noUrl = Fake::Popup("url");
     noUrl.hrUrl = E_TIMEOUT;
-    fake.Open(nullItem);
-    fake.Open(folder);
-    fake.Open(noBars);
-    fake.Open(noUrl);
-    fake.Open(Fake::Popup("last"));
-    scanner.ConnectBrowserWindows();
+    SRig skipping({nullItem, folder, noBars, noUrl, Fake::Popup("last")});
+    skipping.scanner.ConnectBrowserWindows();
+    EXPECT_EQ(skipping.Pass(), S_OK);
+    EXPECT_THAT(skipping.fake.m_closedUrls, ElementsAre("last"));
 
-    EXPECT_EQ(Pass(), S_OK);
-    EXPECT_THAT(fake.m_closedUrls, ElementsAre("last"));
-}
-
-// Which failure, set on the third of five pop-ups, ends the pass there.
-struct EndCase {
-    const char* name;
-    HRESULT Fake::Window::*call;
-};
-
-void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
-
-class PassEndingFailures : public BrowserScannerTest,
-                           public ::testing::WithParamInterface<EndCase> {};
-
-TEST_P(PassEndingFailures, EndThePassAndTheNextPassRetries) {
-    for (const char* url : {"1", "2", "3", "4", "5"}) {
-        fake.Open(Fake::Popup(url));
+    for (HRESULT Fake::Window::*call :
+         {&Fake::Window::hrItem, &Fake::Window::hrQueryBrowser, &Fake::Window::hrQuit}) {
+        SRig rig({Fake::Popup("1"), Fake::Popup("2"), Fake::Popup("3"), Fake::Popup("4")});
+        rig.fake.At(2).*call = E_FAIL;
+        rig.scanner.ConnectBrowserWindows();
+        EXPECT_EQ(rig.Pass(), E_FAIL);
+        EXPECT_THAT(rig.report.m_Events, ElementsAre("log 1", "signal", "log 2", "signal"));
+        EXPECT_EQ(rig.fake.At(3).nQuits, 0);
+        rig.fake.At(2).*call = S_OK;
+        EXPECT_EQ(rig.Pass(), S_OK);
+        EXPECT_THAT(rig.fake.m_closedUrls, ElementsAre("1", "2", "3", "4"));
     }
-    fake.At(2).*GetParam().call = E_FAIL;
-    scanner.ConnectBrowserWindows();
 
-    EXPECT_EQ(Pass(), E_FAIL);
-    EXPECT_THAT(fake.m_closedUrls, ElementsAre("1", "2"));
-    EXPECT_THAT(report.events, ElementsAre("log 1", "signal", "log 2", "signal"));
-    EXPECT_EQ(fake.At(3).nQuits + fake.At(4).nQuits, 0);
-
-    fake.At(2).*GetParam().call = S_OK;
-    EXPECT_EQ(Pass(), S_OK);
-    EXPECT_THAT(fake.m_closedUrls, ElementsAre("1", "2", "3", "4", "5"));
+    SRig uncounted({Fake::Popup(kUrl)});
+    uncounted.fake.m_hrCount = E_TIMEOUT;
+    uncounted.scanner.ConnectBrowserWindows();
+    EXPECT_EQ(uncounted.Pass(), E_TIMEOUT);
+    EXPECT_THAT(uncounted.report.m_Events, IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, PassEndingFailures,
-                         ::testing::Values(EndCase{"Item", &Fake::Window::hrItem},
-                                           EndCase{"QueryBrowser", &Fake::Window::hrQueryBrowser},
-                                           EndCase{"Quit", &Fake::Window::hrQuit}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(BrowserScannerTest, FailedCountEndsThePass) {
-    fake.Open(Fake::Popup(kUrl));
-    fake.m_hrCount = E_TIMEOUT;
-    scanner.ConnectBrowserWindows();
-
-    EXPECT_EQ(Pass(), E_TIMEOUT);
-    EXPECT_THAT(report.events, IsEmpty());
-}
-
-TEST_F(BrowserScannerTest, FailedSecondCloseOfBlackListedPopupEndsAfterOneReport) {
-    black.Add(kUrl);
-    Fake::Window& window = fake.Open(Fake::Popup(kUrl));
-    fake.Open(Fake::Popup("next"));
-    // The window accepts the first close and refuses the second.
-    struct CFailAfterFirstQuit : IKillReport {
-        Fake::Window& window;
-        CRecordingReport& inner;
-        CFailAfterFirstQuit(Fake::Window& w, CRecordingReport& r) : window(w), inner(r) {}
+// The second close of a black-listed pop-up fails: one report, and the pass ends.
+TEST(BrowserScanner, AFailedSecondCloseEndsThePassAfterOneReport) {
+    struct CFailingReport : CRecordingReport {
+        Fake::Window* pWindow = nullptr;
         void AddLog(std::string_view url) override {
-            inner.AddLog(url);
-            window.hrQuit = E_FAIL;
+            CRecordingReport::AddLog(url);
+            pWindow->hrQuit = E_FAIL;
         }
-        void SignalKill() override { inner.SignalKill(); }
-    } failing(window, report);
-    CBrowserScanner scanner2(fake, black, white, failing);
-    scanner2.ConnectBrowserWindows();
-
-    EXPECT_EQ(scanner2.ScanBrowserWindows(), E_FAIL);
-    EXPECT_THAT(report.events, ElementsAre("log " + std::string(kUrl), "signal"));
-    EXPECT_EQ(fake.At(1).nQuits, 0);
-    EXPECT_EQ(fake.LiveReferences(), 0);
-}
-
-TEST_F(BrowserScannerTest, ListChangesApplyFromTheNextPass) {
-    fake.Open(Fake::Popup(kUrl));
-    white.Add(kUrl);
+    } report;
+    SRig rig({Fake::Popup(kUrl), Fake::Popup("next")});
+    rig.black.Add(kUrl);
+    report.pWindow = &rig.fake.At(0);
+    CBrowserScanner scanner(rig.fake, rig.black, rig.white, report);
     scanner.ConnectBrowserWindows();
-    EXPECT_EQ(Pass(), S_OK);
-    EXPECT_THAT(report.events, IsEmpty());
-
-    white.RemoveAll();
-    EXPECT_EQ(Pass(), S_OK);
-    EXPECT_THAT(fake.m_closedUrls, ElementsAre(kUrl));
+    EXPECT_EQ(scanner.ScanBrowserWindows(), E_FAIL);
+    EXPECT_THAT(report.m_Events, ElementsAre("log " + kUrl, "signal"));
+    EXPECT_EQ(rig.fake.At(1).nQuits, 0);
 }
 
-TEST_F(BrowserScannerTest, LongAndBinaryAddressesAreReportedWhole) {
+TEST(BrowserScanner, ListChangesCountFromTheNextPassAndAddressesAreReportedWhole) {
     const std::string longUrl = "http://x.example/" + std::string(100000, 'a');
-    const std::string binaryUrl = std::string("http://y.example/<b>\x01\xff", 23);
-    fake.Open(Fake::Popup(longUrl));
-    fake.Open(Fake::Popup(binaryUrl));
-    scanner.ConnectBrowserWindows();
+    const std::string binaryUrl("http://y.example/<b>\x01\xff", 23);
+    SRig rig({Fake::Popup(kUrl), Fake::Popup(longUrl), Fake::Popup(binaryUrl)});
+    for (const std::string& url : {kUrl, longUrl, binaryUrl}) {
+        rig.white.Add(url);
+    }
+    rig.scanner.ConnectBrowserWindows();
+    EXPECT_EQ(rig.Pass(), S_OK);
+    EXPECT_THAT(rig.report.m_Events, IsEmpty());
 
-    EXPECT_EQ(Pass(), S_OK);
-    EXPECT_THAT(report.events,
-                ElementsAre("log " + longUrl, "signal", "log " + binaryUrl, "signal"));
+    rig.white.RemoveAll();
+    EXPECT_EQ(rig.Pass(), S_OK);
+    EXPECT_EQ(rig.report.Logged(), (std::vector<std::string>{kUrl, longUrl, binaryUrl}));
 }
 
 }  // namespace

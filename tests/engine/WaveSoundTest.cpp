@@ -14,85 +14,43 @@ using Call = CRecordingSoundPlayer;
 const std::vector<std::uint8_t> kImage{'R', 'I', 'F', 'F', 1, 2, 3};
 const std::vector<std::uint8_t> kOtherImage{'R', 'I', 'F', 'F', 9};
 
-class WaveSoundTest : public testing::Test {
-protected:
-    WaveSoundTest() {
-        m_Resources.Add("WAVE", 150, kImage);
-        m_Resources.Add("WAVE", 151, kOtherImage);
-        m_Resources.Add("ICON", 152, kOtherImage);
-    }
-
-    CRecordingSoundPlayer m_Player;
-    CFakeResourceLookup m_Resources;
-};
-
-TEST_F(WaveSoundTest, WithNothingBoundPlayAnswersFalseAndTouchesNoDevice) {
-    CWaveSound sound(m_Player);
-    EXPECT_FALSE(sound.Play());
-    EXPECT_THAT(m_Player.m_Calls, IsEmpty());
-}
-
-TEST_F(WaveSoundTest, PlayStopsTheOldSoundThenPlaysTheBoundImageUnchanged) {
-    CWaveSound sound(m_Player);
-    ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-    m_Player.m_Calls.clear();
-
-    EXPECT_TRUE(sound.Play());
-    EXPECT_TRUE(sound.Play(true));
-    EXPECT_THAT(m_Player.m_Calls, ElementsAre(Call::Stopped(), Call::Played(kImage, false),
-                                              Call::Stopped(), Call::Played(kImage, true)));
-}
-
-TEST_F(WaveSoundTest, PlayAnswersWhatThePlayerAnswers) {
-    CWaveSound sound(m_Player);
-    ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-    m_Player.m_bPlayResult = false;
-    EXPECT_FALSE(sound.Play());
-}
-
-TEST_F(WaveSoundTest, OnlyAWaveResourceOfThatIdBinds) {
-    CWaveSound sound(m_Player);
-    EXPECT_FALSE(sound.LoadFromResource(152, m_Resources));  // an icon, not a wave
-    EXPECT_FALSE(sound.LoadFromResource(999, m_Resources));
-    EXPECT_FALSE(sound.IsLoaded());
-    EXPECT_FALSE(sound.Play());
-}
-
-TEST_F(WaveSoundTest, AFailedLoadLeavesNothingBound) {
-    CWaveSound sound(m_Player);
-    ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-    EXPECT_FALSE(sound.LoadFromResource(999, m_Resources));
-    m_Player.m_Calls.clear();
-    EXPECT_FALSE(sound.Play());
-    EXPECT_THAT(m_Player.m_Calls, IsEmpty());
-}
-
-TEST_F(WaveSoundTest, LoadingAgainReplacesTheSound) {
-    CWaveSound sound(m_Player);
-    ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-    ASSERT_TRUE(sound.LoadFromResource(151, m_Resources));
-    m_Player.m_Calls.clear();
-    sound.Play();
-    EXPECT_THAT(m_Player.m_Calls, ElementsAre(Call::Stopped(), Call::Played(kOtherImage, false)));
-}
-
-TEST_F(WaveSoundTest, UnloadStopsAndForgetsTheSound) {
-    CWaveSound sound(m_Player);
-    ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-    m_Player.m_Calls.clear();
-    EXPECT_TRUE(sound.Unload());
-    EXPECT_FALSE(sound.Play());
-    EXPECT_THAT(m_Player.m_Calls, ElementsAre(Call::Stopped()));
-}
-
-TEST_F(WaveSoundTest, DestructionStopsTheSound) {
+TEST(WaveSound, PlaysTheBoundWaveResourceUnchangedAfterStoppingTheLastOne) {
+    CRecordingSoundPlayer player;
+    CFakeResourceLookup resources;
+    resources.Add("WAVE", 150, kImage);
+    resources.Add("WAVE", 151, kOtherImage);
+    resources.Add("ICON", 152, kOtherImage);
     {
-        CWaveSound sound(m_Player);
-        ASSERT_TRUE(sound.LoadFromResource(150, m_Resources));
-        sound.Play(true);
-        m_Player.m_Calls.clear();
+        CWaveSound sound(player);
+        EXPECT_FALSE(sound.Play()) << "nothing bound";
+        EXPECT_THAT(player.m_Calls, IsEmpty());
+        ASSERT_TRUE(sound.LoadFromResource(151, resources));
+        ASSERT_TRUE(sound.LoadFromResource(150, resources));
+        player.m_Calls.clear();
+        EXPECT_TRUE(sound.Play());
+        EXPECT_TRUE(sound.Play(true));
+        player.m_bPlayResult = false;
+        EXPECT_FALSE(sound.Play());
+        EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped(), Call::Played(kImage, false),
+                                                Call::Stopped(), Call::Played(kImage, true),
+                                                Call::Stopped(), Call::Played(kImage, false)));
+
+        // Only a wave of that id binds, and a failed load leaves nothing bound.
+        EXPECT_FALSE(sound.LoadFromResource(152, resources));
+        EXPECT_FALSE(sound.LoadFromResource(999, resources));
+        player.m_Calls.clear();
+        EXPECT_FALSE(sound.Play());
+        EXPECT_THAT(player.m_Calls, IsEmpty());
+
+        ASSERT_TRUE(sound.LoadFromResource(150, resources));
+        player.m_Calls.clear();
+        EXPECT_TRUE(sound.Unload());
+        EXPECT_FALSE(sound.Play());
+        EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped()));
+        ASSERT_TRUE(sound.LoadFromResource(151, resources));
+        player.m_Calls.clear();
     }
-    EXPECT_THAT(m_Player.m_Calls, ElementsAre(Call::Stopped()));
+    EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped())) << "the sound goes with it";
 }
 
 }  // namespace

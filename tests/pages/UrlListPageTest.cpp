@@ -1,44 +1,39 @@
-// The behaviour the black list page and the white list page share, run on both pages
-// with each page's own words and lists.
+// The black list page and the white list page, each with its own words and lists, and what
+// only the white list page does.
 #include "pages/UrlListPage.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "pages/BlackListPage.h"
+#include "pages/LogPage.h"
+#include "pages/WhiteListPage.h"
+#include "support/EmptyLists.h"
+#include "support/FakeBrowserWindows.h"
+#include "support/FakeClock.h"
+#include "support/Rows.h"
+#include "support/ScriptedMessageBox.h"
 
-#include <QLabel>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
-#include <algorithm>
-#include <initializer_list>
+#include <gmock/gmock.h>
+
+#include <functional>
 #include <memory>
-#include <ostream>
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include "engine/UrlList.h"
-#include "pages/BlackListPage.h"
-#include "pages/WhiteListPage.h"
-#include "support/FakeBrowserWindows.h"
-#include "support/ScriptedMessageBox.h"
-#include "widgets/SortedListBox.h"
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 namespace {
 
-using Texts = std::vector<QString>;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using Strings = std::vector<std::string>;
+using Fake = CFakeBrowserWindows;
+using Kind = CScriptedMessageBox::Kind;
 
-struct CPageKind {
+struct SPageKind {
     const char* szName;
-    std::unique_ptr<CUrlListPage> (*make)(IBrowserWindowsFactory&, IMessageBox&);
+    std::function<std::unique_ptr<CUrlListPage>(IBrowserWindowsFactory&, IMessageBox&)> make;
     CUrlList* pOwn;
     CUrlList* pOther;
-    const char* szListLabel;
-    const char* szEditLabel;
     const char* szNoOpen;
     const char* szOpenInOther;
     const char* szOpenListed;
@@ -50,110 +45,59 @@ struct CPageKind {
 };
 
 template <typename TPage>
-std::unique_ptr<CUrlListPage> MakePage(IBrowserWindowsFactory& browsers, IMessageBox& box) {
+std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, IMessageBox& box) {
     return std::make_unique<TPage>(browsers, box);
 }
 
-const CPageKind kBlack{"BlackList",
-                       MakePage<CBlackListPage>,
-                       &g_BlackList,
-                       &g_WhiteList,
-                       "Black list: (URLs will be killed)",
-                       "Enter URL: (which you want to kill)",
-                       "Please choose a opened URL.  ",
-                       "This Item has been add in whitlist!",
-                       "The Item has been in the list!!",
-                       "Please enter a URL that you want to kill.",
-                       "It has been in whitelist!",
-                       "The URL has been in the Black List.  ",
-                       "Please choose a existent URL in Black List.  ",
-                       "Really clear all URLs in the Black List?"};
-const CPageKind kWhite{"WhiteList",
-                       MakePage<CWhiteListPage>,
-                       &g_WhiteList,
-                       &g_BlackList,
-                       "White list: (URLs will not be killed)",
-                       "Enter URL: (which you don't want to kill)",
-                       "Please choose a opened URL.  ",
-                       "This URL has been in the blacklist!",
-                       "The URL has in the White List.",
-                       "Please enter a URL that you want to kill.",
-                       "It has in Blacklist!",
-                       "The URL has been in the White List!  ",
-                       "Please choose a existent URL in White List.  ",
-                       "Really clear all URLs in White List?"};
+const SPageKind kPages[] = {
+    {"black list page", Make<CBlackListPage>, &g_BlackList, &g_WhiteList,
+     "Please choose a opened URL.  ", "This Item has been add in whitlist!",
+     "The Item has been in the list!!", "Please enter a URL that you want to kill.",
+     "It has been in whitelist!", "The URL has been in the Black List.  ",
+     "Please choose a existent URL in Black List.  ", "Really clear all URLs in the Black List?"},
+    {"white list page", Make<CWhiteListPage>, &g_WhiteList, &g_BlackList,
+     "Please choose a opened URL.  ", "This URL has been in the blacklist!",
+     "The URL has in the White List.", "Please enter a URL that you want to kill.",
+     "It has in Blacklist!", "The URL has been in the White List!  ",
+     "Please choose a existent URL in White List.  ", "Really clear all URLs in White List?"}};
 
-void PrintTo(const CPageKind* pKind, std::ostream* os) {
-    *os << pKind->szName;
-}
+// A page made over empty lists (when first asked for), with fake windows and boxes.
+class CPageRig {
+public:
+    explicit CPageRig(const SPageKind& kind) : m_Kind(kind) {}
 
-Strings Rows(const CSortedListBox* listBox) {
-    Strings rows;
-    for (int i = 0; i < listBox->GetCount(); ++i) {
-        rows.push_back(listBox->GetText(i));
-    }
-    return rows;
-}
-
-const CPageKind& KindOf(const CPageKind* pKind) {
-    return *pKind;
-}
-template <typename TCase>
-const CPageKind& KindOf(const std::tuple<const CPageKind*, TCase>& param) {
-    return *std::get<0>(param);
-}
-template <typename TCase>
-std::string CaseName(const testing::TestParamInfo<std::tuple<const CPageKind*, TCase>>& info) {
-    return std::string(std::get<0>(info.param)->szName) + "_" + std::get<1>(info.param).szName;
-}
-
-// A page over the global lists, which start and end empty, with fake windows and boxes.
-template <typename TParam>
-class CPageFixture : public testing::TestWithParam<TParam> {
-protected:
-    CPageFixture() { ClearLists(); }
-    ~CPageFixture() override {
-        m_pPage.reset();
-        ClearLists();
-    }
-    static void ClearLists() {
-        g_BlackList.RemoveAll();
-        g_WhiteList.RemoveAll();
-    }
-
-    const CPageKind& K() const { return KindOf(this->GetParam()); }
-    CUrlList& Own() const { return *K().pOwn; }
-    CUrlList& Other() const { return *K().pOther; }
-    QString Say(const char* CPageKind::*pText) const { return QString::fromLatin1(K().*pText); }
-
-    // Builds the page from the lists as they stand, as the main window does.
-    CUrlListPage& Make() {
-        m_pPage = K().make(m_Browsers, m_MessageBox);
+    CUrlListPage& Page() {
+        if (!m_pPage) {
+            m_pPage = m_Kind.make(m_Browsers, m_MessageBox);
+        }
         return *m_pPage;
     }
-    CUrlListPage& Page() { return m_pPage ? *m_pPage : Make(); }
-
-    template <typename T = QWidget>
-    T* Control(const char* szName) {
-        auto* control = Page().template findChild<T*>(QString::fromLatin1(szName));
+    template <typename T>
+    T& Control(const char* szName) {
+        auto* control = Page().findChild<T*>(QString::fromLatin1(szName));
         EXPECT_NE(control, nullptr) << szName;
-        return control;
+        return *control;
     }
-    CSortedListBox* OpenUrls() { return Control<CSortedListBox>("openUrls"); }
-    CSortedListBox* Urls() { return Control<CSortedListBox>("urls"); }
-    QLineEdit* Edit() { return Control<QLineEdit>("url"); }
-    void Click(const char* szButton) { Control<QPushButton>(szButton)->click(); }
+    CSortedListBox& OpenUrls() { return Control<CSortedListBox>("openUrls"); }
+    CSortedListBox& Urls() { return Control<CSortedListBox>("urls"); }
+    QLineEdit& Edit() { return Control<QLineEdit>("url"); }
+    void Click(const char* szButton) { Control<QPushButton>(szButton).click(); }
 
-    void OpenWindows(std::initializer_list<const char*> urls) {
-        for (const char* url : urls) {
-            m_Browsers.Open(CFakeBrowserWindows::Tab(url));
+    void Open(const Strings& urls) {
+        for (const std::string& url : urls) {
+            m_Browsers.Open(Fake::Tab(url));
         }
     }
-    static void Select(CSortedListBox* listBox, const std::string& text) {
+    static void Fill(CUrlList& list, const Strings& urls) {
+        for (const std::string& url : urls) {
+            list.Add(url);
+        }
+    }
+    static void Select(CSortedListBox& listBox, const std::string& text) {
         const Strings rows = Rows(listBox);
         const auto found = std::find(rows.begin(), rows.end(), text);
         ASSERT_NE(found, rows.end()) << "no row " << text;
-        listBox->setCurrentRow(static_cast<int>(found - rows.begin()));
+        listBox.setCurrentRow(static_cast<int>(found - rows.begin()));
     }
     // Picks `url` among the open addresses and presses the first "Add".
     void Pick(const std::string& url) {
@@ -162,263 +106,244 @@ protected:
         Click("addOpenUrl");
     }
     void Type(const std::string& text) {
-        Edit()->setText(QString::fromStdString(text));
+        Edit().setText(QString::fromStdString(text));
         Click("addUrl");
     }
-    static void Fill(CUrlList& list, const Strings& urls) {
-        for (const std::string& url : urls) {
-            list.Add(url);
-        }
-    }
-    // Every box so far was `kind` with `text`, owned by the page.
-    void ExpectBoxes(std::size_t nCount, CScriptedMessageBox::Kind kind, const QString& text) {
+    // There were `nCount` boxes so far, each `kind` with `szText` and owned by the page.
+    void ExpectBoxes(std::size_t nCount, Kind kind, const char* szText) {
         ASSERT_EQ(m_MessageBox.Boxes().size(), nCount);
         for (const auto& box : m_MessageBox.Boxes()) {
             EXPECT_EQ(box.kind, kind);
-            EXPECT_EQ(box.strText, text);
+            EXPECT_EQ(box.strText, QString::fromUtf8(szText));
             EXPECT_EQ(box.pOwner, m_pPage.get());
         }
     }
 
-    CFakeBrowserWindows m_Browsers;
+    CUrlList& Own() const { return *m_Kind.pOwn; }
+    CUrlList& Other() const { return *m_Kind.pOther; }
+
+    const SPageKind& m_Kind;
+    CEmptyLists m_Lists;
+    Fake m_Browsers;
     CScriptedMessageBox m_MessageBox;
     std::unique_ptr<CUrlListPage> m_pPage;
 };
 
-class UrlListPageTest : public CPageFixture<const CPageKind*> {};
-
-INSTANTIATE_TEST_SUITE_P(Pages, UrlListPageTest, testing::Values(&kBlack, &kWhite),
-                         [](const auto& info) { return info.param->szName; });
-
-TEST_P(UrlListPageTest, ShowsItsTexts) {
-    Strings labels;
-    for (const QLabel* label : Page().findChildren<QLabel*>()) {
-        labels.push_back(label->text().toStdString());
+void ForEachPage(const std::function<void(CPageRig&)>& body) {
+    for (const SPageKind& kind : kPages) {
+        SCOPED_TRACE(kind.szName);
+        CPageRig rig(kind);
+        body(rig);
     }
-    EXPECT_THAT(labels, ElementsAre("Current opened URLs:", K().szListLabel, K().szEditLabel));
-    Strings captions;
-    for (const char* szName : {"refresh", "addOpenUrl", "remove", "clear", "addUrl"}) {
-        captions.push_back(Control<QPushButton>(szName)->text().toStdString());
-    }
-    EXPECT_THAT(captions, ElementsAre("Refresh", "Add", "Remove", "Clear", "Add"));
 }
 
 // The open windows are read when the page is shown or hidden and on "Refresh", over the
-// one connection taken when the page was made.
-TEST_P(UrlListPageTest, StartsSortedWithThePromptAndReadsTheOpenWindowsWhenShown) {
-    Fill(Own(), {"B", "a", "c"});
-    Other().Add("other");
-    OpenWindows({"one"});
-    EXPECT_THAT(Rows(Urls()), ElementsAre("a", "B", "c"));
-    EXPECT_THAT(Own().Entries(), ElementsAre("B", "a", "c"));
-    EXPECT_EQ(Edit()->text(), QStringLiteral("http://"));
-    EXPECT_THAT(Rows(OpenUrls()), IsEmpty());
-    EXPECT_EQ(m_Browsers.m_nCounts, 0);
+// one connection taken when the page was made: every address but the file scheme's (its
+// letter case counts), none left out as a duplicate, all sorted.
+TEST(UrlListPage, StartsSortedAndReadsTheOpenWindowsWhenShownHiddenOrRefreshed) {
+    ForEachPage([](CPageRig& rig) {
+        rig.Fill(rig.Own(), {"B", "a", "c"});
+        rig.Other().Add("other");
+        rig.Open({"http://b/", "file:///home/", "FILE:///HOME/"});
+        EXPECT_EQ(Rows(rig.Urls()), (Strings{"a", "B", "c"}));
+        EXPECT_EQ(rig.Edit().text(), QStringLiteral("http://"));
+        EXPECT_THAT(Rows(rig.OpenUrls()), IsEmpty());
 
-    Page().show();
-    EXPECT_THAT(Rows(OpenUrls()), ElementsAre("one"));
-    OpenWindows({"two"});
-    Page().hide();
-    EXPECT_THAT(Rows(OpenUrls()), ElementsAre("one", "two"));
-    m_Browsers.At(0).bClosed = true;
-    Click("refresh");
-    EXPECT_THAT(Rows(OpenUrls()), ElementsAre("two"));
-    EXPECT_EQ(m_Browsers.m_nCounts, 3);
-    EXPECT_EQ(m_Browsers.m_nCreated, 1);
-}
-
-// No de-duplication, the file scheme left out with its letter case significant, empty and
-// other schemes listed, all in the list box's order.
-TEST_P(UrlListPageTest, OpenAddressesAreEveryWindowButFileOnesSorted) {
-    OpenWindows({"http://b/", "file:///home/", "FILE:///HOME/", "http://b/", "", "about:blank",
-                 "fil", "http://A/", "file"});
-    Click("refresh");
-    EXPECT_THAT(Rows(OpenUrls()), ElementsAre("", "about:blank", "fil", "FILE:///HOME/",
-                                              "http://A/", "http://b/", "http://b/"));
-}
-
-TEST_P(UrlListPageTest, AddingAnOpenAddressNeedsAChosenRowEvenRightAfterRefresh) {
-    OpenWindows({"a"});
-    Click("addOpenUrl");  // nothing listed yet
-    Click("refresh");
-    Select(OpenUrls(), "a");
-    Click("refresh");
-    Click("addOpenUrl");
-    ExpectBoxes(2, CScriptedMessageBox::Kind::Message, Say(&CPageKind::szNoOpen));
-    EXPECT_THAT(Own().Entries(), IsEmpty());
+        rig.Page().show();
+        EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"FILE:///HOME/", "http://b/"}));
+        rig.Open({"http://b/", "", "about:blank", "fil", "http://A/", "file"});
+        rig.Page().hide();
+        EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"", "about:blank", "fil", "FILE:///HOME/",
+                                                 "http://A/", "http://b/", "http://b/"}));
+        rig.m_Browsers.At(0).bClosed = true;
+        rig.Click("refresh");
+        EXPECT_EQ(rig.OpenUrls().GetCount(), 6);
+        EXPECT_EQ(rig.m_Browsers.m_nCounts, 3);
+        EXPECT_EQ(rig.m_Browsers.m_nCreated, 1);
+        EXPECT_EQ(rig.Own().Entries(), (Strings{"B", "a", "c"}));
+    });
 }
 
 // Both go to the end of the list and in order on the page. What picking refuses by the
 // case-blind prefix, typing accepts; typed text is taken as it stands.
-TEST_P(UrlListPageTest, TypingAcceptsWhatPickingRefusesByCaseOrPrefix) {
-    Fill(Own(), {"http://a/longer", "HTTP://B/"});
-    OpenWindows({"http://a/", "http://b/", "http://C/pop"});
-    Pick("http://C/pop");
-    Pick("http://a/");
-    Pick("http://b/");
-    EXPECT_EQ(m_MessageBox.Texts(), Texts(2, Say(&CPageKind::szOpenListed)));
-
-    Type("http://a/");
-    Type("http://b/");
-    Type(" http://ünï/ä ");
-    EXPECT_EQ(m_MessageBox.Texts().size(), 2U) << "no refusal for typing";
-    EXPECT_THAT(Own().Entries(), ElementsAre("http://a/longer", "HTTP://B/", "http://C/pop",
-                                             "http://a/", "http://b/", " http://ünï/ä "));
-    EXPECT_THAT(Rows(Urls()), ElementsAre(" http://ünï/ä ", "http://a/", "http://a/longer",
-                                          "HTTP://B/", "http://b/", "http://C/pop"));
-    EXPECT_EQ(Edit()->text(), QStringLiteral("http://"));
-}
-
-// Rows are sorted, the list is not: each row takes its own entry away.
-TEST_P(UrlListPageTest, RemoveTakesTheChosenRowAndItsEntryWhereverEachStands) {
-    Fill(Own(), {"c", "A", "b", "A"});
-    Other().Add("b");
-    Select(Urls(), "b");
-    Click("remove");
-    EXPECT_THAT(Own().Entries(), ElementsAre("c", "A", "A"));
-    EXPECT_THAT(Rows(Urls()), ElementsAre("A", "A", "c"));
-
-    Select(Urls(), "A");
-    Click("remove");
-    EXPECT_THAT(Own().Entries(), ElementsAre("c", "A"));
-    EXPECT_THAT(Rows(Urls()), ElementsAre("A", "c"));
-
-    Click("remove");
-    EXPECT_EQ(m_MessageBox.Texts(), Texts{Say(&CPageKind::szNoRow)})
-        << "the removed row's neighbour is not chosen in its place";
-    EXPECT_THAT(Other().Entries(), ElementsAre("b"));
-}
-
-TEST_P(UrlListPageTest, ClearEmptiesRowsAndListOnlyOnYes) {
-    Fill(Own(), {"b", "a"});
-    Other().Add("c");
-    m_MessageBox.Answer(false);
-    Click("clear");
-    EXPECT_THAT(Own().Entries(), ElementsAre("b", "a"));
-    EXPECT_THAT(Rows(Urls()), ElementsAre("a", "b"));
-
-    m_MessageBox.Answer(true);
-    Click("clear");
-    ExpectBoxes(2, CScriptedMessageBox::Kind::Question, Say(&CPageKind::szClear));
-    EXPECT_THAT(Own().Entries(), IsEmpty());
-    EXPECT_EQ(Urls()->GetCount(), 0);
-    EXPECT_THAT(Other().Entries(), ElementsAre("c"));
+TEST(UrlListPage, TypingAcceptsWhatPickingRefusesByCaseOrPrefix) {
+    ForEachPage([](CPageRig& rig) {
+        rig.Fill(rig.Own(), {"http://a/longer", "HTTP://B/"});
+        rig.Open({"http://a/", "http://b/", "http://C/pop"});
+        rig.Pick("http://C/pop");
+        rig.Pick("http://a/");
+        rig.Pick("http://b/");
+        rig.Type("http://a/");
+        rig.Type("http://b/");
+        rig.Type(" http://ünï/ä ");
+        rig.ExpectBoxes(2, Kind::Message, rig.m_Kind.szOpenListed);
+        EXPECT_EQ(rig.Own().Entries(), (Strings{"http://a/longer", "HTTP://B/", "http://C/pop",
+                                                "http://a/", "http://b/", " http://ünï/ä "}));
+        EXPECT_EQ(Rows(rig.Urls()), (Strings{" http://ünï/ä ", "http://a/", "http://a/longer",
+                                             "HTTP://B/", "http://b/", "http://C/pop"}));
+        EXPECT_EQ(rig.Edit().text(), QStringLiteral("http://"));
+    });
 }
 
 // A refused address leaves both lists, the rows and the typed text as they were. The other
 // list is looked at first and matches whole strings; picking then matches this page's rows
-// by their case-blind prefix, typing this list's whole entries.
-struct CRefusalCase {
-    const char* szName;
-    bool bTyped;
-    std::string url;
-    Strings own;
-    Strings other;
-    const char* CPageKind::*pRefusal;
-};
-
-void PrintTo(const CRefusalCase& c, std::ostream* os) {
-    *os << c.szName;
-}
-
-class UrlListPageRefusalTest : public CPageFixture<std::tuple<const CPageKind*, CRefusalCase>> {};
-
-TEST_P(UrlListPageRefusalTest, RefusesWithThePagesOwnWords) {
-    const CRefusalCase& c = std::get<1>(GetParam());
-    Fill(Own(), c.own);
-    Fill(Other(), c.other);
-    if (c.bTyped) {
-        Type(c.url);
-        EXPECT_EQ(Edit()->text().toStdString(), c.url);
-    } else {
-        OpenWindows({c.url.c_str()});
-        Pick(c.url);
+// by their case-blind prefix, typing this list's whole entries. An open address needs a
+// chosen row, also right after "Refresh".
+TEST(UrlListPage, RefusesWithThePagesOwnWords) {
+    const std::string a = "http://a/";
+    const std::string capitalA = "HTTP://A/";
+    const std::string zeroFirst("\0http://x/", 10);  // stored, it would end the list
+    const struct {
+        bool bTyped;
+        std::string url;
+        Strings own;
+        Strings other;
+        const char* SPageKind::*pRefusal;
+    } cases[] = {
+        {false, a, {a}, {a}, &SPageKind::szOpenInOther},
+        {false, a, {capitalA}, {}, &SPageKind::szOpenListed},
+        {false, a, {a + "b"}, {}, &SPageKind::szOpenListed},
+        {false, a, {capitalA}, {capitalA}, &SPageKind::szOpenListed},
+        {false, "", {}, {}, &SPageKind::szNoOpen},  // a window that shows no address yet
+        {false, "", {a}, {}, &SPageKind::szNoOpen},
+        {true, "", {}, {}, &SPageKind::szNoTyped},
+        {true, "http://", {"http://"}, {"http://"}, &SPageKind::szNoTyped},
+        {true, zeroFirst, {}, {}, &SPageKind::szNoTyped},
+        {true, a, {a}, {a}, &SPageKind::szTypedInOther},
+        {true, a, {a}, {}, &SPageKind::szTypedListed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.bTyped ? "typed " : "picked ") + c.url);
+        ForEachPage([&c](CPageRig& rig) {
+            rig.Fill(rig.Own(), c.own);
+            rig.Fill(rig.Other(), c.other);
+            if (c.bTyped) {
+                rig.Type(c.url);
+                EXPECT_EQ(rig.Edit().text().toStdString(), c.url);
+            } else {
+                rig.Open({c.url});
+                rig.Pick(c.url);
+            }
+            rig.ExpectBoxes(1, Kind::Message, rig.m_Kind.*c.pRefusal);
+            EXPECT_EQ(rig.Own().Entries(), c.own);
+            EXPECT_EQ(rig.Other().Entries(), c.other);
+            EXPECT_EQ(Rows(rig.Urls()), c.own);
+        });
     }
-    ExpectBoxes(1, CScriptedMessageBox::Kind::Message, Say(c.pRefusal));
-    EXPECT_EQ(Own().Entries(), c.own);
-    EXPECT_EQ(Other().Entries(), c.other);
-    EXPECT_EQ(Rows(Urls()), c.own);
+    ForEachPage([](CPageRig& rig) {
+        rig.Open({"a"});
+        rig.Click("addOpenUrl");  // nothing listed yet
+        rig.Click("refresh");
+        CPageRig::Select(rig.OpenUrls(), "a");
+        rig.Click("refresh");
+        rig.Click("addOpenUrl");
+        rig.ExpectBoxes(2, Kind::Message, rig.m_Kind.szNoOpen);
+        EXPECT_THAT(rig.Own().Entries(), IsEmpty());
+    });
 }
 
-const std::string kA = "http://a/";
-const std::string kCapitalA = "HTTP://A/";
-const std::string kPrompt = "http://";
-// Stored as an empty entry, which would end the stored list.
-const std::string kZeroFirst("\0http://x/", 10);
-constexpr bool kPick = false;
-constexpr bool kType = true;
-constexpr auto kNoOpen = &CPageKind::szNoOpen;
-constexpr auto kOpenInOther = &CPageKind::szOpenInOther;
-constexpr auto kOpenListed = &CPageKind::szOpenListed;
-constexpr auto kNoTyped = &CPageKind::szNoTyped;
-
-INSTANTIATE_TEST_SUITE_P(
-    Pages, UrlListPageRefusalTest,
-    testing::Combine(
-        testing::Values(&kBlack, &kWhite),
-        testing::Values(
-            CRefusalCase{"PickedInBoth", kPick, kA, {kA}, {kA}, kOpenInOther},
-            CRefusalCase{"PickedInOtherCase", kPick, kA, {kCapitalA}, {}, kOpenListed},
-            CRefusalCase{"PickedPrefix", kPick, kA, {kA + "b"}, {}, kOpenListed},
-            CRefusalCase{"PickedInBothOtherCase", kPick, kA, {kCapitalA}, {kCapitalA}, kOpenListed},
-            // A window that shows no address yet offers nothing to add.
-            CRefusalCase{"PickedEmpty", kPick, "", {}, {}, kNoOpen},
-            CRefusalCase{"PickedEmptyBesideARow", kPick, "", {kA}, {}, kNoOpen},
-            CRefusalCase{"TypedNothing", kType, "", {}, {}, kNoTyped},
-            CRefusalCase{"TypedPrompt", kType, kPrompt, {kPrompt}, {kPrompt}, kNoTyped},
-            CRefusalCase{"TypedZeroFirst", kType, kZeroFirst, {}, {}, kNoTyped},
-            CRefusalCase{"TypedInBoth", kType, kA, {kA}, {kA}, &CPageKind::szTypedInOther},
-            CRefusalCase{"TypedListed", kType, kA, {kA}, {}, &CPageKind::szTypedListed})),
-    CaseName<CRefusalCase>);
-
-// Applied after a refill of three windows a, b, c, to the second of them or to the
-// connection, before the page connects again and refills: a failure before the refill
-// leaves the rows, one during it keeps the rows added so far; what is no browser window is
-// passed over. All silently.
-struct CEnumerationCase {
-    const char* szName;
-    void (*spoil)(CFakeBrowserWindows&);
-    Strings rows;
-};
-
-void PrintTo(const CEnumerationCase& c, std::ostream* os) {
-    *os << c.szName;
+// Rows are sorted, the list is not: each row takes its own entry away. "Clear" empties the
+// rows and the list on Yes only.
+TEST(UrlListPage, RemoveTakesTheChosenEntryAndClearAllOnYes) {
+    ForEachPage([](CPageRig& rig) {
+        rig.Fill(rig.Own(), {"c", "A", "b", "A"});
+        rig.Other().Add("b");
+        CPageRig::Select(rig.Urls(), "b");
+        rig.Click("remove");
+        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A", "A"}));
+        CPageRig::Select(rig.Urls(), "A");
+        rig.Click("remove");
+        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A"}));
+        EXPECT_EQ(Rows(rig.Urls()), (Strings{"A", "c"}));
+        rig.Click("remove");  // the neighbour of the removed row is not chosen in its place
+        rig.m_MessageBox.Answer(false);
+        rig.Click("clear");
+        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A"}));
+        EXPECT_EQ(rig.Urls().GetCount(), 2);
+        rig.m_MessageBox.Answer(true);
+        rig.Click("clear");
+        const auto say = [](const char* szText) { return QString::fromUtf8(szText); };
+        EXPECT_THAT(
+            rig.m_MessageBox.Texts(),
+            ElementsAre(say(rig.m_Kind.szNoRow), say(rig.m_Kind.szClear), say(rig.m_Kind.szClear)));
+        EXPECT_THAT(rig.Own().Entries(), IsEmpty());
+        EXPECT_EQ(rig.Urls().GetCount(), 0);
+        EXPECT_THAT(rig.Other().Entries(), ElementsAre("b"));
+    });
 }
 
-class UrlListPageEnumerationTest
-    : public CPageFixture<std::tuple<const CPageKind*, CEnumerationCase>> {};
-
-TEST_P(UrlListPageEnumerationTest, RefillKeepsTheRowsAddedBeforeAFailure) {
-    OpenWindows({"a", "b", "c"});
-    Page().RefreshOpenUrls();
-    std::get<1>(GetParam()).spoil(m_Browsers);
-    Page().ConnectShellWindows();
-    Click("refresh");
-    EXPECT_EQ(Rows(OpenUrls()), std::get<1>(GetParam()).rows);
-    EXPECT_EQ(m_Browsers.LiveReferences(), 0) << "every item and browser view let go";
-    EXPECT_THAT(m_MessageBox.Boxes(), IsEmpty());
+// Applied after a refill of the windows a, b, c, before the page connects again and
+// refills: a failure before the refill leaves the rows, one during it keeps the rows added
+// so far; what is no browser window is passed over. All silently.
+TEST(UrlListPage, ARefillKeepsTheRowsAddedBeforeAFailure) {
+    const struct {
+        std::function<void(Fake&)> spoil;
+        Strings rows;
+    } cases[] = {
+        {[](Fake& f) { f.m_hrCreate = E_FAIL; }, {"a", "b", "c"}},
+        {[](Fake& f) { f.m_hrCount = E_TIMEOUT; }, {"a", "b", "c"}},
+        {[](Fake& f) { f.At(1).hrItem = E_FAIL; }, {"a"}},
+        {[](Fake& f) { f.At(1).hrQueryBrowser = E_TIMEOUT; }, {"a"}},
+        {[](Fake& f) { f.At(1).kind = Fake::Kind::NullItem; }, {"a", "c"}},
+        {[](Fake& f) { f.At(1).kind = Fake::Kind::NotBrowser; }, {"a", "c"}},
+        {[](Fake& f) { f.At(1).hrUrl = E_FAIL; }, {"", "a", "c"}},  // shown as the empty one
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.rows));
+        ForEachPage([&c](CPageRig& rig) {
+            rig.Open({"a", "b", "c"});
+            rig.Page().RefreshOpenUrls();
+            c.spoil(rig.m_Browsers);
+            rig.Page().ConnectShellWindows();
+            rig.Click("refresh");
+            EXPECT_EQ(Rows(rig.OpenUrls()), c.rows);
+            EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
+            EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
+        });
+    }
 }
 
-using Fake = CFakeBrowserWindows;
+// Entries the Logs page puts on the white list show up when the page is next shown or
+// hidden, sorted; and the page paints its red note in its top band.
+TEST(WhiteListPage, CatchesUpWithTheLogsPageAndPaintsItsRedNote) {
+    CPageRig rig(kPages[1]);
+    CFakeClock clock;
+    CLogPage logPage(rig.m_MessageBox, clock);
+    const auto addFromLog = [&logPage](const char* url) {
+        ASSERT_EQ(logPage.OnAddLog(url), 1);
+        auto* log = logPage.findChild<QTreeWidget*>();
+        log->clearSelection();
+        log->topLevelItem(logPage.GetRowCount() - 1)->setSelected(true);
+        logPage.OnAddToWhiteList();
+    };
+    rig.Type("http://m.example/");
+    addFromLog("http://z.example/");
+    addFromLog("http://A.example/");
+    EXPECT_EQ(Rows(rig.Urls()), Strings{"http://m.example/"}) << "not before the page shows";
+    rig.Page().show();
+    EXPECT_EQ(Rows(rig.Urls()),
+              (Strings{"http://A.example/", "http://m.example/", "http://z.example/"}));
+    addFromLog("http://b.example/");
+    rig.Page().hide();
+    EXPECT_EQ(rig.Urls().GetCount(), 4);
+    EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
 
-INSTANTIATE_TEST_SUITE_P(
-    Pages, UrlListPageEnumerationTest,
-    testing::Combine(
-        testing::Values(&kBlack, &kWhite),
-        testing::Values(
-            CEnumerationCase{
-                "CreateFails", [](Fake& f) { f.m_hrCreate = E_FAIL; }, {"a", "b", "c"}},
-            CEnumerationCase{
-                "CountFails", [](Fake& f) { f.m_hrCount = E_TIMEOUT; }, {"a", "b", "c"}},
-            CEnumerationCase{"ItemFails", [](Fake& f) { f.At(1).hrItem = E_FAIL; }, {"a"}},
-            CEnumerationCase{
-                "ViewFails", [](Fake& f) { f.At(1).hrQueryBrowser = E_TIMEOUT; }, {"a"}},
-            CEnumerationCase{
-                "Null", [](Fake& f) { f.At(1).kind = Fake::Kind::NullItem; }, {"a", "c"}},
-            CEnumerationCase{
-                "Other", [](Fake& f) { f.At(1).kind = Fake::Kind::NotBrowser; }, {"a", "c"}},
-            // An address that cannot be read shows as the empty one.
-            CEnumerationCase{"UrlFails", [](Fake& f) { f.At(1).hrUrl = E_FAIL; }, {"", "a", "c"}})),
-    CaseName<CEnumerationCase>);
+    rig.Page().show();
+    const QImage image = rig.Page().grab().toImage();
+    const double scale = image.devicePixelRatio();
+    int nRedInBand = 0;
+    int nRedElsewhere = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            // Letters are smoothed at their edges: red well above the other two.
+            const QColor color = image.pixelColor(x, y);
+            if (color.red() >= 160 && color.green() <= 90 && color.blue() <= 90) {
+                ++(x >= 14 * scale && y < 14 * scale ? nRedInBand : nRedElsewhere);
+            }
+        }
+    }
+    EXPECT_GT(nRedInBand, 20);
+    EXPECT_EQ(nRedElsewhere, 0);
+}
 
 }  // namespace

@@ -110,30 +110,38 @@ TEST_F(SettingsStoreTest, KeysInOtherLetterCaseAreTheSameKeys) {
     EXPECT_THAT(ReadFile(), Not(HasSubstr("QLIO\\option]"))) << "no second key in other case";
 }
 
-TEST_F(SettingsStoreTest, UnwritableStoreGivesDefaultsAndRefusesWrites) {
-    WriteFile(std::string("REGEDIT4\n\n") + kProductKey + "\\option]\n\"speed\"=dword:0000001e\n");
-    ASSERT_EQ(::chmod(file.parent_path().c_str(), 0555), 0);
+TEST_F(SettingsStoreTest, ReadOnlyStoreKeepsItsValuesAndClaimsNoWrite) {
+    const std::string text = std::string("REGEDIT4\n\n") + kProductKey +
+                             "\\list]\n\"black\"=hex(7):61,00,00\n\n" + kProductKey +
+                             "\\option]\n\"speed\"=dword:0000001e\n\n" + kProductKey +
+                             "\\wizard]\n\"first\"=dword:00000001\n\n";
+    WriteFile(text);
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-    const int status = RunUnprivileged([&] {
+    ASSERT_EQ(::chmod(file.parent_path().c_str(), 0755), 0);
+    testing::internal::CaptureStderr();
+    const int failedStep = RunUnprivileged([&] {
         CRegistryHive readOnly(file);
         CSettingsStore readOnlyStore(readOnly);
         CUrlList list;
-        list.Add("kept");
-        if (readOnlyStore.ReadOption(OPT_SPEED) != 20)
+        if (readOnlyStore.ReadOption(OPT_SPEED) != 30 ||
+            readOnlyStore.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) != 1 ||
+            !ReadRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list) ||
+            list.Entries() != std::vector<std::string>{"a"}) {
             return 1;
-        if (readOnlyStore.WriteOption(OPT_SPEED, 25))
+        }
+        list.Add("b");
+        if (readOnlyStore.WriteOption(OPT_SPEED, 25) ||
+            readOnlyStore.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1) ||
+            WriteRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list)) {
             return 2;
-        if (ReadRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list))
-            return 3;
-        if (list.GetCount() != 1)
-            return 4;
-        if (WriteRegList(readOnlyStore, REGKEY_LIST, REGVAL_BLACK, list))
-            return 5;
-        return 0;
+        }
+        // A subkey that is not there reads as the defaults, and is not made.
+        return readOnlyStore.ReadRegDword("missing", "x", 7) == 7 ? 0 : 3;
     });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(store.ReadOption(OPT_SPEED), 30U) << "the value itself is intact";
+    EXPECT_EQ(failedStep, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(ReadFile(), text);
 }
 
 class StoredListTest : public SettingsStoreTest {

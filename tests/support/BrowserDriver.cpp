@@ -1,5 +1,7 @@
 #include "support/BrowserDriver.h"
 
+#include "support/WaitUntil.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <thread>
@@ -7,7 +9,12 @@
 using nlohmann::json;
 
 namespace {
-constexpr std::chrono::seconds kLoadTimeout{30};
+
+// Between two looks at the browser: each look is a round trip of its own.
+void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 }  // namespace
 
 bool HasPage(const std::vector<SDevToolsTarget>& pages, const std::string& url) {
@@ -41,16 +48,8 @@ std::vector<SDevToolsTarget> CBrowserDriver::Pages() {
 }
 
 bool CBrowserDriver::WaitForPages(
-    const std::function<bool(const std::vector<SDevToolsTarget>&)>& done,
-    std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done(Pages())) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    const std::function<bool(const std::vector<SDevToolsTarget>&)>& done) {
+    return WaitUntil([&] { return done(Pages()); }, kWaitLimit, Pause);
 }
 
 bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string& url) {
@@ -76,12 +75,8 @@ std::string CBrowserDriver::StartWindow(const std::string& url, bool bNewWindow)
 
 std::string CBrowserDriver::OpenWindow(const std::string& url, bool bNewWindow) {
     std::string id = StartWindow(url, bNewWindow);
-    const auto deadline = std::chrono::steady_clock::now() + kLoadTimeout;
-    while (!IsLoaded(id, url)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            throw std::runtime_error("page did not load: " + url);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!WaitUntil([&] { return IsLoaded(id, url); }, kWaitLimit, Pause)) {
+        throw std::runtime_error("page did not load: " + url);
     }
     return id;
 }

@@ -24,9 +24,8 @@ public:
     // windows.
     void RunInPage(const std::string& strTargetId, const std::string& script);
     std::vector<SDevToolsTarget> Pages();
-    // Polls the page targets until `done` holds for them; false after `timeout`.
-    bool WaitForPages(const std::function<bool(const std::vector<SDevToolsTarget>&)>& done,
-                      std::chrono::milliseconds timeout);
+    // Polls the page targets until `done` holds for them; false when it never does.
+    bool WaitForPages(const std::function<bool(const std::vector<SDevToolsTarget>&)>& done);
     void ClosePage(const std::string& strTargetId);
 
 private:

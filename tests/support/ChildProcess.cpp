@@ -1,115 +1,105 @@
 #include "support/ChildProcess.h"
 
+#include "support/WaitUntil.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <thread>
+extern char** environ;
 
 namespace {
 
-std::string FindInPath(const std::string& strName) {
-    if (strName.find('/') != std::string::npos) {
-        return strName;
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) {
+        pointers.push_back(text.data());
     }
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::filesystem::path candidate = std::filesystem::path(folder) / strName;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
-}
-
-pid_t Spawn(const std::vector<std::string>& argv, int nPassFd) {
-    const std::string strPath = FindInPath(argv.at(0));
-    if (strPath.empty()) {
-        return -1;
-    }
-    // Everything the child needs is made before fork: after it only async-signal-safe calls.
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid != 0) {
-        return pid;
-    }
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) {
-        _exit(127);
-    }
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    if (nPassFd >= 0) {
-        dup2(nPassFd, 3);
-    }
-    execv(strPath.c_str(), args.data());
-    _exit(127);
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 }  // namespace
 
-CChildProcess::~CChildProcess() {
+bool CChildProcess::Start(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& env,
+                          const std::filesystem::path& log) {
     Stop();
-}
-
-bool CChildProcess::Start(const std::vector<std::string>& argv, int nPassFd) {
-    Stop();
-    m_nPid = Spawn(argv, nPassFd);
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (!env.contains(text.substr(0, text.find('=')))) {
+            entries.push_back(text);
+        }
+    }
+    for (const auto& [name, value] : env) {
+        entries.push_back(name + "=" + value);
+    }
+    // Everything the child needs is made before fork: after it only async-signal-safe calls.
+    std::vector<std::string> args = argv;
+    const std::vector<char*> argp = Pointers(args);
+    const std::vector<char*> envp = Pointers(entries);
+    const int output = log.empty()
+                           ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                           : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t parent = getpid();
+    m_nPid = fork();
+    if (m_nPid == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
+        execvpe(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
+    if (m_nPid > 0) {
+        setpgid(m_nPid, m_nPid);  // also here, so a signal sent at once reaches the group
+    }
+    close(input);
+    close(output);
     return m_nPid > 0;
 }
 
 bool CChildProcess::IsRunning() {
-    if (m_nPid <= 0) {
-        return false;
-    }
-    int status = 0;
-    if (waitpid(m_nPid, &status, WNOHANG) == m_nPid) {
+    if (m_nPid > 0 && waitpid(m_nPid, nullptr, WNOHANG) == m_nPid) {
         m_nPid = -1;
-        return false;
     }
-    return true;
+    return m_nPid > 0;
 }
 
-void CChildProcess::Stop() {
+void CChildProcess::Signal(int nSignal) const {
+    if (m_nPid > 0) {
+        kill(-m_nPid, nSignal);
+    }
+}
+
+void CChildProcess::Stop(int nSignal) {
     if (!IsRunning()) {
         return;
     }
-    kill(m_nPid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (waitpid(m_nPid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(m_nPid, SIGKILL);
-            waitpid(m_nPid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Signal(nSignal);
+    Signal(SIGCONT);
+    if (!WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(5))) {
+        Signal(SIGKILL);
+        waitpid(m_nPid, nullptr, 0);
+        m_nPid = -1;
     }
-    m_nPid = -1;
 }
 
-int CChildProcess::Run(const std::vector<std::string>& argv) {
-    const pid_t pid = Spawn(argv, -1);
-    if (pid <= 0) {
-        return -1;
-    }
+int CChildProcess::Run(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& env) {
+    CChildProcess process;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+    if (!process.Start(argv, env) || waitpid(process.m_nPid, &status, 0) != process.m_nPid) {
         return -1;
     }
-    return WEXITSTATUS(status);
+    process.m_nPid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

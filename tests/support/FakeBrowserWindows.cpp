@@ -7,44 +7,29 @@
 #include <cstdint>
 #include <stdexcept>
 
-namespace {
-
-// Counts itself among the live references of its fake for as long as it exists.
-class CCounted {
+// An item of the collection and, once asked for, the browser view of the same window.
+class CFakeBrowserWindows::CView : public IBrowserItem, public IBrowserWindow {
 public:
-    explicit CCounted(std::shared_ptr<int> pLive) : m_pLive(std::move(pLive)) { ++*m_pLive; }
-    ~CCounted() { --*m_pLive; }
-    CCounted(const CCounted&) = delete;
-    CCounted& operator=(const CCounted&) = delete;
+    CView(CFakeBrowserWindows& fake, Window& window)
+        : m_fake(fake), m_window(window), m_pLive(fake.m_pLive) {}
 
-private:
-    std::shared_ptr<int> m_pLive;
-};
-
-}  // namespace
-
-class CFakeBrowserWindows::CBrowser : public IBrowserWindow {
-public:
-    CBrowser(CFakeBrowserWindows& fake, Window& window)
-        : m_fake(fake), m_window(window), m_counted(fake.m_pLive) {}
-
-    HRESULT GetAddressBar(bool* shown) override {
-        if (SUCCEEDED(m_window.hrAddressBar)) {
-            *shown = m_window.bAddressBar;
+    HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
+        if (m_window.kind == Kind::NotBrowser) {
+            return E_NOINTERFACE;
         }
-        return m_window.hrAddressBar;
+        if (SUCCEEDED(m_window.hrQueryBrowser)) {
+            *browser = std::make_unique<CView>(m_fake, m_window);
+        }
+        return m_window.hrQueryBrowser;
+    }
+    HRESULT GetAddressBar(bool* shown) override {
+        return Answer(m_window.hrAddressBar, shown, m_window.bAddressBar);
     }
     HRESULT GetToolBar(bool* shown) override {
-        if (SUCCEEDED(m_window.hrToolBar)) {
-            *shown = m_window.bToolBar;
-        }
-        return m_window.hrToolBar;
+        return Answer(m_window.hrToolBar, shown, m_window.bToolBar);
     }
     HRESULT GetLocationUrl(std::string* url) override {
-        if (SUCCEEDED(m_window.hrUrl)) {
-            *url = m_window.url;
-        }
-        return m_window.hrUrl;
+        return Answer(m_window.hrUrl, url, m_window.url);
     }
     HRESULT Quit() override {
         ++m_window.nQuits;
@@ -56,30 +41,17 @@ public:
     }
 
 private:
-    CFakeBrowserWindows& m_fake;
-    Window& m_window;
-    CCounted m_counted;
-};
-
-class CFakeBrowserWindows::CItem : public IBrowserItem {
-public:
-    CItem(CFakeBrowserWindows& fake, Window& window)
-        : m_fake(fake), m_window(window), m_counted(fake.m_pLive) {}
-
-    HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
-        if (m_window.kind == Kind::NotBrowser) {
-            return E_NOINTERFACE;
+    template <typename T>
+    static HRESULT Answer(HRESULT hr, T* out, const T& value) {
+        if (SUCCEEDED(hr)) {
+            *out = value;
         }
-        if (SUCCEEDED(m_window.hrQueryBrowser)) {
-            *browser = std::make_unique<CBrowser>(m_fake, m_window);
-        }
-        return m_window.hrQueryBrowser;
+        return hr;
     }
 
-private:
     CFakeBrowserWindows& m_fake;
     Window& m_window;
-    CCounted m_counted;
+    std::shared_ptr<int> m_pLive;
 };
 
 class CFakeBrowserWindows::CCollection : public IBrowserWindows {
@@ -106,15 +78,10 @@ public:
             return E_INVALIDARG;
         }
         Window& window = *m_snapshot[static_cast<std::size_t>(index)];
-        if (FAILED(window.hrItem)) {
-            return window.hrItem;
+        if (SUCCEEDED(window.hrItem)) {
+            item->reset(window.kind == Kind::NullItem ? nullptr : new CView(m_fake, window));
         }
-        if (window.kind == Kind::NullItem) {
-            item->reset();
-        } else {
-            *item = std::make_unique<CItem>(m_fake, window);
-        }
-        return S_OK;
+        return window.hrItem;
     }
 
     void WatchEvents(bool bWatch) override { m_fake.m_bWatched = bWatch; }
@@ -148,8 +115,7 @@ CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Popup(std::string url) {
-    Window window;
-    window.url = std::move(url);
+    Window window = Tab(std::move(url));
     window.bAddressBar = false;
     window.bToolBar = false;
     return window;

@@ -56,17 +56,17 @@ public:
     // The last WatchEvents of any collection.
     bool m_bWatched = false;
 
-    int LiveReferences() const { return *m_pLive; }
+    int LiveReferences() const { return static_cast<int>(m_pLive.use_count()) - 1; }
     std::size_t OpenCount() const;
 
     HRESULT CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) override;
 
 private:
     class CCollection;
-    class CItem;
-    class CBrowser;
+    class CView;
 
     std::vector<std::unique_ptr<Window>> m_windows;
+    // Every item and browser view handed out holds a copy.
     std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
     CUniqueFd m_announcements;
 };

@@ -1,8 +1,23 @@
 // The main of the test programs that need Qt widgets: one QApplication for all the tests.
 
 #include <QApplication>
+#include <QTimer>
 
 #include <gmock/gmock.h>
+
+namespace {
+
+// A test that ends the application (QCoreApplication::exit) leaves Qt's quit flag set, and
+// every modal loop of a later test would return at once. A short run of the main loop, which
+// clears the flag when it returns, keeps the tests apart.
+class CQuitFlagReset : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo&) override {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     testing::InitGoogleMock(&argc, argv);
@@ -11,5 +26,6 @@ int main(int argc, char** argv) {
         return RUN_ALL_TESTS();
     }
     QApplication app(argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new CQuitFlagReset);
     return RUN_ALL_TESTS();
 }

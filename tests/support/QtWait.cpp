@@ -1,25 +1,21 @@
 #include "support/QtWait.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 
+namespace {
+
+void ProcessEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+}
+
+}  // namespace
+
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const QDeadlineTimer deadline(limit);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return done();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
+    return WaitUntil(done, limit, ProcessEvents);
 }
 
 void ProcessEventsFor(std::chrono::milliseconds span) {
-    const QDeadlineTimer deadline(span);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    WaitUntil([] { return false; }, span, ProcessEvents);
 }

@@ -17,7 +17,8 @@ CTempDir::CTempDir() {
 
 CTempDir::~CTempDir() {
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
+    for (auto it = fs::recursive_directory_iterator(
+             m_path, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec)) {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);

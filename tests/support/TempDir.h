@@ -12,7 +12,9 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    std::filesystem::path operator/(const std::filesystem::path& child) const { return m_path / child; }
+    std::filesystem::path operator/(const std::filesystem::path& child) const {
+        return m_path / child;
+    }
 
 private:
     std::filesystem::path m_path;

@@ -1,26 +1,39 @@
 #include "support/TestBrowser.h"
 
-#include <map>
-#include <stdexcept>
-#include <vector>
+#include "platform/linux/devtools/DevToolsClient.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+#include "support/WaitUntil.h"
 
-CTestBrowser::CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl,
-                           const std::vector<std::string>& extraFlags)
-    : m_dir(dir) {
-    std::vector<std::string> argv = {"chromium"};
-    for (const std::string& flag : CBrowserProcess::HeadlessFlags()) {
-        argv.push_back(flag);
+#include <optional>
+#include <stdexcept>
+#include <thread>
+
+CTestBrowser::CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl)
+    : CTestBrowser({"chromium", "--user-data-dir=" + (dir / "profile").string(),
+                    "--remote-debugging-port=0"},
+                   {}, dir / "profile", dir / "browser.log", firstUrl) {}
+
+CTestBrowser::CTestBrowser(std::vector<std::string> command,
+                           const std::map<std::string, std::string>& env,
+                           std::filesystem::path profile, const std::filesystem::path& log,
+                           const std::string& firstUrl)
+    : m_Profile(std::move(profile)) {
+    command.insert(command.begin(), QUELLIO_SOURCE_DIR "/scripts/headless-browser");
+    command.push_back(firstUrl);
+    if (!m_Process.Start(command, env, log)) {
+        throw std::runtime_error("the test browser could not be started");
     }
-    argv.insert(argv.end(), extraFlags.begin(), extraFlags.end());
-    argv.push_back("--user-data-dir=" + ProfileDir().string());
-    argv.push_back("--remote-debugging-port=0");
-    argv.push_back(firstUrl);
-    m_pProcess = std::make_unique<CBrowserProcess>(argv, std::map<std::string, std::string>{},
-                                                   dir / "browser.log");
-    const auto endpoint =
-        m_pProcess->WaitForEndpoint(ProfileDir() / "DevToolsActivePort", kBrowserStartTimeout);
-    if (!endpoint) {
-        throw std::runtime_error("the test browser did not start");
+    // The port file is only a hint until a connection succeeds: a browser writes it early.
+    std::optional<SDevToolsEndpoint> endpoint;
+    const auto isUp = [&] {
+        endpoint = CDevToolsDiscovery::ReadPortFile(m_Profile / "DevToolsActivePort");
+        return endpoint && SUCCEEDED(CDevToolsClient(std::chrono::seconds(5)).Connect(*endpoint));
+    };
+    bool bUp = false;
+    WaitUntil([&] { return !m_Process.IsRunning() || (bUp = isUp()); }, kBrowserStartTimeout,
+              [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
+    if (!bUp) {
+        throw std::runtime_error("the test browser did not start; see " + log.string());
     }
     m_pDriver = std::make_unique<CBrowserDriver>(*endpoint);
 }

@@ -1,5 +1,7 @@
 #include "support/TrayProbe.h"
 
+#include "support/QtWait.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -7,21 +9,52 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
-CTrayProbe::CTrayProbe() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    m_pConnection = x11->connection();
+namespace {
+
+// An xcb reply, freed when it goes.
+template <typename T>
+std::unique_ptr<T, void (*)(void*)> Owned(T* reply) {
+    return {reply, &std::free};
+}
+
+xcb_atom_t Atom(xcb_connection_t* pConnection, const char* name) {
+    const auto reply = Owned(xcb_intern_atom_reply(
+        pConnection,
+        xcb_intern_atom(pConnection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+}  // namespace
+
+CTrayProbe::CTrayProbe()
+    : m_pConnection(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection()) {
     const xcb_setup_t* setup = xcb_get_setup(m_pConnection);
     m_nRoot = xcb_setup_roots_iterator(setup).data->root;
     m_nIdBase = setup->resource_id_base;
     m_nIdMask = setup->resource_id_mask;
-    const char* name = "_XEMBED_INFO";
-    auto* atom = xcb_intern_atom_reply(
-        m_pConnection,
-        xcb_intern_atom(m_pConnection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    m_nXEmbedInfo = atom->atom;
-    std::free(atom);
+    m_nXEmbedInfo = Atom(m_pConnection, "_XEMBED_INFO");
+    m_nTraySelection = Atom(m_pConnection, "_NET_SYSTEM_TRAY_S0");
+}
+
+bool CTrayProbe::StartTrayer() {
+    m_Trayer.Start({"trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+                    "200", "--height", "32", "--SetDockType", "false", "--SetPartialStrut",
+                    "false"});
+    return WaitFor([this] { return HasTrayHost(); });
+}
+
+bool CTrayProbe::StopTrayer() {
+    m_Trayer.Stop();
+    return WaitFor([this] { return !HasTrayHost(); });
+}
+
+bool CTrayProbe::HasTrayHost() const {
+    const auto reply = Owned(xcb_get_selection_owner_reply(
+        m_pConnection, xcb_get_selection_owner(m_pConnection, m_nTraySelection), nullptr));
+    return reply && reply->owner != XCB_NONE;
 }
 
 std::vector<xcb_window_t> CTrayProbe::DockedIcons() const {
@@ -47,51 +80,40 @@ std::optional<QPoint> CTrayProbe::DockedCentre() const {
     if (docked.size() != 1) {
         return std::nullopt;
     }
-    auto* geometry =
-        xcb_get_geometry_reply(m_pConnection, xcb_get_geometry(m_pConnection, docked[0]), nullptr);
-    auto* translated = xcb_translate_coordinates_reply(
+    const auto geometry = Owned(
+        xcb_get_geometry_reply(m_pConnection, xcb_get_geometry(m_pConnection, docked[0]), nullptr));
+    const auto centre = Owned(xcb_translate_coordinates_reply(
         m_pConnection,
         xcb_translate_coordinates(m_pConnection, docked[0], m_nRoot, geometry->width / 2,
                                   geometry->height / 2),
-        nullptr);
-    const QPoint centre(translated->dst_x, translated->dst_y);
-    std::free(geometry);
-    std::free(translated);
-    return centre;
+        nullptr));
+    return QPoint(centre->dst_x, centre->dst_y);
+}
+
+bool CTrayProbe::IsViewable(xcb_window_t window) const {
+    const auto attributes = Owned(xcb_get_window_attributes_reply(
+        m_pConnection, xcb_get_window_attributes(m_pConnection, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 void CTrayProbe::Walk(xcb_window_t window, xcb_window_t parent,
                       std::vector<xcb_window_t>& docked) const {
-    if ((window & ~m_nIdMask) == m_nIdBase && parent != m_nRoot && IsViewable(window) &&
-        HasXEmbedInfo(window)) {
-        docked.push_back(window);
+    if ((window & ~m_nIdMask) == m_nIdBase && parent != m_nRoot) {
+        const auto xembed = Owned(xcb_get_property_reply(
+            m_pConnection,
+            xcb_get_property(m_pConnection, 0, window, m_nXEmbedInfo, XCB_ATOM_ANY, 0, 2),
+            nullptr));
+        if (IsViewable(window) && xembed && xembed->type != XCB_NONE) {
+            docked.push_back(window);
+        }
     }
-    auto* tree =
-        xcb_query_tree_reply(m_pConnection, xcb_query_tree(m_pConnection, window), nullptr);
-    if (tree == nullptr) {
+    const auto tree =
+        Owned(xcb_query_tree_reply(m_pConnection, xcb_query_tree(m_pConnection, window), nullptr));
+    if (!tree) {
         return;
     }
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    const std::vector<xcb_window_t> list(children, children + xcb_query_tree_children_length(tree));
-    std::free(tree);
-    for (const xcb_window_t child : list) {
-        Walk(child, window, docked);
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        Walk(children[i], window, docked);
     }
-}
-
-bool CTrayProbe::IsViewable(xcb_window_t window) const {
-    auto* attributes = xcb_get_window_attributes_reply(
-        m_pConnection, xcb_get_window_attributes(m_pConnection, window), nullptr);
-    const bool bViewable = attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    std::free(attributes);
-    return bViewable;
-}
-
-bool CTrayProbe::HasXEmbedInfo(xcb_window_t window) const {
-    auto* property = xcb_get_property_reply(
-        m_pConnection,
-        xcb_get_property(m_pConnection, 0, window, m_nXEmbedInfo, XCB_ATOM_ANY, 0, 2), nullptr);
-    const bool bHas = property != nullptr && property->type != XCB_NONE;
-    std::free(property);
-    return bHas;
 }

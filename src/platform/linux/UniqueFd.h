@@ -22,6 +22,8 @@ public:
 
     int Get() const { return m_nFd; }
     bool IsValid() const { return m_nFd >= 0; }
+    // Gives the descriptor up without closing it.
+    int Release() { return std::exchange(m_nFd, -1); }
     void Reset(int fd = -1) {
         if (m_nFd >= 0) {
             ::close(m_nFd);

@@ -223,17 +223,35 @@ bool CX11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, 
         return false;
     }
     const auto nModifiers = static_cast<std::uint16_t>(key->state & 0xFF & ~m_nLockMask);
-    for (const SGrab& grab : m_Grabs) {
-        if (grab.nModifiers == nModifiers && std::ranges::count(grab.keycodes, key->detail) > 0) {
-            if (nType == XCB_KEY_PRESS) {
-                // The handler may unregister this very key, so it runs from a copy.
-                const std::function<void()> onPressed = grab.onPressed;
-                if (onPressed) {
-                    onPressed();
-                }
-            }
-            return true;
+    for (SGrab& grab : m_Grabs) {
+        if (std::ranges::count(grab.keycodes, key->detail) == 0) {
+            continue;
         }
+        if (nType == XCB_KEY_RELEASE) {
+            // The key is up, whichever modifier was let go first.
+            if (grab.bHeld) {
+                grab.bHeld = false;
+                grab.nReleasedAt = key->time;
+            }
+            if (grab.nModifiers == nModifiers) {
+                return true;
+            }
+            continue;
+        }
+        if (grab.nModifiers != nModifiers) {
+            continue;
+        }
+        // One press, one call, however long the key is held: auto-repeat sends more presses,
+        // each right after a release of the same moment (or, where the server reports repeats
+        // as detectable, without any release).
+        const bool bRepeat = grab.bHeld || (grab.nReleasedAt != 0 && key->time == grab.nReleasedAt);
+        grab.bHeld = true;
+        if (!bRepeat && grab.onPressed) {
+            // The handler may unregister this very key, so it runs from a copy.
+            const std::function<void()> onPressed = grab.onPressed;
+            onPressed();
+        }
+        return true;
     }
     return false;
 }

@@ -32,6 +32,10 @@ private:
         std::uint16_t nModifiers;
         std::vector<std::uint8_t> keycodes;
         std::function<void()> onPressed;
+        // Between a press and the release of its key; and the server time of the last
+        // release, which an auto-repeated press carries too.
+        bool bHeld = false;
+        std::uint32_t nReleasedAt = 0;
     };
 
     std::vector<std::uint8_t> KeycodesOf(std::uint32_t nKeysym) const;

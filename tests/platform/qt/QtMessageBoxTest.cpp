@@ -12,68 +12,46 @@
 
 namespace {
 
-// What the test saw of the box that was open.
-struct CSeenBox {
-    QString strTitle;
-    QString strText;
-    QMessageBox::Icon icon = QMessageBox::Information;
-    Qt::TextFormat format = Qt::AutoText;
-    QMessageBox::StandardButtons buttons;
-    QWidget* pParent = nullptr;
-};
+QWidget* s_pOwner = nullptr;
+CQtMessageBox s_Boxes;
+const QString kText = QStringLiteral("Really clear <b>all</b> Logs?");
 
-class QtMessageBoxTest : public testing::Test {
-protected:
-    // Records the box once it is open, then lets `answer` close it.
-    void WhenShown(const std::function<void(QMessageBox&)>& answer) {
-        m_pTimer = std::make_unique<QTimer>();
-        m_pTimer->setSingleShot(true);
-        QObject::connect(m_pTimer.get(), &QTimer::timeout, m_pTimer.get(), [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            m_Seen = {box->windowTitle(),     box->text(),        box->icon(), box->textFormat(),
-                      box->standardButtons(), box->parentWidget()};
-            answer(*box);
-        });
-        m_pTimer->start(0);
-    }
-
-    CQtMessageBox m_Boxes;
-    QWidget m_Owner;
-    CSeenBox m_Seen;
-    std::unique_ptr<QTimer> m_pTimer;
-};
-
-TEST_F(QtMessageBoxTest, QuestionHasCaptionNoIconAndPlainText) {
-    const QString text = QStringLiteral("Really clear <b>all</b> Logs?");
-    WhenShown([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-    EXPECT_TRUE(m_Boxes.AskYesNo(&m_Owner, text));
-
-    EXPECT_EQ(m_Seen.strTitle, QStringLiteral("Quellio"));
-    EXPECT_EQ(m_Seen.strText, text);
-    EXPECT_EQ(m_Seen.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(m_Seen.format, Qt::PlainText);
-    EXPECT_EQ(m_Seen.buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(m_Seen.pParent, &m_Owner);
+// Opens a box through `open` and answers it with `answer` once it shows; checks what it
+// shows: the caption, no icon, the text as plain text, the owner and `buttons`.
+void ExpectBox(const std::function<void()>& open, QMessageBox::StandardButtons buttons,
+               const std::function<void(QMessageBox&)>& answer) {
+    QWidget owner;
+    bool bSeen = false;
+    QTimer::singleShot(0, &owner, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        bSeen = true;
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("Quellio"));
+        EXPECT_EQ(box->text(), kText);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->standardButtons(), buttons);
+        EXPECT_EQ(box->parentWidget(), &owner);
+        answer(*box);
+    });
+    s_pOwner = &owner;
+    open();
+    EXPECT_TRUE(bSeen);
 }
 
-TEST_F(QtMessageBoxTest, QuestionAnswersNoForNoAndForEscape) {
-    WhenShown([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
-    EXPECT_FALSE(m_Boxes.AskYesNo(&m_Owner, QStringLiteral("?")));
-
-    WhenShown([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-    EXPECT_FALSE(m_Boxes.AskYesNo(&m_Owner, QStringLiteral("?")));
+TEST(QtMessageBox, AQuestionAnswersYesOnlyForYes) {
+    const auto ask = [](bool bExpected) {
+        return [bExpected] { EXPECT_EQ(s_Boxes.AskYesNo(s_pOwner, kText), bExpected); };
+    };
+    const auto yesNo = QMessageBox::Yes | QMessageBox::No;
+    ExpectBox(ask(true), yesNo, [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    ExpectBox(ask(false), yesNo, [](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+    ExpectBox(ask(false), yesNo, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
 }
 
-TEST_F(QtMessageBoxTest, MessageHasOnlyOk) {
-    const QString text = QStringLiteral("Please choose a existent URL in Logs. ");
-    WhenShown([](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
-    m_Boxes.ShowMessage(&m_Owner, text);
-
-    EXPECT_EQ(m_Seen.strTitle, QStringLiteral("Quellio"));
-    EXPECT_EQ(m_Seen.strText, text);
-    EXPECT_EQ(m_Seen.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(m_Seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+TEST(QtMessageBox, AMessageHasOnlyOk) {
+    ExpectBox([] { s_Boxes.ShowMessage(s_pOwner, kText); }, QMessageBox::Ok,
+              [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
 }
 
 }  // namespace

@@ -3,24 +3,13 @@
 #include "support/ChildProcess.h"
 #include "support/QtWait.h"
 #include "support/TrayProbe.h"
-#include "support/X11TestMain.h"
 #include "widgets/TrayNotifyIcon.h"
 
-#include <QGuiApplication>
 #include <QPixmap>
-#include <QScreen>
-
-#include <xcb/xcb.h>
 
 #include <gmock/gmock.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <optional>
-
 namespace {
-
-using namespace std::chrono_literals;
 
 QIcon SolidIcon(QRgb colour) {
     QPixmap pixmap(22, 22);
@@ -34,76 +23,58 @@ const QRgb kGreen = qRgb(0, 200, 0);
 
 class SystemTrayHostTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(TestDisplay().StartTrayer()); }
-    void TearDown() override { TestDisplay().StopTrayer(); }
-
-    bool RestartTrayer() {
-        if (!TestDisplay().StopTrayer()) {
-            return false;
-        }
-        // The icon leaves the tray with it before the new one starts.
-        if (!WaitFor([this] { return m_Probe.DockedIcons().empty(); })) {
-            return false;
-        }
-        return TestDisplay().StartTrayer();
+    bool Shows(QRgb colour) {
+        return WaitFor([&] { return m_Probe.ShowsOnly(colour); });
+    }
+    bool ShowsNothing() {
+        return WaitFor([this] { return m_Probe.DockedIcons().empty(); });
     }
 
     CTrayProbe m_Probe;
+    CSystemTrayHost m_Host;
+    CTrayNotifyIcon m_Tray{m_Host};
 };
 
-TEST_F(SystemTrayHostTest, TheIconComesBackWithItsCurrentImageWhenTheTrayRestarts) {
-    CSystemTrayHost host;
-    CTrayNotifyIcon tray(host);
-    ASSERT_TRUE(tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kRed); }));
-    ASSERT_TRUE(tray.SetIcon(SolidIcon(kBlue)));
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kBlue); }));
+// A restarted tray shows the icon with its current image, and a hidden icon only once it
+// is shown again.
+TEST_F(SystemTrayHostTest, TheIconComesBackAsItIsWhenTheTrayRestarts) {
+    ASSERT_TRUE(m_Probe.StartTrayer());
+    ASSERT_TRUE(m_Tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
+    ASSERT_TRUE(Shows(kRed));
+    ASSERT_TRUE(m_Tray.SetIcon(SolidIcon(kBlue)));
+    ASSERT_TRUE(Shows(kBlue));
+    ASSERT_TRUE(m_Probe.StopTrayer() && ShowsNothing() && m_Probe.StartTrayer());
+    EXPECT_TRUE(Shows(kBlue));
+    EXPECT_TRUE(m_Host.IsAvailable());
 
-    ASSERT_TRUE(RestartTrayer());
-    EXPECT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kBlue); }));
-    EXPECT_TRUE(host.IsAvailable());
-}
-
-TEST_F(SystemTrayHostTest, AHiddenIconStaysOutWhenTheTrayRestartsAndComesBackWhenShown) {
-    CSystemTrayHost host;
-    CTrayNotifyIcon tray(host);
-    ASSERT_TRUE(tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedIcons().size() == 1; }));
-    tray.HideIcon();
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedIcons().empty(); }));
-
-    ASSERT_TRUE(RestartTrayer());
+    m_Tray.HideIcon();
+    ASSERT_TRUE(ShowsNothing());
+    ASSERT_TRUE(m_Probe.StopTrayer() && m_Probe.StartTrayer());
     // A second icon docking shows the restart has been handled; ours must not be there.
     CSystemTrayHost witness;
     witness.SetIcon(SolidIcon(kGreen));
     witness.Show();
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kGreen); }));
+    ASSERT_TRUE(Shows(kGreen));
     witness.Hide();
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedIcons().empty(); }));
-
-    tray.ShowIcon();
-    EXPECT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kRed); }));
+    ASSERT_TRUE(ShowsNothing());
+    m_Tray.ShowIcon();
+    EXPECT_TRUE(Shows(kBlue));
 }
 
 TEST_F(SystemTrayHostTest, AnIconShownWithoutATrayDocksWhenOneStarts) {
-    ASSERT_TRUE(TestDisplay().StopTrayer());
-    ASSERT_TRUE(WaitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }));
-    CSystemTrayHost host;
-    EXPECT_FALSE(host.IsAvailable());
-    CTrayNotifyIcon tray(host);
-    ASSERT_TRUE(tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(TestDisplay().StartTrayer());
-    EXPECT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kRed); }));
-    EXPECT_TRUE(host.IsAvailable());
+    EXPECT_FALSE(m_Host.IsAvailable());
+    ASSERT_TRUE(m_Tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
+    ASSERT_TRUE(m_Probe.StartTrayer());
+    EXPECT_TRUE(Shows(kRed));
+    EXPECT_TRUE(m_Host.IsAvailable());
 }
 
 TEST_F(SystemTrayHostTest, PressesOnTheDockedIconReachTheNotifyHandler) {
-    CSystemTrayHost host;
-    CTrayNotifyIcon tray(host);
+    ASSERT_TRUE(m_Probe.StartTrayer());
     std::vector<ETrayMouse> presses;
-    ASSERT_TRUE(tray.Create([&](unsigned, ETrayMouse eMouse) { presses.push_back(eMouse); }, 0,
-                            QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(WaitFor([this] { return m_Probe.ShowsOnly(kRed); }));
+    ASSERT_TRUE(m_Tray.Create([&](unsigned, ETrayMouse eMouse) { presses.push_back(eMouse); }, 0,
+                              QStringLiteral("Running"), SolidIcon(kRed)));
+    ASSERT_TRUE(Shows(kRed));
     const QPoint centre = *m_Probe.DockedCentre();
     ASSERT_EQ(CChildProcess::Run({"xdotool", "mousemove", std::to_string(centre.x()),
                                   std::to_string(centre.y()), "click", "1"}),

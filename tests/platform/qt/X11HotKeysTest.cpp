@@ -2,7 +2,10 @@
 
 #include "support/ChildProcess.h"
 #include "support/QtWait.h"
-#include "support/X11TestMain.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
@@ -88,6 +91,45 @@ TEST_F(X11HotKeysTest, CtrlAltAReachesTheProgramWhereverTheFocusIs) {
     ASSERT_TRUE(Register());
     ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
     EXPECT_TRUE(WaitFor([this] { return m_nPresses == 1; }));
+}
+
+// Counts the key presses that reach this program, auto-repeated ones included. Installed
+// after the hot keys, it sees each event first.
+class CKeyPressCounter : public QAbstractNativeEventFilter {
+public:
+    CKeyPressCounter() { QCoreApplication::instance()->installNativeEventFilter(this); }
+    ~CKeyPressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    CKeyPressCounter(const CKeyPressCounter&) = delete;
+    CKeyPressCounter& operator=(const CKeyPressCounter&) = delete;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType == "xcb_generic_event_t" &&
+            (static_cast<const xcb_generic_event_t*>(message)->response_type & 0x7F) ==
+                XCB_KEY_PRESS) {
+            ++m_nPresses;
+        }
+        return false;
+    }
+
+    int m_nPresses = 0;
+};
+
+TEST_F(X11HotKeysTest, AHeldKeyIsOnePressWhateverTheAutoRepeat) {
+    ASSERT_TRUE(Register());
+    CKeyPressCounter counter;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const std::uint32_t autoRepeatOn = XCB_AUTO_REPEAT_MODE_ON;
+    xcb_change_keyboard_control(x11->connection(), XCB_KB_AUTO_REPEAT_MODE, &autoRepeatOn);
+    for (int nPress = 1; nPress <= 2; ++nPress) {
+        const int nSeenBefore = counter.m_nPresses;
+        ASSERT_TRUE(XdoTool({"keydown", "ctrl+alt+a"}));
+        // Held past the server's repeat delay: the key repeats.
+        ASSERT_TRUE(WaitFor([&] { return counter.m_nPresses >= nSeenBefore + 3; }));
+        // Letting go of Ctrl first must not leave the key taken as held.
+        ASSERT_TRUE(XdoTool({"keyup", "ctrl", "keyup", "alt+a"}));
+        ProcessEventsFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(m_nPresses, nPress);
+    }
 }
 
 TEST_F(X11HotKeysTest, OtherCombinationsAreLeftAlone) {

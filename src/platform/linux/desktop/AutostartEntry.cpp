@@ -1,12 +1,10 @@
 #include "platform/linux/desktop/AutostartEntry.h"
 
-#include <fcntl.h>
+#include "platform/linux/AtomicFile.h"
+
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -55,20 +53,6 @@ bool IsValidUtf8(std::string_view text) {
             }
         }
         i += length;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
 }
@@ -149,21 +133,5 @@ bool CAutostartEntry::Write(const std::string& content) const {
         return false;
     }
     // A dot name without the .desktop suffix, so no desktop reads the half-written file.
-    std::string tempPath = (folder / ("." + m_path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool bWritten = WriteAll(fd, content) && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    bWritten = close(fd) == 0 && bWritten;
-    if (!bWritten || std::rename(tempPath.c_str(), m_path.c_str()) != 0) {
-        unlink(tempPath.c_str());
-        return false;
-    }
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        close(folderFd);
-    }
-    return true;
+    return CAtomicFile::Replace(m_path, "." + m_path.filename().string() + ".", content, 0644) == 0;
 }

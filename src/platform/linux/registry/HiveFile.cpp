@@ -8,14 +8,16 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
+#include "platform/linux/AtomicFile.h"
 #include "platform/linux/UniqueFd.h"
-#include "platform/linux/registry/RegFile.h"
 
 namespace fs = std::filesystem;
 
@@ -101,20 +103,6 @@ int ReadAll(int fd, std::size_t sizeHint, std::size_t limit, std::string& text) 
     return 0;
 }
 
-int WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t count = ::write(fd, text.data(), text.size());
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return 0;
-}
-
 }  // namespace
 
 CHiveFile::CHiveFile(fs::path path) : m_path(std::move(path)) {}
@@ -147,10 +135,15 @@ int CHiveFile::Refresh() {
         error = ReadAll(fd.Get(), static_cast<std::size_t>(st.st_size), MAX_FILE_SIZE, text);
         if (error == 0) {
             std::optional<CRegTree> tree;
+            std::vector<CRegFile::CSkipped> skipped;
             if (text.size() <= MAX_FILE_SIZE) {
-                tree = CRegFile::Parse(text);
+                tree = CRegFile::Parse(text, &skipped);
             }
-            m_bParsed = tree.has_value();
+            if (m_reportedIdentity != identity) {
+                ReportSkipped(skipped);
+                m_reportedIdentity = identity;
+            }
+            m_bParsed = tree.has_value() && skipped.empty();
             m_tree = tree ? std::move(*tree) : CRegTree();
             m_identity = identity;
             m_nMode = st.st_mode;
@@ -165,6 +158,18 @@ int CHiveFile::Refresh() {
     m_bParsed = true;
     m_bCacheValid = true;
     return error == ENOENT ? 0 : error;
+}
+
+void CHiveFile::ReportSkipped(const std::vector<CRegFile::CSkipped>& skipped) const {
+    for (const CRegFile::CSkipped& lines : skipped) {
+        if (lines.nLines == 1) {
+            std::fprintf(stderr, "%s:%zu: this line cannot be read and is left out\n",
+                         m_path.c_str(), lines.nLine);
+        } else {
+            std::fprintf(stderr, "%s:%zu-%zu: these lines cannot be read and are left out\n",
+                         m_path.c_str(), lines.nLine, lines.nLine + lines.nLines - 1);
+        }
+    }
 }
 
 bool CHiveFile::CanWrite() const {
@@ -233,42 +238,19 @@ LSTATUS CHiveFile::Store(const fs::path& folder) {
     if (text.size() > MAX_FILE_SIZE) {
         return ERROR_OUTOFMEMORY;
     }
-    const CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.IsValid()) {
-        return StatusFromErrno(errno);
-    }
-    std::string tempPath = (fs::path(m_path) += TEMP_MARK).string() + "XXXXXX";
-    CUniqueFd temp(::mkostemp(tempPath.data(), O_CLOEXEC));
-    if (!temp.IsValid()) {
-        return StatusFromErrno(errno);
-    }
-    int error = WriteAll(temp.Get(), text);
-    // A file replaced keeps its permissions; a new one is private (mkostemp makes it 0600).
-    if (error == 0 && m_identity && ::fchmod(temp.Get(), m_nMode & 07777) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fsync(temp.Get()) != 0) {
-        error = errno;
-    }
-    struct stat written {};
-    if (error == 0 && ::fstat(temp.Get(), &written) != 0) {
-        error = errno;
-    }
-    temp.Reset();
+    CAtomicFile file(m_path, m_path.filename().string() + std::string(TEMP_MARK));
+    // A file replaced keeps its permissions; a new one is private.
+    int error = file.Write(text, m_identity ? m_nMode & 07777 : 0600);
     if (error == 0 && m_identity && !m_bParsed) {
         error = KeepCorrupt(folder);
     }
-    if (error == 0 && ::rename(tempPath.c_str(), m_path.c_str()) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = file.Commit();
     }
     if (error != 0) {
-        ::unlink(tempPath.c_str());
         return StatusFromErrno(error);
     }
-    // Makes the rename durable. Some file systems cannot sync a folder; the new content is in
-    // place either way.
-    ::fsync(dir.Get());
-
+    const struct stat& written = file.Written();
     struct stat st {};
     if (::stat(m_path.c_str(), &st) == 0 && st.st_dev == written.st_dev &&
         st.st_ino == written.st_ino) {

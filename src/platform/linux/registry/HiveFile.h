@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "platform/Result.h"
+#include "platform/linux/registry/RegFile.h"
 #include "platform/linux/registry/RegTree.h"
 
 // One registry file on disk. Reads answer the file's tree, parsed again only when the file
@@ -24,8 +26,10 @@ public:
 
     explicit CHiveFile(std::filesystem::path path);
 
-    // The stored tree, valid until the next call. An absent, unreadable or unparsable file
-    // reads as the empty tree.
+    // The stored tree, valid until the next call. An absent or unreadable file, or one that
+    // is not a REGEDIT4 file at all, reads as the empty tree. Of a file with lines that
+    // cannot be read, every other line counts; each line left out is reported once on
+    // standard error, with its number.
     const CRegTree& Read();
 
     // Whether a change could be stored now: the file, where it exists, is a regular file
@@ -39,7 +43,7 @@ public:
     // answers ERROR_SUCCESS and sets `bChanged`, stores the result; `change` leaves the tree
     // untouched when it answers anything else, which is passed on. The folder is created
     // (mode 0700) where missing, temporary files left by killed writers are removed, and a
-    // file that could not be parsed is first kept under a new name
+    // file that could not be read whole is first kept under a new name
     // `<file>.corrupt-YYYYMMDD-HHMMSS[-N]`. Answers ERROR_ACCESS_DENIED where the file or
     // folder cannot be written, ERROR_OUTOFMEMORY when the result would exceed
     // MAX_FILE_SIZE, ERROR_REGISTRY_IO_FAILED on other failures; the file then keeps its
@@ -69,6 +73,7 @@ private:
     LSTATUS Store(const std::filesystem::path& folder);
     // Links the unparsable file to a name no earlier copy has; answers 0 or an errno.
     int KeepCorrupt(const std::filesystem::path& folder) const;
+    void ReportSkipped(const std::vector<CRegFile::CSkipped>& skipped) const;
     void RemoveStaleTemporaries(const std::filesystem::path& folder) const;
     std::filesystem::path Folder() const;
 
@@ -76,7 +81,10 @@ private:
     // The cache: m_tree is what the file named by m_identity holds (nothing: no file).
     bool m_bCacheValid = false;
     std::optional<CIdentity> m_identity;
+    // Whether the cached file was read whole: no line left out, nothing else in its place.
     bool m_bParsed = true;
+    // The file whose unreadable lines were last reported, so a file is reported once.
+    std::optional<CIdentity> m_reportedIdentity;
     mode_t m_nMode = 0;
     CRegTree m_tree;
 };

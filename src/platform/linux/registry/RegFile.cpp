@@ -34,14 +34,15 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// Splits the next line off `rest`; false when nothing is left.
-bool NextLine(std::string_view& rest, std::string_view& line) {
+// Splits the next line off `rest` and counts it in `nLine`; false when nothing is left.
+bool NextLine(std::string_view& rest, std::string_view& line, std::size_t& nLine) {
     if (rest.empty()) {
         return false;
     }
     const std::size_t end = rest.find('\n');
     line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    ++nLine;
     return true;
 }
 
@@ -117,47 +118,65 @@ bool ParseBytes(std::string_view s, std::vector<std::uint8_t>& bytes) {
     }
 }
 
-// A section line "[ROOT\key\...]": the key it names, with its missing levels added.
+// A section line "[ROOT\key\...]": the key it names, with its missing levels added. Null,
+// adding nothing, for a line that names no key.
 CRegKeyNode* ParseKeyLine(CRegTree& tree, std::string_view line) {
     if (line.size() < 2 || line.back() != ']') {
         return nullptr;
     }
     std::string_view path = line.substr(1, line.size() - 2);
     std::size_t separator = path.find('\\');
-    CRegKeyNode* pKey = tree.Root(CRegTree::RootFromName(path.substr(0, separator)));
-    std::size_t depth = 0;
-    while (pKey != nullptr && separator != std::string_view::npos) {
+    const HKEY hRoot = CRegTree::RootFromName(path.substr(0, separator));
+    if (hRoot == HKEY_NONE) {
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    while (separator != std::string_view::npos) {
         path.remove_prefix(separator + 1);
         separator = path.find('\\');
         const std::string_view name = path.substr(0, separator);
-        if (!CRegTree::IsValidKeyName(name) || ++depth > CRegTree::MAX_KEY_DEPTH) {
+        if (!CRegTree::IsValidKeyName(name) || names.size() == CRegTree::MAX_KEY_DEPTH) {
             return nullptr;
         }
-        bool bAdded = false;
-        pKey = &pKey->AddSubKey(name, bAdded);
+        names.emplace_back(name);
     }
-    return pKey;
+    bool bAdded = false;
+    return tree.Create(hRoot, names, bAdded);
 }
 
-// The data of a hex: or hex(N): value after its colon, continuation lines taken from `rest`.
-bool ParseHexData(std::string_view data, std::string_view& rest, std::vector<std::uint8_t>& bytes) {
+// The data of a hex: or hex(N): value after its colon, continuation lines taken from `rest`
+// and counted in `nLine`. A line that cannot go on a byte list (blank, a comment, a section, a
+// value) ends the value as malformed and stays in `rest`, to be read on its own.
+bool ParseHexData(std::string_view data, std::string_view& rest, std::size_t& nLine,
+                  std::vector<std::uint8_t>& bytes) {
     if (data.empty() || data.back() != '\\') {
         return ParseBytes(data, bytes);
     }
     std::string joined(data);
     while (!joined.empty() && joined.back() == '\\') {
         joined.pop_back();
+        std::string_view after = rest;
         std::string_view next;
-        if (!NextLine(rest, next)) {
+        std::size_t nNext = nLine;
+        if (!NextLine(after, next, nNext)) {
             return false;
         }
-        joined += Trim(next);
+        next = Trim(next);
+        if (next.empty() ||
+            std::string_view(";[\"@").find(next.front()) != std::string_view::npos) {
+            return false;
+        }
+        rest = after;
+        nLine = nNext;
+        joined += next;
     }
     return ParseBytes(joined, bytes);
 }
 
-// A value line ("name"=data or @=data) of `key`; `rest` gives its continuation lines.
-bool ParseValueLine(CRegKeyNode& key, std::string_view line, std::string_view& rest) {
+// A value line ("name"=data or @=data) of `key`; `rest` gives its continuation lines, which
+// `nLine` counts. False, changing nothing, when it cannot be read.
+bool ParseValueLine(CRegKeyNode& key, std::string_view line, std::string_view& rest,
+                    std::size_t& nLine) {
     std::string name;
     std::size_t pos = 1;
     if (line.front() == '"') {
@@ -208,7 +227,7 @@ bool ParseValueLine(CRegKeyNode& key, std::string_view line, std::string_view& r
             data.remove_prefix(close + 1);
         }
         if (data.empty() || data.front() != ':' ||
-            !ParseHexData(data.substr(1), rest, value.data)) {
+            !ParseHexData(data.substr(1), rest, nLine, value.data)) {
             return false;
         }
     } else {
@@ -354,31 +373,37 @@ void AppendKey(std::string& out, HKEY hRoot, std::string& path,
 
 }  // namespace
 
-std::optional<CRegTree> CRegFile::Parse(std::string_view text) {
+std::optional<CRegTree> CRegFile::Parse(std::string_view text, std::vector<CSkipped>* pSkipped) {
     if (text.starts_with(BYTE_ORDER_MARK)) {
         text.remove_prefix(BYTE_ORDER_MARK.size());
     }
     CRegTree tree;
     std::string_view line;
-    if (!NextLine(text, line)) {
+    std::size_t nLine = 0;
+    if (!NextLine(text, line, nLine)) {
         return tree;
     }
     if (Trim(line) != HEADER) {
         return std::nullopt;
     }
+    // Null before the first section and after one that cannot be read: such values have no
+    // key to go to.
     CRegKeyNode* pKey = nullptr;
-    while (NextLine(text, line)) {
+    while (NextLine(text, line, nLine)) {
+        const std::size_t nFirst = nLine;
         line = Trim(line);
         if (line.empty() || line.front() == ';') {
             continue;
         }
+        bool bRead = false;
         if (line.front() == '[') {
             pKey = ParseKeyLine(tree, line);
-            if (pKey == nullptr) {
-                return std::nullopt;
-            }
-        } else if (pKey == nullptr || !ParseValueLine(*pKey, line, text)) {
-            return std::nullopt;
+            bRead = pKey != nullptr;
+        } else {
+            bRead = pKey != nullptr && ParseValueLine(*pKey, line, text, nLine);
+        }
+        if (!bRead && pSkipped != nullptr) {
+            pSkipped->push_back({nFirst, nLine - nFirst + 1});
         }
     }
     return tree;

@@ -12,8 +12,9 @@
 // The registry kept in one REGEDIT4 text file (format in RegFile.h), by default
 // ${XDG_CONFIG_HOME:-~/.config}/Quellio/registry.reg. Every call answers from the file as it
 // is at that moment, and every change is in the file, durably, before the call returns
-// (HiveFile.h), so other processes and hand edits are seen at once. A file that cannot be
-// parsed reads as an empty store and is kept aside before the first change replaces it.
+// (HiveFile.h), so other processes and hand edits are seen at once. Lines of the file that
+// cannot be read are left out (and reported); a file that is not REGEDIT4 at all reads as an
+// empty store. Either is kept aside before the first change replaces it.
 // Where the file or its folder cannot be written, opening a key with KEY_SET_VALUE or
 // KEY_CREATE_SUB_KEY answers ERROR_ACCESS_DENIED, while reading keeps working.
 //

@@ -1,18 +1,14 @@
 #include "platform/linux/desktop/AutostartEntry.h"
 
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <thread>
-
+#include "support/ChildProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -29,44 +25,35 @@ void WriteFile(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
-// Whether a line of the entry starts with `start`.
-bool HasLine(const fs::path& entry, const std::string& start) {
-    return ("\n" + ReadFile(entry)).find("\n" + start) != std::string::npos;
+// The Exec value quotes the path as one argument and escapes it again as an entry string;
+// only absolute paths of strict UTF-8 without other control characters can be carried.
+TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
+    const std::pair<std::string, const char*> accepted[] = {
+        {"quellio", R"("/opt/quellio")"},
+        {"say\"hi", R"("/opt/say\\"hi")"},
+        {"back\\slash", R"("/opt/back\\\\slash")"},
+        {"$HOME`id`", R"("/opt/\\$HOME\\`id\\`")"},
+        {"100%f %%U", R"("/opt/100%%f %%%%U")"},
+        {"a\tb\nc\rd", R"("/opt/a\tb\nc\rd")"},
+        {"it's a;b&c|d>e<f*?#~(x)[x]=y", R"("/opt/it's a;b&c|d>e<f*?#~(x)[x]=y")"},
+        // The first and last character of each UTF-8 length and lead-byte range.
+        {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF",
+         "\"/opt/\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\""},
+        {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\"/opt/\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\""},
+    };
+    for (const auto& [file, exec] : accepted) {
+        EXPECT_EQ(CAutostartEntry::QuoteExec("/opt/" + file), exec) << file;
+    }
+    const std::string refused[] = {
+        "", "bin/quellio", "/opt/q\x01q", "/opt/q\x7Fq", std::string("/opt/q\0q", 8),
+        // Bytes no UTF-8 text holds, overlong forms, surrogates, beyond U+10FFFF, cut short.
+        "/opt/\x80", "/opt/\xC0\xAF", "/opt/\xC1\xBF", "/opt/\xE0\x9F\xBF", "/opt/\xED\xA0\x80",
+        "/opt/\xF0\x8F\xBF\xBF", "/opt/\xF4\x90\x80\x80", "/opt/\xF5\x80\x80\x80", "/opt/\xFF",
+        "/opt/\xC3", "/opt/\xE2\x82", "/opt/\xF0\x9F\x98", "/opt/\xC3\x28"};
+    for (const std::string& path : refused) {
+        EXPECT_EQ(CAutostartEntry::QuoteExec(path), std::nullopt) << path;
+    }
 }
-
-// Runs `program` on the entry (whose temporary path holds no quote); answers its exit status.
-int RunOn(const std::string& program, const fs::path& entry) {
-    const int status = std::system((program + " '" + entry.string() + "'").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-struct CExecCase {
-    const char* szName;
-    std::string strFile;  // a file name in /opt
-    std::string strExec;  // the Exec value that starts /opt/<strFile>
-};
-
-void PrintTo(const CExecCase& testCase, std::ostream* out) {
-    *out << testCase.szName;
-}
-
-class AutostartExecTest : public testing::TestWithParam<CExecCase> {};
-
-TEST_P(AutostartExecTest, QuotesThePathAsOneArgument) {
-    EXPECT_EQ(CAutostartEntry::QuoteExec("/opt/" + GetParam().strFile), GetParam().strExec);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, AutostartExecTest,
-    testing::Values(CExecCase{"Plain", "quellio", R"-("/opt/quellio")-"},
-                    CExecCase{"DoubleQuote", "say\"hi", R"-("/opt/say\\"hi")-"},
-                    CExecCase{"Backslash", "back\\slash", R"-("/opt/back\\\\slash")-"},
-                    CExecCase{"ShellExpansions", "$HOME`id`", R"-("/opt/\\$HOME\\`id\\`")-"},
-                    CExecCase{"Percents", "100%f %%U", R"-("/opt/100%%f %%%%U")-"},
-                    CExecCase{"ControlCharacters", "a\tb\nc\rd", R"-("/opt/a\tb\nc\rd")-"},
-                    CExecCase{"PassedAsTheyAre", "it's a;b&c|d>e<f*?#~(x)[x]=y ü",
-                              R"-("/opt/it's a;b&c|d>e<f*?#~(x)[x]=y ü")-"}),
-    [](const auto& info) { return std::string(info.param.szName); });
 
 // A script that writes the path it was started by into `marker` (whole, by a rename).
 void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
@@ -78,9 +65,9 @@ void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
 
 // The entry really starts a program whose path holds every kind of character that needs
 // quoting, as a desktop's launcher reads it.
-TEST(AutostartEntryTest, LauncherStartsTheExactPath) {
+TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     CTempDir temp;
-    const std::string name = "it's \"a\" back\\slash $HOME `id` 100%f;&|*?#~[x]=y\ta\nb ü";
+    const std::string name = "it's \"a\" back\\slash $HOME `id` 100%f;&|*?#~[x]=y\ta\nb ü€😀";
     fs::create_directory(temp / "bin");
     const fs::path program = temp / "bin" / name;
     const fs::path marker = temp / "started";
@@ -93,78 +80,44 @@ TEST(AutostartEntryTest, LauncherStartsTheExactPath) {
 
     CAutostartEntry entry(temp / "config" / "autostart" / "QLIO.desktop");
     ASSERT_TRUE(entry.Set(program.string()));
-    EXPECT_EQ(RunOn("desktop-file-validate", entry.Path()), 0);
-    ASSERT_EQ(RunOn("gio launch", entry.Path()), 0);
-
-    // The launcher does not wait for the program; give it ample time to write the marker.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(marker) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
+    ASSERT_EQ(CChildProcess::Run({"gio", "launch", entry.Path()}), 0);
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
     EXPECT_EQ(ReadFile(marker), program.string());
 }
 
-struct CRefusedCase {
-    const char* szName;
-    std::string strPath;
-};
-
-void PrintTo(const CRefusedCase& testCase, std::ostream* out) {
-    *out << testCase.szName;
-}
-
-class AutostartRefusedTest : public testing::TestWithParam<CRefusedCase> {};
-
-TEST_P(AutostartRefusedTest, RefusesAndKeepsTheEntry) {
-    CTempDir temp;
-    CAutostartEntry entry(temp / "autostart" / "QLIO.desktop");
-    EXPECT_FALSE(entry.Set(GetParam().strPath));
-    EXPECT_FALSE(fs::exists(temp / "autostart"));
-
-    ASSERT_TRUE(entry.Set("/usr/bin/quellio"));
-    const std::string before = ReadFile(entry.Path());
-    EXPECT_FALSE(entry.Set(GetParam().strPath));
-    EXPECT_EQ(ReadFile(entry.Path()), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, AutostartRefusedTest,
-                         testing::Values(CRefusedCase{"Empty", ""},
-                                         CRefusedCase{"Relative", "bin/quellio"},
-                                         CRefusedCase{"InvalidUtf8", "/opt/q\xFFq"},
-                                         CRefusedCase{"OverlongUtf8", "/opt/q\xC0\xAFq"},
-                                         CRefusedCase{"Surrogate", "/opt/q\xED\xA0\x80q"},
-                                         CRefusedCase{"TruncatedUtf8", "/opt/q\xC3"},
-                                         CRefusedCase{"ControlCharacter", "/opt/q\x01q"},
-                                         CRefusedCase{"Delete", "/opt/q\x7Fq"},
-                                         CRefusedCase{"ZeroByte", std::string("/opt/q\0q", 8)}),
-                         [](const auto& info) { return std::string(info.param.szName); });
-
-TEST(AutostartEntryTest, EmptyEntryIsHiddenAndSetBringsItBack) {
+// Starting nothing is the same entry hidden; the file is never removed, and a refused path
+// leaves whatever entry there is.
+TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
     CTempDir temp;
     CAutostartEntry entry(temp / "config" / "autostart" / "QLIO.desktop");
+    EXPECT_FALSE(entry.Set("bin/quellio"));
+    EXPECT_FALSE(fs::exists(temp / "config"));
 
     ASSERT_TRUE(entry.SetEmpty());
-    EXPECT_TRUE(HasLine(entry.Path(), "Hidden=true\n"));
-    EXPECT_FALSE(HasLine(entry.Path(), "Exec="));
-    EXPECT_EQ(RunOn("desktop-file-validate", entry.Path()), 0);
+    const std::string hidden = ReadFile(entry.Path());
+    EXPECT_NE(hidden.find("\nHidden=true\n"), std::string::npos);
+    EXPECT_EQ(hidden.find("Exec="), std::string::npos);
+    EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
+    EXPECT_FALSE(entry.Set("/opt/q\xFFq"));
+    EXPECT_EQ(ReadFile(entry.Path()), hidden);
 
     ASSERT_TRUE(entry.Set("/usr/lib/quellio/quellio"));
-    EXPECT_FALSE(HasLine(entry.Path(), "Hidden="));
-    EXPECT_TRUE(HasLine(entry.Path(), "Exec=\"/usr/lib/quellio/quellio\"\n"));
-
+    const std::string shown = ReadFile(entry.Path());
+    EXPECT_EQ(shown.find("Hidden="), std::string::npos);
+    EXPECT_NE(shown.find("\nExec=\"/usr/lib/quellio/quellio\"\n"), std::string::npos);
     ASSERT_TRUE(entry.SetEmpty());
-    EXPECT_TRUE(HasLine(entry.Path(), "Hidden=true\n"));
+    EXPECT_EQ(ReadFile(entry.Path()), hidden);
     EXPECT_EQ(std::distance(fs::directory_iterator(entry.Path().parent_path()), {}), 1);
 }
 
 // A file in the folder's place, or a folder in the entry's place: both writes fail and
 // whatever is there stays.
-TEST(AutostartEntryTest, UnwritablePlacesFailAndChangeNothing) {
+TEST(AutostartEntry, UnwritablePlacesFailAndChangeNothing) {
     CTempDir temp;
     WriteFile(temp / "file", "not a folder");
     fs::create_directories(temp / "folder" / "QLIO.desktop");
     WriteFile(temp / "folder" / "QLIO.desktop" / "keep", "x");
-
     for (const fs::path& path :
          {temp / "file" / "QLIO.desktop", temp / "folder" / "QLIO.desktop"}) {
         CAutostartEntry entry(path);
@@ -176,28 +129,16 @@ TEST(AutostartEntryTest, UnwritablePlacesFailAndChangeNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(temp / "folder"), {}), 1);
 }
 
-std::optional<std::string> GetEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
-
-void SetEnv(const char* name, const std::optional<std::string>& value) {
-    value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-}
-
-TEST(AutostartEntryTest, DefaultPathFollowsXdgConfigHome) {
-    const auto oldHome = GetEnv("HOME");
-    const auto oldConfig = GetEnv("XDG_CONFIG_HOME");
-    SetEnv("HOME", "/home/ann");
-    SetEnv("XDG_CONFIG_HOME", "/srv/conf");
-    EXPECT_EQ(CAutostartEntry::DefaultPath(), "/srv/conf/autostart/QLIO.desktop");
-    for (const auto& ignored : {std::optional<std::string>(), std::optional<std::string>(""),
-                                std::optional<std::string>("relative/conf")}) {
-        SetEnv("XDG_CONFIG_HOME", ignored);
-        EXPECT_EQ(CAutostartEntry::DefaultPath(), "/home/ann/.config/autostart/QLIO.desktop");
+TEST(AutostartEntry, TheDefaultPathFollowsXdgConfigHome) {
+    const CScopedEnv home("HOME", "/home/ann");
+    for (const auto& [config, path] :
+         {std::pair<std::optional<std::string>, const char*>{"/srv/conf", "/srv/conf/autostart"},
+          {std::nullopt, "/home/ann/.config/autostart"},
+          {"", "/home/ann/.config/autostart"},
+          {"relative/conf", "/home/ann/.config/autostart"}}) {
+        const CScopedEnv xdg("XDG_CONFIG_HOME", config);
+        EXPECT_EQ(CAutostartEntry::DefaultPath(), fs::path(path) / "QLIO.desktop");
     }
-    SetEnv("HOME", oldHome);
-    SetEnv("XDG_CONFIG_HOME", oldConfig);
 }
 
 }  // namespace

@@ -1,146 +1,132 @@
 #include "platform/linux/devtools/DevToolsClient.h"
 
+#include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-
-#include "support/FakeDevToolsServer.h"
-
 using namespace std::chrono_literals;
 using nlohmann::json;
-using SFrame = CFakeDevToolsServer::SFrame;
+using SFrame = CLoopbackServer::SFrame;
+using Frames = std::vector<SFrame>;
 
 namespace {
 
 constexpr auto kTimeout = 300ms;
 constexpr std::size_t kMaxMessage = std::size_t{64} * 1024;
 
-std::string Id(const json& request) {
-    return request.at("id").dump();
+// An answer to the request `r` with `rest` after its id.
+SFrame Reply(const json& r, const std::string& rest) {
+    return {R"({"id":)" + r.at("id").dump() + rest};
 }
 
-struct SHostileCase {
-    const char* name;
-    std::function<std::vector<SFrame>(const json& request)> answer;
-    HRESULT expected;
-    bool bStaysConnected;
-};
-
-void PrintTo(const SHostileCase& c, std::ostream* os) {
-    *os << c.name;
+// Every malformed or hostile answer fails the call and leaves the result alone; only an
+// error answer or silence keeps the connection.
+TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
+    const struct {
+        const char* name;
+        std::function<Frames(const json&)> answer;
+        HRESULT hrExpected;
+        bool bStaysConnected;
+    } cases[] = {
+        {"not JSON", [](const json&) { return Frames{{"{id: 1,"}}; }, E_FAIL, false},
+        {"not an object", [](const json&) { return Frames{{"[1,2]"}}; }, E_FAIL, false},
+        {"id never asked", [](const json&) { return Frames{{R"({"id":999,"result":{}})"}}; },
+         E_FAIL, false},
+        {"id as text",
+         [](const json& r) {
+             return Frames{{R"({"id":")" + r["id"].dump() + R"(","result":{}})"}};
+         },
+         E_FAIL, false},
+        {"negative id", [](const json&) { return Frames{{R"({"id":-1,"result":{}})"}}; }, E_FAIL,
+         false},
+        {"binary frame",
+         [](const json& r) {
+             return Frames{{Reply(r, R"(,"result":{}})").text, true}};
+         },
+         E_FAIL, false},
+        {"invalid UTF-8",
+         [](const json& r) { return Frames{Reply(r, R"(,"result":{"url":"\xff\xfe"}})")}; }, E_FAIL,
+         false},
+        {"over the size limit",
+         [](const json& r) {
+             return Frames{
+                 CLoopbackServer::Result(r, {{"url", std::string(2 * kMaxMessage, 'a')}})};
+         },
+         E_FAIL, false},
+        {"result not an object",
+         [](const json& r) { return Frames{Reply(r, R"(,"result":"x"})")}; }, E_FAIL, false},
+        {"event without method", [](const json&) { return Frames{{R"({"params":{}})"}}; }, E_FAIL,
+         false},
+        {"event params not an object",
+         [](const json&) { return Frames{{R"({"method":"Target.x","params":[1]})"}}; }, E_FAIL,
+         false},
+        {"event session not text",
+         [](const json&) { return Frames{{R"({"method":"Target.x","params":{},"sessionId":5})"}}; },
+         E_FAIL, false},
+        {"error answer",
+         [](const json& r) {
+             return Frames{Reply(r, R"(,"error":{"code":-32000,"message":"no"}})")};
+         },
+         E_FAIL, true},
+        {"silence", [](const json&) { return Frames{}; }, E_TIMEOUT, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLoopbackServer server(c.answer);
+        CDevToolsClient client(kTimeout, kMaxMessage);
+        ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
+        json result = "untouched";
+        EXPECT_EQ(client.Call("Target.getTargets", json::object(), &result), c.hrExpected);
+        EXPECT_EQ(result, "untouched");
+        EXPECT_EQ(client.IsConnected(), c.bStaysConnected);
+    }
 }
 
-class HostileAnswer : public testing::TestWithParam<SHostileCase> {};
-
-TEST_P(HostileAnswer, FailsTheCallWithoutHarm) {
-    CFakeDevToolsServer server(GetParam().answer);
-    CDevToolsClient client(kTimeout, kMaxMessage);
-    ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
-    json result = "untouched";
-
-    EXPECT_EQ(client.Call("Target.getTargets", json::object(), &result), GetParam().expected);
-
-    EXPECT_EQ(result, "untouched");
-    EXPECT_EQ(client.IsConnected(), GetParam().bStaysConnected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, HostileAnswer,
-    testing::Values(
-        SHostileCase{"NotJson", [](const json&) { return std::vector<SFrame>{{"{id: 1,"}}; },
-                     E_FAIL, false},
-        SHostileCase{"NotAnObject", [](const json&) { return std::vector<SFrame>{{"[1,2]"}}; },
-                     E_FAIL, false},
-        SHostileCase{"IdNeverAsked",
-                     [](const json&) { return std::vector<SFrame>{{R"({"id":999,"result":{}})"}}; },
-                     E_FAIL, false},
-        SHostileCase{"IdAsText",
-                     [](const json& r) {
-                         return std::vector<SFrame>{{R"({"id":")" + Id(r) + R"(","result":{}})"}};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"NegativeId",
-                     [](const json&) { return std::vector<SFrame>{{R"({"id":-1,"result":{}})"}}; },
-                     E_FAIL, false},
-        SHostileCase{
-            "BinaryFrame",
-            [](const json& r) {
-                return std::vector<SFrame>{{R"({"id":)" + Id(r) + R"(,"result":{}})", true}};
-            },
-            E_FAIL, false},
-        SHostileCase{"InvalidUtf8",
-                     [](const json& r) {
-                         return std::vector<SFrame>{
-                             {R"({"id":)" + Id(r) + R"(,"result":{"url":"\xff\xfe"}})"}};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"OverTheSizeLimit",
-                     [](const json& r) {
-                         return std::vector<SFrame>{CFakeDevToolsServer::Result(
-                             r, {{"url", std::string(2 * kMaxMessage, 'a')}})};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"ResultNotAnObject",
-                     [](const json& r) {
-                         return std::vector<SFrame>{{R"({"id":)" + Id(r) + R"(,"result":"x"})"}};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"EventWithoutMethod",
-                     [](const json&) { return std::vector<SFrame>{{R"({"params":{}})"}}; }, E_FAIL,
-                     false},
-        SHostileCase{"EventParamsNotAnObject",
-                     [](const json&) {
-                         return std::vector<SFrame>{{R"({"method":"Target.x","params":[1]})"}};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"EventSessionNotText",
-                     [](const json&) {
-                         return std::vector<SFrame>{
-                             {R"({"method":"Target.x","params":{},"sessionId":5})"}};
-                     },
-                     E_FAIL, false},
-        SHostileCase{"ErrorAnswer",
-                     [](const json& r) {
-                         return std::vector<SFrame>{
-                             {R"({"id":)" + Id(r) + R"(,"error":{"code":-32000,"message":"no"}})"}};
-                     },
-                     E_FAIL, true},
-        SHostileCase{"Silence", [](const json&) { return std::vector<SFrame>{}; }, E_TIMEOUT,
-                     true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DevToolsClient, AnswersSkipEventsAndCarryLargeStringsWhole) {
+// Events before the answer are skipped, large strings come whole, and an answer that comes
+// after its call timed out is dropped without spoiling the next call.
+TEST(DevToolsClient, AnswersSkipEventsAndLateAnswersAreDropped) {
     const std::string huge(kMaxMessage / 2, 'u');
-    CFakeDevToolsServer server([&huge](const json& request) {
-        return std::vector<SFrame>{
-            {R"({"method":"Target.targetCreated","params":{}})"},
-            CFakeDevToolsServer::Result(request, {{"echo", request["params"]}, {"huge", huge}})};
+    json late;
+    CLoopbackServer server([&](const json& request) {
+        if (request["method"] == "Late") {
+            late = request;
+            return Frames{};
+        }
+        Frames frames{{R"({"method":"Target.targetCreated","params":{}})"}};
+        if (!late.is_null()) {
+            frames.push_back(CLoopbackServer::Result(late, {{"which", "late"}}));
+        }
+        frames.push_back(
+            CLoopbackServer::Result(request, {{"echo", request["params"]}, {"huge", huge}}));
+        return frames;
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
     ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
     json result;
-
     ASSERT_EQ(client.Call("Target.closeTarget", {{"targetId", "A"}}, &result, "S1"), S_OK);
-
     EXPECT_EQ(result["echo"], json({{"targetId", "A"}}));
     EXPECT_EQ(result["huge"], huge);
     EXPECT_EQ(client.GetRoundTrips(), 1U);
-    EXPECT_EQ(server.Methods(), std::vector<std::string>{"Target.closeTarget"});
+
+    EXPECT_EQ(client.Call("Late", json::object(), &result), E_TIMEOUT);
+    ASSERT_EQ(client.Call("Next", {{"n", 2}}, &result), S_OK);
+    EXPECT_EQ(result["echo"], json({{"n", 2}}));
+    EXPECT_EQ(server.Methods(), (std::vector<std::string>{"Target.closeTarget", "Late", "Next"}));
 }
 
-// Events read with an answer go to the handler during the call; those sent after it, at
-// the next Poll, whether they were read with the answer or arrive later on the socket.
+// Events read with an answer go to the handler during the call; those sent after it, at the
+// next Poll, whether they were read with the answer or arrive later on the socket.
 TEST(DevToolsClient, EventsReachTheHandlerDuringCallsAndByPoll) {
-    CFakeDevToolsServer server([](const json& request) {
-        return std::vector<SFrame>{{R"({"method":"Before","params":{"n":1},"sessionId":"S"})"},
-                                   CFakeDevToolsServer::Result(request, json::object()),
-                                   {R"({"method":"After"})"}};
+    CLoopbackServer server([](const json& request) {
+        return Frames{{R"({"method":"Before","params":{"n":1},"sessionId":"S"})"},
+                      CLoopbackServer::Result(request, json::object()),
+                      {R"({"method":"After"})"}};
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
-    ASSERT_EQ(client.Poll(), E_FAIL) << "not connected";
+    EXPECT_EQ(client.Poll(), E_FAIL) << "not connected";
     EXPECT_EQ(client.GetNativeHandle(), -1);
     std::vector<std::string> events;
     client.SetEventHandler(
@@ -152,78 +138,50 @@ TEST(DevToolsClient, EventsReachTheHandlerDuringCallsAndByPoll) {
 
     ASSERT_EQ(client.Call("Target.getTargets", json::object(), &result), S_OK);
     EXPECT_EQ(events, std::vector<std::string>{R"(Before{"n":1}S)"});
-    for (int tries = 0; events.size() < 2 && tries < 500; ++tries) {
-        pollfd readable{client.GetNativeHandle(), POLLIN, 0};
-        ::poll(&readable, 1, 10);
-        ASSERT_EQ(client.Poll(), S_OK);
-    }
+    EXPECT_TRUE(WaitUntil([&] { return client.Poll() == S_OK && events.size() == 2; }, kWaitLimit,
+                          [&] {
+                              pollfd readable{client.GetNativeHandle(), POLLIN, 0};
+                              ::poll(&readable, 1, 10);
+                          }));
 
     EXPECT_EQ(events, (std::vector<std::string>{R"(Before{"n":1}S)", "After{}"}));
 }
 
-TEST(DevToolsClient, LateAnswerIsDroppedAndTheNextCallWorks) {
-    int calls = 0;
-    json late;
-    CFakeDevToolsServer server([&](const json& request) {
-        // The first request is answered only together with the second.
-        if (++calls == 1) {
-            late = request;
-            return std::vector<SFrame>{};
-        }
-        return std::vector<SFrame>{CFakeDevToolsServer::Result(late, {{"which", "first"}}),
-                                   CFakeDevToolsServer::Result(request, {{"which", "second"}})};
+// An http:// endpoint is resolved through /json/version, which must name a WebSocket on
+// the loopback interface.
+TEST(DevToolsClient, AnHttpEndpointIsResolvedThroughJsonVersion) {
+    CLoopbackServer server([](const json& request) {
+        return Frames{CLoopbackServer::Result(request, json::object())};
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
-    ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
-    json result;
-
-    EXPECT_EQ(client.Call("A", json::object(), &result), E_TIMEOUT);
-    ASSERT_EQ(client.Call("B", json::object(), &result), S_OK);
-
-    EXPECT_EQ(result["which"], "second");
-}
-
-TEST(DevToolsClient, HttpEndpointIsResolvedThroughJsonVersion) {
-    CFakeDevToolsServer server([](const json& request) {
-        return std::vector<SFrame>{CFakeDevToolsServer::Result(request, json::object())};
-    });
-    CDevToolsClient client(kTimeout, kMaxMessage);
-
     ASSERT_EQ(client.Connect(server.HttpEndpoint()), S_OK);
-
     EXPECT_EQ(client.GetWebSocketUrl(), server.Endpoint().Url());
     json result;
     EXPECT_EQ(client.Call("Browser.getVersion", json::object(), &result), S_OK);
-}
 
-TEST(DevToolsClient, JsonVersionNamingAnotherHostOrNothingIsRefused) {
-    CFakeDevToolsServer server([](const json&) { return std::vector<SFrame>{}; });
-    CDevToolsClient client(kTimeout, kMaxMessage);
     for (const char* answer :
          {R"({"webSocketDebuggerUrl":"ws://203.0.113.9:9222/devtools/browser/x"})",
           R"({"webSocketDebuggerUrl":7})", R"({"Browser":"x"})", "not json", ""}) {
         SCOPED_TRACE(answer);
-        server.SetVersionAnswer(answer);
+        server.SetPage("/json/version", answer);
         EXPECT_EQ(client.Connect(server.HttpEndpoint()), E_FAIL);
         EXPECT_FALSE(client.IsConnected());
     }
 }
 
-TEST(DevToolsClient, PeerThatNeverShakesHandsTimesOut) {
-    CFakeDevToolsServer server([](const json&) { return std::vector<SFrame>{}; }, false);
+// A peer that takes the connection and says nothing times out; a closed port is refused.
+TEST(DevToolsClient, ASilentPeerTimesOutAndAClosedPortIsRefused) {
+    std::uint16_t nPort = 0;
+    {
+        CLoopbackServer server({}, false);
+        CDevToolsClient client(kTimeout, kMaxMessage);
+        EXPECT_EQ(client.Connect(server.Endpoint()), E_TIMEOUT);
+        EXPECT_EQ(client.Connect(server.HttpEndpoint()), E_TIMEOUT);
+        EXPECT_FALSE(client.IsConnected());
+        nPort = server.Endpoint().nPort;
+    }
     CDevToolsClient client(kTimeout, kMaxMessage);
-    EXPECT_EQ(client.Connect(server.Endpoint()), E_TIMEOUT);
-    EXPECT_EQ(client.Connect(server.HttpEndpoint()), E_TIMEOUT);
-    EXPECT_FALSE(client.IsConnected());
-}
-
-TEST(DevToolsClient, ClosedPortIsRefused) {
-    boost::asio::io_context ioc;
-    boost::asio::ip::tcp::acceptor acceptor(ioc, {boost::asio::ip::make_address("127.0.0.1"), 0});
-    const std::uint16_t port = acceptor.local_endpoint().port();
-    acceptor.close();
-    CDevToolsClient client(kTimeout, kMaxMessage);
-    EXPECT_EQ(client.Connect({"127.0.0.1", port, "/devtools/browser/x"}), E_FAIL);
+    EXPECT_EQ(client.Connect({"127.0.0.1", nPort, "/devtools/browser/x"}), E_FAIL);
     json result;
     EXPECT_EQ(client.Call("Target.getTargets", json::object(), &result), E_FAIL);
 }

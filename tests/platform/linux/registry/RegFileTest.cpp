@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/SkippedLines.h"
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -37,9 +39,11 @@ std::string Section(std::string_view lines) {
 // Parse(Format(tree)) must give the tree back.
 void ExpectRoundTrip(const CRegTree& tree) {
     const std::string text = CRegFile::Format(tree);
-    const std::optional<CRegTree> again = CRegFile::Parse(text);
+    std::vector<CRegFile::CSkipped> skipped;
+    const std::optional<CRegTree> again = CRegFile::Parse(text, &skipped);
     ASSERT_TRUE(again) << text;
     EXPECT_TRUE(*again == tree) << text;
+    EXPECT_TRUE(skipped.empty()) << text;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -109,54 +113,79 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.szName); });
 
 // ---------------------------------------------------------------------------------------
-// Text that must not parse at all.
+// Lines that cannot be read are left out and reported; the lines around them count.
 
-struct CMalformedCase {
+using CSkipped = CRegFile::CSkipped;
+
+struct CSkipCase {
     const char* szName;
-    std::string text;
+    std::string lines;  // from line 5, between the values "before" and "after"
+    std::vector<CSkipped> skipped;
 };
 
-void PrintTo(const CMalformedCase& c, std::ostream* os) {
+void PrintTo(const CSkipCase& c, std::ostream* os) {
     *os << c.szName;
 }
 
-class CRegFileMalformedTest : public testing::TestWithParam<CMalformedCase> {};
+class CRegFileSkipTest : public testing::TestWithParam<CSkipCase> {};
 
-TEST_P(CRegFileMalformedTest, IsRejectedWhole) {
-    EXPECT_FALSE(CRegFile::Parse(GetParam().text));
+TEST_P(CRegFileSkipTest, LeavesOutOnlyTheLinesItReports) {
+    const std::string text = Section("\"before\"=dword:00000001\n") + GetParam().lines +
+                             "[HKEY_LOCAL_MACHINE\\Software\\y]\n\"after\"=dword:00000002\n";
+    std::vector<CSkipped> skipped;
+    const std::optional<CRegTree> tree = CRegFile::Parse(text, &skipped);
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(skipped, GetParam().skipped);
+    // Nothing of a skipped line gets in: no key, no value, not even part of one.
+    std::vector<CSkipped> none;
+    EXPECT_TRUE(*tree == *CRegFile::Parse(WithoutSkippedLines(text, skipped), &none));
+    EXPECT_TRUE(none.empty());
+    ASSERT_NE(FindKey(*tree, "Software\\y"), nullptr);
+    EXPECT_NE(FindKey(*tree, "Software\\y")->FindValue("after"), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Text, CRegFileMalformedTest,
+    Text, CRegFileSkipTest,
     testing::Values(
-        CMalformedCase{"OtherHeader", "Windows Registry Editor Version 5.00\n\n"},
-        CMalformedCase{"HeaderNotFirst", "\nREGEDIT4\n"}, CMalformedCase{"BlanksOnly", "  \n"},
-        CMalformedCase{"UnknownRoot", "REGEDIT4\n[HKLM\\Software]\n"},
-        CMalformedCase{"KeyDeletion", "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software\\x]\n"},
-        CMalformedCase{"ValueDeletion", Section("\"v\"=-\n")},
-        CMalformedCase{"ValueOutsideAKey", "REGEDIT4\n\"v\"=dword:00000001\n"},
-        CMalformedCase{"EmptyKeyLevel", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\\\x]\n"},
-        CMalformedCase{"UnclosedSection", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\n"},
-        CMalformedCase{"TextAfterSection", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software] x\n"},
-        CMalformedCase{"StrayText", Section("speed=1\n")},
-        CMalformedCase{"BadHexDigit", Section("\"v\"=hex:01,0g\n")},
-        CMalformedCase{"ThreeDigitByte", Section("\"v\"=hex:100\n")},
-        CMalformedCase{"TrailingComma", Section("\"v\"=hex:01,\n")},
-        CMalformedCase{"DanglingContinuation", Section("\"v\"=hex:01,\\\n")},
-        CMalformedCase{"CommentInsideContinuation", Section("\"v\"=hex:01,\\\n; x\n  02\n")},
-        CMalformedCase{"DwordTooLong", Section("\"v\"=dword:000000001\n")},
-        CMalformedCase{"DwordDecimalSign", Section("\"v\"=dword:-1\n")},
-        CMalformedCase{"TypeTooLong", Section("\"v\"=hex(100000000):01\n")},
-        CMalformedCase{"UnknownEscape", Section("\"v\"=\"a\\nb\"\n")},
-        CMalformedCase{"UnterminatedString", Section("\"v\"=\"abc\n")},
-        CMalformedCase{"TextAfterString", Section("\"v\"=\"a\" ; note\n")},
-        CMalformedCase{"UnterminatedName", Section("\"v=dword:00000001\n")},
-        CMalformedCase{"MissingEquals", Section("\"v\" dword:00000001\n")},
-        CMalformedCase{"MissingData", Section("\"v\"=\n")},
-        CMalformedCase{"CarriageReturnInString", Section("\"v\"=\"a\rb\"\n")},
-        CMalformedCase{"NulInName", Section("\"a\0b\"=dword:00000001\n"s)},
-        CMalformedCase{"NulInKeyName", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\a\0b]\n"s}),
+        CSkipCase{"UnknownRoot", "[HKLM\\Software]\n", {{5, 1}}},
+        CSkipCase{"KeyDeletion", "[-HKEY_LOCAL_MACHINE\\Software\\x]\n", {{5, 1}}},
+        CSkipCase{"ValuesOfABadSection",
+                  "[HKEY_LOCAL_MACHINE\\Software\\new\\\\z]\n\"v\"=dword:00000001\n\n@=\"d\"\n",
+                  {{5, 1}, {6, 1}, {8, 1}}},
+        CSkipCase{"UnclosedSection", "[HKEY_LOCAL_MACHINE\\Software\n", {{5, 1}}},
+        CSkipCase{"TextAfterSection", "[HKEY_LOCAL_MACHINE\\Software] x\n", {{5, 1}}},
+        CSkipCase{"NulInKeyName", "[HKEY_LOCAL_MACHINE\\a\0b]\n"s, {{5, 1}}},
+        CSkipCase{"ValueDeletion", "\"v\"=-\n", {{5, 1}}},
+        CSkipCase{"StrayText", "speed=1\n", {{5, 1}}},
+        CSkipCase{"BadHexDigit", "\"v\"=hex:01,0g\n", {{5, 1}}},
+        CSkipCase{"ThreeDigitByte", "\"v\"=hex:100\n", {{5, 1}}},
+        CSkipCase{"TrailingComma", "\"v\"=hex:01,\n", {{5, 1}}},
+        CSkipCase{"BadByteOnAContinuation", "\"v\"=hex:01,\\\n  0g,\\\n  02\n", {{5, 3}}},
+        CSkipCase{"ContinuationIntoASection", "\"v\"=hex:01,\\\n", {{5, 1}}},
+        CSkipCase{"ContinuationIntoAValue", "\"v\"=hex:01,\\\n\"w\"=dword:00000003\n", {{5, 1}}},
+        CSkipCase{"CommentInsideContinuation", "\"v\"=hex:01,\\\n; x\n  02\n", {{5, 1}, {7, 1}}},
+        CSkipCase{"DwordTooLong", "\"v\"=dword:000000001\n", {{5, 1}}},
+        CSkipCase{"DwordDecimalSign", "\"v\"=dword:-1\n", {{5, 1}}},
+        CSkipCase{"TypeTooLong", "\"v\"=hex(100000000):01\n", {{5, 1}}},
+        CSkipCase{"UnknownEscape", "\"v\"=\"a\\nb\"\n", {{5, 1}}},
+        CSkipCase{"UnterminatedString", "\"v\"=\"abc\n", {{5, 1}}},
+        CSkipCase{"TextAfterString", "\"v\"=\"a\" ; note\n", {{5, 1}}},
+        CSkipCase{"UnterminatedName", "\"v=dword:00000001\n", {{5, 1}}},
+        CSkipCase{"MissingEquals", "\"v\" dword:00000001\n", {{5, 1}}},
+        CSkipCase{"MissingData", "\"v\"=\n", {{5, 1}}},
+        CSkipCase{"CarriageReturnInString", "\"v\"=\"a\rb\"\n", {{5, 1}}},
+        CSkipCase{"NulInName", "\"a\0b\"=dword:00000001\n"s, {{5, 1}}}),
     [](const auto& info) { return std::string(info.param.szName); });
+
+TEST(CRegFileTest, TextThatIsNotRegedit4IsRejectedWhole) {
+    for (const std::string_view text :
+         {"Windows Registry Editor Version 5.00\n\n"sv, "\nREGEDIT4\n"sv, "  \n"sv}) {
+        EXPECT_FALSE(CRegFile::Parse(text)) << text;
+    }
+    std::vector<CSkipped> skipped;
+    EXPECT_TRUE(CRegFile::Parse("REGEDIT4\n\"v\"=dword:00000001\n", &skipped));
+    EXPECT_EQ(skipped, (std::vector<CSkipped>{{2, 1}})) << "a value before the first key";
+}
 
 // ---------------------------------------------------------------------------------------
 // Values written by Format: the form chosen, and the way back.
@@ -281,7 +310,9 @@ TEST(CRegFileTest, DepthIsBounded) {
     const std::optional<CRegTree> deepest = CRegFile::Parse("REGEDIT4\n[" + path + "]\n");
     ASSERT_TRUE(deepest);
     ExpectRoundTrip(*deepest);
-    EXPECT_FALSE(CRegFile::Parse("REGEDIT4\n[" + path + "\\k]\n"));
+    std::vector<CRegFile::CSkipped> skipped;
+    EXPECT_TRUE(*CRegFile::Parse("REGEDIT4\n[" + path + "\\k]\n", &skipped) == CRegTree());
+    EXPECT_EQ(skipped.size(), 1U);
 }
 
 }  // namespace

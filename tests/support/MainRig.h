@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/MainApp.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "store/SettingsStore.h"
+#include "support/EmptyLists.h"
+#include "support/FakeBrowserWindows.h"
+#include "support/FakeClock.h"
+#include "support/FakeResourceLookup.h"
+#include "support/RecordingBeeper.h"
+#include "support/RecordingHotKeys.h"
+#include "support/RecordingShell.h"
+#include "support/RecordingSoundPlayer.h"
+#include "support/RecordingTrayHost.h"
+#include "support/RefusingAutostart.h"
+#include "support/ScopedEnv.h"
+#include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Real services a CMainRig is to use in place of its doubles.
+struct SRealServices {
+    IBrowserWindowsFactory* pBrowsers = nullptr;
+    IClock* pClock = nullptr;
+    ITrayHost* pTray = nullptr;
+    IHotKeys* pHotKeys = nullptr;
+};
+
+// The whole program for tests of the main window: a real registry hive in a temporary
+// folder (which is also XDG_RUNTIME_DIR, for the instance lock), the doubles below for
+// every other service, and the process-wide lists empty before and after. A test that
+// needs a real service in one place passes it in; the double of that place is then left
+// unused.
+class CMainRig {
+public:
+    explicit CMainRig(const SRealServices& real = {})
+        : m_Services{m_Store,
+                     real.pBrowsers != nullptr ? *real.pBrowsers : m_Browsers,
+                     m_MessageBox,
+                     real.pClock != nullptr ? *real.pClock : m_Clock,
+                     m_Shell,
+                     m_Autostart,
+                     real.pTray != nullptr ? *real.pTray : m_Tray,
+                     real.pHotKeys != nullptr ? *real.pHotKeys : m_HotKeys,
+                     m_Sound,
+                     m_Beeper,
+                     m_Resources} {}
+
+    // Starts the application up to its running main window, the first-run wizard taken as
+    // done; answers the window.
+    CMainDialog& Start() {
+        m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+        m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
+        EXPECT_TRUE(m_pApp->InitInstance());
+        return *m_pApp->MainDialog();
+    }
+
+    CTempDir m_Dir;
+    CScopedEnv m_RuntimeDir{"XDG_RUNTIME_DIR", m_Dir.Path().string()};
+    CRegistryHive m_Hive{m_Dir / "registry.reg"};
+    CSettingsStore m_Store{m_Hive};
+    CEmptyLists m_Lists;
+    CFakeBrowserWindows m_Browsers;
+    CScriptedMessageBox m_MessageBox;
+    CFakeClock m_Clock;
+    CRecordingShell m_Shell;
+    CRefusingAutostart m_Autostart;
+    CRecordingTrayHost m_Tray;
+    CRecordingHotKeys m_HotKeys;
+    CRecordingSoundPlayer m_Sound;
+    CRecordingBeeper m_Beeper;
+    CFakeResourceLookup m_Resources;
+    CMainServices m_Services;
+    std::unique_ptr<CMainApp> m_pApp;
+};
