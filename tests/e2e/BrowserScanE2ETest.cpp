@@ -33,7 +33,7 @@ public:
         return m_logged;
     }
     // Waits until the passes have logged `expected`, and answers what they logged.
-    std::multiset<std::string> WaitFor(const std::multiset<std::string>& expected) const {
+    std::multiset<std::string> WaitForLogged(const std::multiset<std::string>& expected) const {
         WaitUntil([&] { return Logged() == expected; });
         return Logged();
     }
@@ -233,7 +233,7 @@ TEST_F(BrowserScanE2E, AnnouncementsAloneClosePopupsBeforeTheirPageIsAskedFor) {
         driver.RunInPage(opener, "pop('" + Url(query) + "', '" + features + "')");
     }
 
-    EXPECT_EQ(report.WaitFor({Url("popup")}), std::multiset{Url("popup")});
+    EXPECT_EQ(report.WaitForLogged({Url("popup")}), std::multiset{Url("popup")});
     EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) {
         return HasPage(pages, Url("spared")) && HasPage(pages, Url("tab")) &&
                !HasPage(pages, Url("popup"));
@@ -259,7 +259,7 @@ TEST_F(BrowserScanE2E, ABlackListedAddressTypedByTheUserClosesAtOnce) {
     driver.StartWindow(Url("bad-new-window"));
     driver.RunInPage(tab, "location.href = '" + Url("bad-in-tab") + "'");
 
-    EXPECT_EQ(report.WaitFor({Url("bad-new-window"), Url("bad-in-tab")}),
+    EXPECT_EQ(report.WaitForLogged({Url("bad-new-window"), Url("bad-in-tab")}),
               (std::multiset{Url("bad-new-window"), Url("bad-in-tab")}));
 }
 

@@ -91,11 +91,12 @@ TEST_F(ProgramE2E, ABurstOfPopupsFromOneClickIsClosedBeforeAnyPageIsAskedFor) {
     CSystemClock clock;
     CMainRig rig({.pBrowsers = &m_Windows, .pClock = &clock});
     CLogPage& log = *rig.Start().LogPage();
-    const std::string opener = Drive([&] { return m_Driver.OpenWindow(m_Server.Url("/opener.html")); });
+    const std::string opener =
+        Drive([&] { return m_Driver.OpenWindow(m_Server.Url("/opener.html")); });
 
     Drive([&] {
-        m_Driver.RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) + "; ++i) pop('" +
-                                       Url("burst-") + "' + i, 'popup')");
+        m_Driver.RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) +
+                                       "; ++i) pop('" + Url("burst-") + "' + i, 'popup')");
     });
 
     ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == kBurst; }));

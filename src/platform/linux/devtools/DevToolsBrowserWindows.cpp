@@ -3,7 +3,6 @@
 #include <sys/epoll.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
 #include "platform/linux/devtools/GuardedCall.h"

@@ -368,9 +368,10 @@ TEST_F(DevToolsBrowserWindowsTest, AHeldWindowIsJudgedOnTheAddressItAsksForThenC
         json info = Info("POP", "");
         info["openerId"] = "TAB";
         info["canAccessOpener"] = true;
-        SendBefore("Target.setAutoAttach",
-                   Event("Target.attachedToTarget",
-                         {{"sessionId", "POP"}, {"targetInfo", info}, {"waitingForDebugger", true}}));
+        SendBefore(
+            "Target.setAutoAttach",
+            Event("Target.attachedToTarget",
+                  {{"sessionId", "POP"}, {"targetInfo", info}, {"waitingForDebugger", true}}));
         SendBefore("Runtime.runIfWaitingForDebugger",
                    Event("Fetch.requestPaused",
                          {{"requestId", "R1"},
