@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/MainDialog.h"
+#include "cleaner/CleaningRoutines.h"
+#include "platform/linux/cleaner/LinuxBrowserData.h"
+#include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 #include "platform/linux/desktop/AutostartEntry.h"
 #include "platform/linux/desktop/SystemClock.h"
@@ -35,5 +38,8 @@ private:
     CAlsaSoundPlayer m_Sound;
     CX11Beeper m_Beeper;
     CAppResources m_Resources;
+    CLinuxFileSystem m_Files;
+    CLinuxBrowserData m_BrowserData;
+    CCleaningRoutines m_Cleaner;
     CMainServices m_Services;
 };

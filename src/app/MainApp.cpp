@@ -70,6 +70,13 @@ bool CMainApp::InitInstance() {
     }
 
     m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
+    // Before any window of the program, whether or not a kind is chosen.
+    if (m_nCleanTime == CLEAN_TIME_STARTING) {
+        RunCleaningPass();
+        if (m_bStopping) {
+            return false;
+        }
+    }
 
     m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
     m_pMainDlg->OnInitDialog();
@@ -110,6 +117,15 @@ bool CMainApp::RunFirstRunWizard() {
     host.m_pfnSetStartWithSystem = WizardSetStartWithSystem;
     pfnRunWizard(nullptr, &host);
     return true;
+}
+
+void CMainApp::RunCleaningPass() {
+    CCleaningDlg dlg{CleaningServices()};
+    dlg.exec();
+}
+
+CCleaningServices CMainApp::CleaningServices() {
+    return {m_Services.cleaner, m_Services.store, m_Services.messageBox, m_CleaningThreads};
 }
 
 void CMainApp::Stop() {

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "app/MainDialog.h"
+#include "cleaner/CleaningThreads.h"
+#include "pages/CleaningDlg.h"
 #include "platform/Registry.h"
 #include "platform/linux/desktop/InstanceLock.h"
 
@@ -33,6 +35,11 @@ public:
     void Stop();
 
     bool IsAnotherInstanceRunning();
+    // One cleaning pass in its modal dialog; returns when the dialog has closed.
+    void RunCleaningPass();
+    // What the cleaning dialog works with. Passes left running in the background end with
+    // the application.
+    CCleaningServices CleaningServices();
     bool RunFirstRunWizard();
 
     const QString& AppName() const { return m_strAppName; }
@@ -50,6 +57,7 @@ private:
     QString m_strAppName;
     CInstanceLock m_InstanceLock;
     QLibrary m_Wizard;
+    CCleaningThreads m_CleaningThreads;
     std::unique_ptr<CMainDialog> m_pMainDlg;
     bool m_bStopping = false;
 };

@@ -19,6 +19,7 @@
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/BlackListPage.h"
+#include "pages/HistoryPage.h"
 #include "pages/LogPage.h"
 #include "pages/WhiteListPage.h"
 #include "platform/Beep.h"
@@ -142,7 +143,7 @@ void CMainDialog::OnInitDialog() {
 
     m_pGeneralPage = MakeEmptyPage(m_pTabs);
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
-    m_pHistoryPage = MakeEmptyPage(m_pTabs);
+    m_pHistoryPage = new CHistoryPage(m_App.CleaningServices(), m_App.m_nCleanTime, m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
     m_pBlackListPage = new CBlackListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pBlackListPage, QStringLiteral("BlackList"));
@@ -375,8 +376,16 @@ void CMainDialog::OpenHelpFile() {
 }
 
 void CMainDialog::ExitProgram() {
+    // An "Exit" from the tray while the closing pass runs.
+    if (m_bExiting) {
+        return;
+    }
     m_bExiting = true;
     m_App.SaveSettings();
+    if (m_Services.store.ReadOption(OPT_CLEANTIME) == CLEAN_TIME_CLOSING &&
+        m_pHistoryPage->CountCleanChoices() > 0) {
+        m_App.RunCleaningPass();
+    }
     m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
     m_KillImageTimer.stop();

@@ -12,6 +12,7 @@
 #include "widgets/TrayNotifyIcon.h"
 
 class CBlackListPage;
+class CHistoryPage;
 class CLogPage;
 class CMainApp;
 class CSettingsStore;
@@ -20,6 +21,7 @@ class CWhiteListPage;
 class IAutostartEntry;
 class IBeeper;
 class IBrowserWindowsFactory;
+class ICleaner;
 class IClock;
 class IHotKeys;
 class IMessageBox;
@@ -43,6 +45,7 @@ struct CMainServices {
     ISoundPlayer& sound;
     IBeeper& beeper;
     const IResourceLookup& resources;
+    ICleaner& cleaner;
 };
 
 // The program's one top-level window: the six pages on a sliding tab control, the scan
@@ -72,8 +75,8 @@ public:
     // connection to the browsers, the scan timer and the hot key.
     void OnInitDialog();
 
-    // The exit sequence: save "speed" and both lists, release the hot key, remove the tray
-    // icon and end the program.
+    // The exit sequence: save "speed" and both lists, clean when the clean time is "closing"
+    // and a kind is chosen, release the hot key, remove the tray icon and end the program.
     void ExitProgram();
 
     // Hides the window ("Hide", the caption's close button).
@@ -142,7 +145,7 @@ private:
 
     CSlidingTabCtrl* m_pTabs = nullptr;
     QWidget* m_pGeneralPage = nullptr;
-    QWidget* m_pHistoryPage = nullptr;
+    CHistoryPage* m_pHistoryPage = nullptr;
     CBlackListPage* m_pBlackListPage = nullptr;
     CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;

@@ -32,6 +32,8 @@ inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057U);
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000EU);
 // HRESULT_FROM_WIN32(ERROR_TIMEOUT): the other side did not answer in time.
 inline constexpr HRESULT E_TIMEOUT = static_cast<HRESULT>(0x800705B4U);
+// HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION): a running program holds what was to change.
+inline constexpr HRESULT E_SHARING_VIOLATION = static_cast<HRESULT>(0x80070020U);
 
 constexpr bool SUCCEEDED(HRESULT hr) {
     return hr >= 0;

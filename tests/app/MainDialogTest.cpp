@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -25,6 +26,7 @@
 #include "support/FakeResourceLookup.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
+#include "support/RecordingCleaner.h"
 #include "support/RecordingHotKeys.h"
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
@@ -62,6 +64,13 @@ protected:
         return *app->MainDialog();
     }
 
+    // An exit makes every modal loop return at once until the main loop has run again, as
+    // it would for a new start of the program.
+    static void ForgetEarlierExit() {
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+        QCoreApplication::exec();
+    }
+
     template <typename T>
     T* Child(CMainDialog& dialog, const QString& text) {
         for (T* child : dialog.findChildren<T*>()) {
@@ -85,8 +94,9 @@ protected:
     CRecordingSoundPlayer sound;
     CRecordingBeeper beeper;
     CFakeResourceLookup resources;
-    CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
+    CRecordingCleaner cleaner;
+    CMainServices services{store, browsers, messageBox, clock,  shell,     autostart,
+                           tray,  hotKeys,  sound,      beeper, resources, cleaner};
     std::unique_ptr<CMainApp> app;
 };
 
@@ -252,6 +262,84 @@ TEST_F(MainDialogTest, ExitSavesSpeedAndBothLists) {
     EXPECT_THAT(black.Entries(), ElementsAre("http://b.example/"));
     EXPECT_THAT(white.Entries(), ElementsAre("http://w.example/"));
     EXPECT_FALSE(dialog.isVisible());
+}
+
+// Clean time "starting": a pass before the main window exists, whether or not a kind is
+// chosen, and another from the History page when one is.
+TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
+    const struct {
+        DWORD nCleanTime;
+        bool bCookies;
+        std::vector<bool> windowAtPass;
+        std::size_t nPasses;
+    } cases[] = {{CLEAN_TIME_STARTING, true, {false, true}, 2},
+                 {CLEAN_TIME_STARTING, false, {}, 1},
+                 {CLEAN_TIME_RUNNING, true, {}, 0},
+                 {CLEAN_TIME_CLOSING, true, {}, 0}};
+    for (const auto& test : cases) {
+        store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
+        store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
+        std::vector<bool> windowAtPass;
+        // The user-interface thread waits in the pass's dialog meanwhile.
+        cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            windowAtPass.push_back(app->MainDialog() != nullptr);
+        });
+        const std::size_t nBoxes = messageBox.Boxes().size();
+        app.reset();
+        ForgetEarlierExit();
+        Start();
+        EXPECT_EQ(windowAtPass, test.windowAtPass) << test.nCleanTime << test.bCookies;
+        EXPECT_EQ(messageBox.Boxes().size() - nBoxes, test.nPasses);
+    }
+}
+
+// A stop asked for while the start-up pass runs ends start-up there: no main window, no
+// second pass, no completion message.
+TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
+    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
+    store.WriteOption(OPT_KILLCOOKIES, 1);
+    cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+        QMetaObject::invokeMethod(
+            qApp, [&] { app->Stop(); }, Qt::QueuedConnection);
+    });
+    ForgetEarlierExit();
+    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(app->MainDialog(), nullptr);
+    app.reset();
+    EXPECT_THAT(cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_TRUE(messageBox.Boxes().empty());
+}
+
+// The clean time is read from the store at exit; the pass comes after the settings are saved.
+TEST_F(MainDialogTest, ExitCleansWhenTheCleanTimeIsClosingAndAKindIsChosen) {
+    const struct {
+        DWORD nCleanTime;
+        bool bCookies;
+        bool bPass;
+    } cases[] = {{CLEAN_TIME_CLOSING, true, true},
+                 {CLEAN_TIME_CLOSING, false, false},
+                 {CLEAN_TIME_RUNNING, true, false},
+                 {0, true, false}};
+    for (const auto& test : cases) {
+        app.reset();
+        ForgetEarlierExit();
+        store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
+        CMainDialog& dialog = Start();
+        store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
+        app->m_nAppSpeed = 27;
+        DWORD nSpeedAtPass = 0;
+        cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            nSpeedAtPass = store.ReadOption(OPT_SPEED);
+        });
+        const std::size_t nCalls = cleaner.Calls().size();
+        dialog.ExitProgram();
+        EXPECT_EQ(cleaner.Calls().size() - nCalls, test.bPass ? 1U : 0U) << test.nCleanTime;
+        EXPECT_EQ(nSpeedAtPass, test.bPass ? 27U : 0U);
+        EXPECT_FALSE(dialog.isVisible());
+    }
 }
 
 using Call = CRecordingTrayHost::SCall;

@@ -29,6 +29,7 @@
 #include "support/FakeResourceLookup.h"
 #include "support/QtWait.h"
 #include "support/RecordingBeeper.h"
+#include "support/RecordingCleaner.h"
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RefusingAutostart.h"
@@ -96,8 +97,9 @@ protected:
     CRecordingSoundPlayer sound;
     CRecordingBeeper beeper;
     CFakeResourceLookup resources;
+    CRecordingCleaner cleaner;
     CMainServices services{store, browsers, messageBox, clock,  shell,    autostart,
-                           tray,  hotKeys,  sound,      beeper, resources};
+                           tray,  hotKeys,  sound,      beeper, resources, cleaner};
     std::unique_ptr<CMainApp> app;
     CTrayProbe probe;
 };

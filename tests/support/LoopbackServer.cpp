@@ -44,9 +44,14 @@ CLoopbackServer::~CLoopbackServer() {
     }
 }
 
-void CLoopbackServer::SetPage(const std::string& path, std::string body) {
+void CLoopbackServer::SetPage(const std::string& path, std::string body, bool bCacheable) {
     std::lock_guard lock(m_mutex);
     m_pages[path] = std::move(body);
+    if (bCacheable) {
+        m_cacheable.insert(path);
+    } else {
+        m_cacheable.erase(path);
+    }
 }
 
 int CLoopbackServer::RequestCount(const std::string& target) const {
@@ -130,17 +135,20 @@ void CLoopbackServer::Serve(tcp::socket socket) {
         }
     } else if (!ec) {
         http::response<http::string_body> response;
+        bool bCacheable = false;
         {
             std::lock_guard lock(m_mutex);
             const std::string target(request.target());
             ++m_requests[target];
-            const auto found = m_pages.find(target.substr(0, target.find('?')));
+            const std::string path = target.substr(0, target.find('?'));
+            const auto found = m_pages.find(path);
             response.result(found == m_pages.end() ? http::status::not_found : http::status::ok);
             response.body() = found == m_pages.end() ? std::string() : found->second;
+            bCacheable = m_cacheable.contains(path);
         }
         response.version(11);
         response.set(http::field::content_type, "text/html; charset=utf-8");
-        response.set(http::field::cache_control, "no-store");
+        response.set(http::field::cache_control, bCacheable ? "max-age=3600" : "no-store");
         response.keep_alive(false);
         response.prepare_payload();
         http::write(socket, response, ec);

@@ -39,7 +39,9 @@ public:
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;
 
-    void SetPage(const std::string& path, std::string body);
+    // A page is never stored by the browser unless `bCacheable`: then it may keep it in its
+    // cache for an hour.
+    void SetPage(const std::string& path, std::string body, bool bCacheable = false);
     // How many GET requests have asked for `target` (a path with its query) so far.
     int RequestCount(const std::string& target) const;
     // "http://127.0.0.1:<port>" followed by `path`.
@@ -65,6 +67,7 @@ private:
     boost::asio::ip::tcp::acceptor m_acceptor;
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_pages;
+    std::set<std::string, std::less<>> m_cacheable;
     std::map<std::string, int> m_requests;
     std::vector<std::string> m_methods;
     bool m_bStopping = false;

@@ -8,6 +8,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeResourceLookup.h"
 #include "support/RecordingBeeper.h"
+#include "support/RecordingCleaner.h"
 #include "support/RecordingHotKeys.h"
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
@@ -47,7 +48,8 @@ public:
                      real.pHotKeys != nullptr ? *real.pHotKeys : m_HotKeys,
                      m_Sound,
                      m_Beeper,
-                     m_Resources} {}
+                     m_Resources,
+                     m_Cleaner} {}
 
     // Starts the application up to its running main window, the first-run wizard taken as
     // done; answers the window.
@@ -73,6 +75,7 @@ public:
     CRecordingSoundPlayer m_Sound;
     CRecordingBeeper m_Beeper;
     CFakeResourceLookup m_Resources;
+    CRecordingCleaner m_Cleaner;
     CMainServices m_Services;
     std::unique_ptr<CMainApp> m_pApp;
 };

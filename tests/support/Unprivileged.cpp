@@ -5,6 +5,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <system_error>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+}  // namespace
 
 int RunUnprivileged(const std::function<int()>& body) {
     const pid_t pid = ::fork();
@@ -12,7 +19,7 @@ int RunUnprivileged(const std::function<int()>& body) {
         return -1;
     }
     if (pid == 0) {
-        const uid_t nobody = 65534;
+        const uid_t nobody = kNobody;
         if (::geteuid() == 0 &&
             (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
              ::setresuid(nobody, nobody, nobody) != 0)) {
@@ -24,4 +31,17 @@ int RunUnprivileged(const std::function<int()>& body) {
     while (::waitpid(pid, &status, 0) < 0) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool GiveTreeToUnprivileged(const std::filesystem::path& dir) {
+    if (::geteuid() != 0) {
+        return true;
+    }
+    std::error_code ec;
+    bool bDone = ::lchown(dir.c_str(), kNobody, kNobody) == 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        bDone = ::lchown(it->path().c_str(), kNobody, kNobody) == 0 && bDone;
+    }
+    return bDone && !ec;
 }

@@ -1,5 +1,7 @@
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
+#include "platform/linux/XdgDirs.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -9,19 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kPortFileName[] = "DevToolsActivePort";
 // A real port file holds two short lines; anything much larger is not one.
 constexpr std::streamsize kPortFileMax = 1024;
-
-fs::path BaseDir(const char* xdgValue, const char* home, const char* fallback) {
-    if (xdgValue != nullptr && xdgValue[0] == '/') {
-        return xdgValue;
-    }
-    if (home != nullptr && home[0] == '/') {
-        return fs::path(home) / fallback;
-    }
-    return {};
-}
 
 }  // namespace
 
@@ -36,30 +27,47 @@ CDevToolsDiscovery CDevToolsDiscovery::FromEnvironment() {
                             std::getenv("XDG_DATA_HOME")));
 }
 
+std::vector<SBrowserUserData> CDevToolsDiscovery::KnownBrowsers(const char* home,
+                                                                const char* xdgConfigHome,
+                                                                const char* xdgDataHome) {
+    std::vector<SBrowserUserData> browsers;
+    const fs::path config = XdgBaseDir(xdgConfigHome, home, ".config");
+    if (!config.empty()) {
+        for (const auto& [folder, name] : {
+                 std::pair{"chromium", "Chromium"},
+                 std::pair{"google-chrome", "Google Chrome"},
+                 std::pair{"google-chrome-beta", "Google Chrome Beta"},
+                 std::pair{"google-chrome-unstable", "Google Chrome Dev"},
+                 std::pair{"BraveSoftware/Brave-Browser", "Brave"},
+                 std::pair{"microsoft-edge", "Microsoft Edge"},
+                 std::pair{"microsoft-edge-beta", "Microsoft Edge Beta"},
+                 std::pair{"microsoft-edge-dev", "Microsoft Edge Dev"},
+             }) {
+            browsers.push_back({config / folder, name});
+        }
+    }
+    if (home != nullptr && home[0] == '/') {
+        browsers.push_back({fs::path(home) / "snap/chromium/common/chromium", "Chromium snap"});
+    }
+    fs::path guarded = GuardedProfileDir(home, xdgDataHome);
+    if (!guarded.empty()) {
+        browsers.push_back({std::move(guarded), "Quellio browser"});
+    }
+    return browsers;
+}
+
 std::vector<fs::path> CDevToolsDiscovery::DefaultUserDataDirs(const char* home,
                                                               const char* xdgConfigHome,
                                                               const char* xdgDataHome) {
     std::vector<fs::path> dirs;
-    const fs::path config = BaseDir(xdgConfigHome, home, ".config");
-    if (!config.empty()) {
-        for (const char* name : {"chromium", "google-chrome", "google-chrome-beta",
-                                 "google-chrome-unstable", "BraveSoftware/Brave-Browser",
-                                 "microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev"}) {
-            dirs.push_back(config / name);
-        }
-    }
-    if (home != nullptr && home[0] == '/') {
-        dirs.push_back(fs::path(home) / "snap/chromium/common/chromium");
-    }
-    fs::path guarded = GuardedProfileDir(home, xdgDataHome);
-    if (!guarded.empty()) {
-        dirs.push_back(std::move(guarded));
+    for (SBrowserUserData& browser : KnownBrowsers(home, xdgConfigHome, xdgDataHome)) {
+        dirs.push_back(std::move(browser.dir));
     }
     return dirs;
 }
 
 fs::path CDevToolsDiscovery::GuardedProfileDir(const char* home, const char* xdgDataHome) {
-    const fs::path data = BaseDir(xdgDataHome, home, ".local/share");
+    const fs::path data = XdgBaseDir(xdgDataHome, home, ".local/share");
     return data.empty() ? fs::path() : data / "Quellio" / "browser";
 }
 

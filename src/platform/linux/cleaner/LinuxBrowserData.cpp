@@ -1,0 +1,396 @@
+#include "platform/linux/cleaner/LinuxBrowserData.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+
+#include "platform/linux/AtomicFile.h"
+#include "platform/linux/XdgDirs.h"
+#include "platform/linux/cleaner/DevToolsDataCleaner.h"
+#include "platform/linux/cleaner/SqliteDatabase.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kCookiesKey[] = "cookies:";
+constexpr char kCacheKey[] = "cache:";
+// The type of an ordinary URL cache entry.
+constexpr std::uint32_t NORMAL_CACHE_ENTRY = 0x00000001;
+
+// The tables of a browser's history database that hold what was visited, searched and
+// downloaded. The others (its version, its sync state) stay, so the browser takes the
+// emptied database as its own.
+const std::vector<std::string> kHistoryTables = {
+    "urls",
+    "visits",
+    "visit_source",
+    "keyword_search_terms",
+    "segments",
+    "segment_usage",
+    "downloads",
+    "downloads_url_chains",
+    "downloads_slices",
+    "content_annotations",
+    "context_annotations",
+    "clusters",
+    "clusters_and_visits",
+    "cluster_keywords",
+    "cluster_visit_duplicates",
+    "visited_links",
+};
+const std::vector<std::string> kCookieTables = {"cookies"};
+
+// Where a profile's cookies are: older browsers keep them in the profile, newer ones in
+// its "Network" folder.
+constexpr std::array<const char*, 2> kCookieFiles = {"Cookies", "Network/Cookies"};
+constexpr std::array<const char*, 4> kBookmarkFiles = {
+    "Bookmarks", "Bookmarks.bak", "Account Bookmarks", "Account Bookmarks.bak"};
+constexpr std::array<const char*, 2> kCacheFolders = {"Cache/Cache_Data", "Code Cache"};
+
+// "Local State" of a browser with many profiles can grow large, but not this large.
+constexpr std::streamsize kLocalStateMax = std::streamsize{16} * 1024 * 1024;
+
+// What GLib writes for a list without bookmarks.
+constexpr char kEmptyXbel[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<xbel version=\"1.0\"\n"
+    "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
+    "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
+    ">\n"
+    "</xbel>\n";
+
+bool Exists(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// The profile a browser runs with: the one it used last, which it records at its start.
+std::string LastUsedProfile(const fs::path& userDataDir) {
+    std::ifstream in(userDataDir / "Local State", std::ios::binary);
+    std::string text(static_cast<std::size_t>(kLocalStateMax) + 1, '\0');
+    in.read(text.data(), kLocalStateMax + 1);
+    if (in.gcount() <= kLocalStateMax) {
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        const nlohmann::json state = nlohmann::json::parse(text, nullptr, false);
+        if (state.is_object() && state.contains("profile") && state["profile"].is_object()) {
+            const nlohmann::json& lastUsed = state["profile"].value("last_used", nlohmann::json());
+            if (lastUsed.is_string() && !lastUsed.get<std::string>().empty()) {
+                return lastUsed.get<std::string>();
+            }
+        }
+    }
+    return "Default";
+}
+
+// Where the browser puts a profile's caches: under the XDG cache folder when its user-data
+// folder lies in the XDG config folder, else in the profile itself.
+fs::path CacheDirOf(const fs::path& profileDir, const fs::path& userDataDir,
+                    const fs::path& configHome, const fs::path& cacheHome) {
+    if (!configHome.empty() && !cacheHome.empty()) {
+        const fs::path relative = userDataDir.lexically_relative(configHome);
+        if (!relative.empty() && *relative.begin() != "..") {
+            return cacheHome / relative / profileDir.filename();
+        }
+    }
+    return profileDir;
+}
+
+// The browser names its profile folders "Default" and "Profile <n>"; one started with a
+// folder of another name has written its settings there by the time it closes.
+bool IsProfileDir(const fs::path& dir) {
+    const std::string name = dir.filename().string();
+    std::error_code ec;
+    return name == "Default" || name.starts_with("Profile ") ||
+           fs::is_regular_file(dir / "Preferences", ec);
+}
+
+fs::path Canonical(const fs::path& path) {
+    std::error_code ec;
+    fs::path real = fs::canonical(path, ec);
+    return ec ? fs::path() : real;
+}
+
+class CUrlCacheSnapshot final : public IUrlCacheEnum {
+public:
+    explicit CUrlCacheSnapshot(std::vector<SUrlCacheEntry> entries)
+        : m_entries(std::move(entries)) {}
+
+    bool FindNextUrlCacheEntry(SUrlCacheEntry* entry) override {
+        if (m_nNext >= m_entries.size()) {
+            return false;
+        }
+        *entry = m_entries[m_nNext++];
+        return true;
+    }
+
+private:
+    std::vector<SUrlCacheEntry> m_entries;
+    std::size_t m_nNext = 1;
+};
+
+}  // namespace
+
+CLinuxBrowserData::CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
+                                     std::chrono::milliseconds timeout)
+    : m_browsers(std::move(browsers)), m_folders(std::move(folders)), m_timeout(timeout) {}
+
+CLinuxBrowserData CLinuxBrowserData::FromEnvironment() {
+    const char* home = std::getenv("HOME");
+    const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
+    const char* xdgData = std::getenv("XDG_DATA_HOME");
+    SFolders folders{
+        home != nullptr && home[0] == '/' ? fs::path(home) : fs::path(),
+        XdgBaseDir(xdgConfig, home, ".config"),
+        XdgBaseDir(std::getenv("XDG_CACHE_HOME"), home, ".cache"),
+        XdgBaseDir(xdgData, home, ".local/share"),
+    };
+    // Clearing a big cookie store can take the browser a moment.
+    return {CDevToolsDiscovery::KnownBrowsers(home, xdgConfig, xdgData), std::move(folders),
+            std::chrono::seconds(5)};
+}
+
+bool CLinuxBrowserData::IsBrowserLocked(const fs::path& userDataDir) {
+    std::array<char, 256> target{};
+    const ssize_t nLength =
+        ::readlink((userDataDir / "SingletonLock").c_str(), target.data(), target.size() - 1);
+    if (nLength < 0) {
+        // No lock, or no folder: nothing runs there. Anything else cannot be told apart
+        // from a browser that runs.
+        return errno != ENOENT && errno != ENOTDIR;
+    }
+    const std::string_view lock(target.data(), static_cast<std::size_t>(nLength));
+    const std::size_t dash = lock.rfind('-');
+    std::array<char, HOST_NAME_MAX + 1> host{};
+    if (dash == std::string_view::npos || ::gethostname(host.data(), host.size() - 1) != 0 ||
+        lock.substr(0, dash) != host.data()) {
+        // A browser on another machine sharing this home folder.
+        return true;
+    }
+    const std::string_view digits = lock.substr(dash + 1);
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return true;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+std::vector<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfiles() const {
+    std::vector<SProfile> profiles;
+    for (const SBrowserUserData& browser : m_browsers) {
+        std::error_code ec;
+        std::vector<fs::path> dirs;
+        for (fs::directory_iterator it(browser.dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_symlink(ec) && it->is_directory(ec) && IsProfileDir(it->path())) {
+                dirs.push_back(it->path());
+            }
+        }
+        std::sort(dirs.begin(), dirs.end());
+        for (fs::path& dir : dirs) {
+            SProfile profile;
+            profile.strName = browser.strName + " (" + dir.filename().string() + ")";
+            profile.userDataDir = browser.dir;
+            profile.cacheDir =
+                CacheDirOf(dir, browser.dir, m_folders.configHome, m_folders.cacheHome);
+            profile.dir = std::move(dir);
+            profiles.push_back(std::move(profile));
+        }
+    }
+    return profiles;
+}
+
+std::optional<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfile(
+    const std::string& strName) const {
+    for (SProfile& profile : FindProfiles()) {
+        if (profile.strName == strName) {
+            return std::move(profile);
+        }
+    }
+    return std::nullopt;
+}
+
+CLinuxBrowserData::EUse CLinuxBrowserData::ProfileUse(const SProfile& profile,
+                                                      CDevToolsDataCleaner* pCleaner) const {
+    if (pCleaner->Connect(profile.userDataDir)) {
+        return LastUsedProfile(profile.userDataDir) == profile.dir.filename() ? EUse::Reachable
+                                                                              : EUse::Held;
+    }
+    return IsBrowserLocked(profile.userDataDir) ? EUse::Held : EUse::Closed;
+}
+
+std::vector<std::string> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder folder) {
+    std::vector<std::string> paths;
+    switch (folder) {
+        case ESpecialFolder::InternetCache:
+            for (const SProfile& profile : FindProfiles()) {
+                for (const char* name : kCacheFolders) {
+                    if (IsFolder(profile.cacheDir / name)) {
+                        paths.push_back((profile.cacheDir / name).string());
+                    }
+                }
+            }
+            break;
+        case ESpecialFolder::Recent:
+            if (!m_folders.dataHome.empty() && IsFolder(m_folders.dataHome / "RecentDocuments")) {
+                paths.push_back((m_folders.dataHome / "RecentDocuments").string());
+            }
+            break;
+        case ESpecialFolder::Cookies:
+        case ESpecialFolder::Favorites:
+            // Browsers keep cookies and bookmarks in files of their profiles.
+            break;
+    }
+    return paths;
+}
+
+bool CLinuxBrowserData::ResolveDataFolder(const std::string& folder, std::string* resolved) {
+    const fs::path real = Canonical(folder);
+    if (real.empty() || real == "/" ||
+        (!m_folders.home.empty() && real == Canonical(m_folders.home))) {
+        return false;
+    }
+    for (ESpecialFolder kind : {ESpecialFolder::InternetCache, ESpecialFolder::Recent}) {
+        for (const std::string& path : GetSpecialFolderPaths(kind)) {
+            if (Canonical(path) == real) {
+                *resolved = real.string();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<IUrlCacheEnum> CLinuxBrowserData::FindFirstUrlCacheEntry(SUrlCacheEntry* entry) {
+    std::vector<SUrlCacheEntry> entries;
+    for (const SProfile& profile : FindProfiles()) {
+        entries.push_back(
+            {kCookiesKey + profile.dir.string(), COOKIE_CACHE_ENTRY, profile.strName});
+        CDevToolsDataCleaner cleaner(m_timeout);
+        if (ProfileUse(profile, &cleaner) == EUse::Reachable) {
+            entries.push_back(
+                {kCacheKey + profile.dir.string(), NORMAL_CACHE_ENTRY, profile.strName});
+        }
+    }
+    if (entries.empty()) {
+        return nullptr;
+    }
+    *entry = entries.front();
+    return std::make_unique<CUrlCacheSnapshot>(std::move(entries));
+}
+
+HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlName) {
+    const bool bCookies = strSourceUrlName.starts_with(kCookiesKey);
+    if (!bCookies && !strSourceUrlName.starts_with(kCacheKey)) {
+        return E_INVALIDARG;
+    }
+    const fs::path dir =
+        strSourceUrlName.substr(bCookies ? sizeof kCookiesKey - 1 : sizeof kCacheKey - 1);
+    const std::vector<SProfile> profiles = FindProfiles();
+    auto profile = std::find_if(profiles.begin(), profiles.end(),
+                                [&dir](const SProfile& known) { return known.dir == dir; });
+    if (profile == profiles.end()) {
+        return E_INVALIDARG;
+    }
+    CDevToolsDataCleaner cleaner(m_timeout);
+    const EUse use = ProfileUse(*profile, &cleaner);
+    if (!bCookies) {
+        // A browser that is not running keeps no cache but its files.
+        return use == EUse::Reachable ? cleaner.ClearCache() : S_OK;
+    }
+    if (use == EUse::Reachable) {
+        return SUCCEEDED(cleaner.ClearCookies()) ? S_OK : E_SHARING_VIOLATION;
+    }
+    if (use == EUse::Held) {
+        return E_SHARING_VIOLATION;
+    }
+    HRESULT hr = S_OK;
+    for (const char* name : kCookieFiles) {
+        if (Exists(profile->dir / name)) {
+            const HRESULT hrFile =
+                CSqliteDatabase((profile->dir / name).string()).EmptyTables(kCookieTables);
+            if (FAILED(hrFile) && hr != E_SHARING_VIOLATION) {
+                hr = hrFile;
+            }
+        }
+    }
+    return hr;
+}
+
+std::vector<std::string> CLinuxBrowserData::GetBrowserProfiles() {
+    std::vector<std::string> names;
+    for (SProfile& profile : FindProfiles()) {
+        names.push_back(std::move(profile.strName));
+    }
+    return names;
+}
+
+HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
+    const std::optional<SProfile> profile = FindProfile(strProfile);
+    if (!profile) {
+        return E_INVALIDARG;
+    }
+    CDevToolsDataCleaner cleaner(m_timeout);
+    if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
+        // The browser offers no way to clear its history from outside.
+        return E_SHARING_VIOLATION;
+    }
+    const HRESULT hr =
+        CSqliteDatabase((profile->dir / "History").string()).EmptyTables(kHistoryTables);
+    if (hr != E_SHARING_VIOLATION) {
+        // The browser builds the file anew from the history at its next start.
+        ::unlink((profile->dir / "Visited Links").c_str());
+    }
+    return hr;
+}
+
+HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
+                                             std::vector<std::string>* files) {
+    files->clear();
+    const std::optional<SProfile> profile = FindProfile(strProfile);
+    if (!profile) {
+        return E_INVALIDARG;
+    }
+    CDevToolsDataCleaner cleaner(m_timeout);
+    if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
+        return E_SHARING_VIOLATION;
+    }
+    for (const char* name : kBookmarkFiles) {
+        std::error_code ec;
+        if (Exists(profile->dir / name) &&
+            !fs::is_directory(fs::symlink_status(profile->dir / name, ec))) {
+            files->push_back((profile->dir / name).string());
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CLinuxBrowserData::ClearRecentDocs() {
+    if (m_folders.dataHome.empty()) {
+        return S_OK;
+    }
+    const fs::path list = m_folders.dataHome / "recently-used.xbel";
+    struct stat st {};
+    // A link (to /dev/null, say, to keep no list at all) is the user's choice: left alone.
+    if (::lstat(list.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return S_OK;
+    }
+    return CAtomicFile::Replace(list, ".recently-used.xbel.", kEmptyXbel, st.st_mode & 07777) == 0
+               ? S_OK
+               : E_FAIL;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/BrowserData.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+
+class CDevToolsDataCleaner;
+
+// The data of the user's Chromium-family browsers and of the desktop, on Linux.
+//
+// - Profiles: the folders "Default" and "Profile <n>" of a browser's user-data folder, and
+//   any other that holds "Preferences", each named "<browser> (<folder>)".
+// - A profile is in use while its browser runs: while a live process holds the browser's
+//   own lock ("SingletonLock", a link to "<host>-<pid>"; a lock of another host counts as
+//   live), or while a browser answers on the folder's DevTools port. A profile in use is
+//   never opened; its browser is asked instead where it has a DevTools service and the
+//   profile is the one it runs with (the last one used), else the data is left.
+// - URL cache: per profile one cookie entry ("Cookies" databases; Storage.clearCookies for
+//   a running browser) and, while its browser answers over DevTools, one cache entry
+//   (Network.clearBrowserCache); the cached files on disk go with the cache folders.
+// - Special folders: the cache folders "Cache/Cache_Data" and "Code Cache" of each profile
+//   (under the XDG cache folder for a user-data folder in the XDG config folder, else in
+//   the profile itself, where the browser puts them); the recent folder
+//   "<XDG data>/RecentDocuments". There is no cookies or favourites folder.
+// - History: the history tables of "History" and the "Visited Links" file.
+// - Favourites: the bookmark files.
+// - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
+//
+// Keeps no state between calls, so calls may come from several threads at once.
+class CLinuxBrowserData final : public IBrowserData {
+public:
+    // The user's base folders.
+    struct SFolders {
+        std::filesystem::path home;
+        std::filesystem::path configHome;
+        std::filesystem::path cacheHome;
+        std::filesystem::path dataHome;
+    };
+
+    // `browsers` are the user-data folders looked at; `timeout` bounds each DevTools call.
+    CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
+                      std::chrono::milliseconds timeout);
+
+    // The known browsers and the base folders of this process's environment.
+    static CLinuxBrowserData FromEnvironment();
+
+    std::vector<std::string> GetSpecialFolderPaths(ESpecialFolder folder) override;
+    bool ResolveDataFolder(const std::string& folder, std::string* resolved) override;
+    std::unique_ptr<IUrlCacheEnum> FindFirstUrlCacheEntry(SUrlCacheEntry* entry) override;
+    HRESULT DeleteUrlCacheEntry(const std::string& strSourceUrlName) override;
+    std::vector<std::string> GetBrowserProfiles() override;
+    HRESULT ClearHistory(const std::string& strProfile) override;
+    HRESULT FindFavoriteFiles(const std::string& strProfile,
+                              std::vector<std::string>* files) override;
+    HRESULT ClearRecentDocs() override;
+
+    // Whether a live process holds the browser lock of `userDataDir`.
+    static bool IsBrowserLocked(const std::filesystem::path& userDataDir);
+
+private:
+    struct SProfile {
+        std::string strName;
+        std::filesystem::path userDataDir;
+        std::filesystem::path dir;
+        // Where the browser keeps the profile's cache folders.
+        std::filesystem::path cacheDir;
+    };
+    enum class EUse {
+        Closed,
+        // Running, with `cleaner` connected to the browser, which runs with this profile.
+        Reachable,
+        // Running, and out of reach.
+        Held,
+    };
+
+    std::vector<SProfile> FindProfiles() const;
+    std::optional<SProfile> FindProfile(const std::string& strName) const;
+    EUse ProfileUse(const SProfile& profile, CDevToolsDataCleaner* pCleaner) const;
+
+    std::vector<SBrowserUserData> m_browsers;
+    SFolders m_folders;
+    std::chrono::milliseconds m_timeout;
+};

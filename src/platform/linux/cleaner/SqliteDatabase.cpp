@@ -1,0 +1,81 @@
+#include "platform/linux/cleaner/SqliteDatabase.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+HRESULT FromSqlite(int nResult) {
+    switch (nResult & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return S_OK;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return E_SHARING_VIOLATION;
+        default:
+            return E_FAIL;
+    }
+}
+
+}  // namespace
+
+CSqliteDatabase::CSqliteDatabase(const std::string& path) {
+    const int nFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_PRIVATECACHE;
+    if (sqlite3_open_v2(path.c_str(), &m_pDb, nFlags, nullptr) != SQLITE_OK) {
+        sqlite3_close(m_pDb);
+        m_pDb = nullptr;
+    }
+}
+
+CSqliteDatabase::~CSqliteDatabase() {
+    sqlite3_close(m_pDb);
+}
+
+HRESULT CSqliteDatabase::Exec(const std::string& sql) {
+    return FromSqlite(sqlite3_exec(m_pDb, sql.c_str(), nullptr, nullptr, nullptr));
+}
+
+bool CSqliteDatabase::HasTable(const std::string& strName) {
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?",
+                           -1, &pStmt, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    sqlite3_bind_text(pStmt, 1, strName.c_str(), -1, SQLITE_TRANSIENT);
+    const bool bFound = sqlite3_step(pStmt) == SQLITE_ROW;
+    sqlite3_finalize(pStmt);
+    return bFound;
+}
+
+HRESULT CSqliteDatabase::EmptyTables(const std::vector<std::string>& tables) {
+    if (m_pDb == nullptr) {
+        return E_FAIL;
+    }
+    // Never wait for a lock: a browser that holds the database holds it for its whole run.
+    sqlite3_busy_timeout(m_pDb, 0);
+    // Deleted rows are overwritten in the file, not only unlinked from its pages.
+    if (HRESULT hr = Exec("PRAGMA secure_delete = ON"); FAILED(hr)) {
+        return hr;
+    }
+    if (HRESULT hr = Exec("BEGIN EXCLUSIVE"); FAILED(hr)) {
+        return hr;
+    }
+    HRESULT hr = S_OK;
+    for (const std::string& table : tables) {
+        if (HasTable(table)) {
+            // The names come from our own lists; quoted all the same.
+            hr = Exec("DELETE FROM \"" + table + "\"");
+            if (FAILED(hr)) {
+                break;
+            }
+        }
+    }
+    if (SUCCEEDED(hr)) {
+        hr = Exec("COMMIT");
+    }
+    if (FAILED(hr)) {
+        Exec("ROLLBACK");
+    }
+    return hr;
+}

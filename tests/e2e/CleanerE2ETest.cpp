@@ -1,0 +1,121 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "cleaner/CleaningRoutines.h"
+#include "platform/linux/cleaner/LinuxBrowserData.h"
+#include "platform/linux/cleaner/LinuxFileSystem.h"
+#include "platform/linux/devtools/DevToolsClient.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+#include "support/LoopbackServer.h"
+#include "support/RecordingCleanReport.h"
+#include "support/SqliteFile.h"
+#include "support/TempDir.h"
+#include "support/TestBrowser.h"
+#include "support/WaitUntil.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::Contains;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testing::Not;
+
+namespace {
+
+// A page that sets a cookie for a day and fetches a resource the browser may cache.
+constexpr char kVisitPage[] =
+    "<!doctype html><title>visit</title><script>"
+    "document.cookie = 'quellio=1; max-age=86400; path=/';"
+    "fetch('/cached.txt').then(r => r.text()).then(t => document.title = t);"
+    "</script><p>visit</p>";
+
+// The names of the cookies the browser holds.
+std::vector<std::string> CookieNames(CDevToolsClient& client) {
+    json result;
+    std::vector<std::string> names;
+    if (SUCCEEDED(client.Call("Storage.getCookies", json::object(), &result))) {
+        for (const json& cookie : result.value("cookies", json::array())) {
+            names.push_back(cookie.value("name", ""));
+        }
+    }
+    return names;
+}
+
+// The cache entries on disk: every file of the cache folder but the browser's index.
+std::vector<std::string> CacheEntries(const fs::path& cache) {
+    std::vector<std::string> entries;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(cache, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file(ec) && name != "index" && name != "the-real-index") {
+            entries.push_back(name);
+        }
+    }
+    return entries;
+}
+
+// A real browser visits a page that sets a cookie and fills the cache. While it runs, the
+// cookies and cache routines empty both through it and on disk, and the history is left
+// and reported; once it is closed, the history routine empties the history it wrote.
+TEST(CleanerE2E, CleansARunningBrowserThenTheHistoryOfTheClosedOne) {
+    CTempDir dir;
+    CLoopbackServer server;
+    server.SetPage("/visit", kVisitPage);
+    server.SetPage("/cached.txt", "cached", true);
+    CTestBrowser browser(dir.Path(), server.Url("/visit"));
+    const fs::path profile = browser.ProfileDir() / "Default";
+    const fs::path cache = profile / "Cache/Cache_Data";
+
+    const auto endpoint =
+        CDevToolsDiscovery::ReadPortFile(browser.ProfileDir() / CDevToolsDiscovery::kPortFileName);
+    ASSERT_TRUE(endpoint);
+    CDevToolsClient client(kBrowserCallTimeout);
+    ASSERT_EQ(client.Connect(*endpoint), S_OK);
+    ASSERT_TRUE(WaitUntil([&] {
+        return !CookieNames(client).empty() && !CacheEntries(cache).empty();
+    })) << "the page set no cookie or filled no cache";
+
+    const fs::path home = dir / "home";
+    CLinuxBrowserData data({{browser.ProfileDir(), "Test browser"}},
+                           {home, home / ".config", home / ".cache", home / ".local/share"},
+                           kBrowserCallTimeout);
+    CLinuxFileSystem files;
+    CCleaningRoutines routines(files, data);
+
+    CRecordingCleanReport running;
+    routines.CleanCookies(&running, {});
+    routines.CleanTempInternetFiles(&running, {});
+    routines.CleanHistory(&running, {});
+    EXPECT_THAT(CookieNames(client), IsEmpty());
+    EXPECT_THAT(CacheEntries(cache), IsEmpty());
+    EXPECT_THAT(running.m_skipped,
+                ElementsAre("History of Test browser (Default) is in use: close the browser to "
+                            "clean it"));
+    EXPECT_THAT(running.m_items, Not(Contains("Cleaning History...")));
+
+    // Closed the way a user closes it, the browser writes its history and its cookies out.
+    json ignored;
+    client.Call("Browser.close", json::object(), &ignored);
+    ASSERT_TRUE(WaitUntil([&] { return !browser.Process().IsRunning(); }));
+    ASSERT_GE(
+        SqliteQuery(profile / "History", "SELECT count(*) FROM urls WHERE url LIKE '%/visit'"), 1);
+    EXPECT_EQ(
+        SqliteQuery(profile / "Cookies", "SELECT count(*) FROM cookies WHERE name = 'quellio'"), 0);
+
+    CRecordingCleanReport closed;
+    routines.CleanHistory(&closed, {});
+    EXPECT_THAT(closed.m_items, ElementsAre("Cleaning History..."));
+    EXPECT_THAT(closed.m_skipped, IsEmpty());
+    EXPECT_EQ(SqliteQuery(profile / "History", "SELECT count(*) FROM urls"), 0);
+    EXPECT_EQ(SqliteQuery(profile / "History", "SELECT count(*) FROM visits"), 0);
+    EXPECT_EQ(
+        SqliteQuery(profile / "History",
+                    "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"),
+        1);
+}
+
+}  // namespace
