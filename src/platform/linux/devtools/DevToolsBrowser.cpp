@@ -490,6 +490,7 @@ const CDevToolsBrowser::SHold* CDevToolsBrowser::FindHeldWindow(
 HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
     *pbDue = false;
     m_bHung = false;
+    const auto start = std::chrono::steady_clock::now();
     // Each call below may read more events, some of them past its answer and not yet handed
     // on, which the socket would not signal again: read until nothing is left to do.
     for (;;) {
@@ -508,10 +509,12 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
             StartArmed();
             continue;
         }
+        // A window that reached its stage during this call waits at least for the pass after
+        // it: readying a burst of new windows may take longer than the bound.
         const auto now = std::chrono::steady_clock::now();
         auto done = std::find_if(m_holds.begin(), m_holds.end(), [&](const SHold& hold) {
             return (hold.eStage == EHold::Paused && hold.bJudged) ||
-                   now - hold.since >= m_holdLimit;
+                   (hold.since < start && now - hold.since >= m_holdLimit);
         });
         if (done != m_holds.end()) {
             Release(std::string(done->strSessionId));
