@@ -4,8 +4,10 @@
 // closed: with the 500 ms timer alone, and with passes brought forward by announcements.
 // A burst of pop-ups from one click: the passes it takes.
 #include <benchmark/benchmark.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -23,7 +25,6 @@
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 #include "support/LoopbackServer.h"
-#include "support/ScanLoop.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
 #include "support/WaitUntil.h"
@@ -54,6 +55,85 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::map<std::string, Clock::time_point> m_kills;
+};
+
+// The main window's scan loop without the window, on a thread of its own: a pass every
+// `period` (none: never), and with `bEvents` a pass whenever the browsers announce a new
+// window or address, at most one every 20 ms. The loop has connected and run its first pass
+// when the constructor returns, so the browsers are watched from then on.
+class CScanLoop {
+public:
+    CScanLoop(IBrowserWindowsFactory& factory, const CUrlList& blackList, const CUrlList& whiteList,
+              IKillReport& report, std::optional<std::chrono::milliseconds> period, bool bEvents)
+        : m_period(period), m_bEvents(bEvents) {
+        m_thread = std::thread([&, this] { Run(factory, blackList, whiteList, report); });
+        while (!m_bStarted) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~CScanLoop() {
+        m_bStop = true;
+        m_thread.join();
+    }
+    CScanLoop(const CScanLoop&) = delete;
+    CScanLoop& operator=(const CScanLoop&) = delete;
+
+    // Passes run so far, the first one included.
+    int Passes() const { return m_nPasses; }
+
+private:
+    void Run(IBrowserWindowsFactory& factory, const CUrlList& blackList, const CUrlList& whiteList,
+             IKillReport& report) {
+        CBrowserScanner scanner(factory, blackList, whiteList, report);
+        scanner.ConnectBrowserWindows();
+        scanner.WatchBrowserEvents(m_bEvents);
+        auto pass = [&] {
+            scanner.ScanBrowserWindows();
+            ++m_nPasses;
+        };
+        pass();
+        m_bStarted = true;
+        std::optional<Clock::time_point> nextTick;
+        if (m_period) {
+            nextTick = Clock::now() + *m_period;
+        }
+        // The pass that announcements brought forward, as the main window's second timer runs
+        // it.
+        std::optional<Clock::time_point> eventPass;
+        while (!m_bStop) {
+            // Wakes now and then to look at the stop flag.
+            auto until = Clock::now() + std::chrono::milliseconds(10);
+            for (const auto& due : {nextTick, eventPass}) {
+                if (due) {
+                    until = std::min(until, *due);
+                }
+            }
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+            pollfd events{scanner.GetBrowserEventHandle(), POLLIN, 0};
+            ::poll(&events, events.fd >= 0 ? 1 : 0,
+                   static_cast<int>(std::max<long>(0, wait.count())));
+            if (nextTick && Clock::now() >= *nextTick) {
+                pass();
+                *nextTick += *m_period;
+            }
+            if (eventPass && Clock::now() >= *eventPass) {
+                eventPass.reset();
+                pass();
+            }
+            // As the main window does: after every pass and whenever the descriptor is readable.
+            if (auto delay = scanner.TakeBrowserEvents(); delay && !eventPass) {
+                eventPass = Clock::now() + *delay;
+            }
+        }
+        scanner.WatchBrowserEvents(false);
+    }
+
+    std::optional<std::chrono::milliseconds> m_period;
+    bool m_bEvents;
+    std::atomic<int> m_nPasses{0};
+    std::atomic<bool> m_bStarted{false};
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
 };
 
 // One browser for the whole run.

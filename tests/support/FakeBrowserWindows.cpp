@@ -1,11 +1,8 @@
 #include "support/FakeBrowserWindows.h"
 
 #include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <stdexcept>
 
 // An item of the collection and, once asked for, the browser view of the same window.
 class CFakeBrowserWindows::CView : public IBrowserItem, public IBrowserWindow {
@@ -87,10 +84,8 @@ public:
     void WatchEvents(bool bWatch) override { m_fake.m_bWatched = bWatch; }
     int GetEventHandle() override { return m_fake.m_announcements.Get(); }
     HRESULT TakeEvents() override {
-        std::uint64_t nAnnounced = 0;
-        const bool bRead = ::read(m_fake.m_announcements.Get(), &nAnnounced, sizeof nAnnounced) ==
-                           static_cast<ssize_t>(sizeof nAnnounced);
-        return bRead && nAnnounced > 0 ? S_OK : S_FALSE;
+        eventfd_t nAnnounced = 0;
+        return ::eventfd_read(m_fake.m_announcements.Get(), &nAnnounced) == 0 ? S_OK : S_FALSE;
     }
 
 private:
@@ -102,10 +97,7 @@ CFakeBrowserWindows::CFakeBrowserWindows()
     : m_announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 void CFakeBrowserWindows::Announce() {
-    const std::uint64_t nOne = 1;
-    if (::write(m_announcements.Get(), &nOne, sizeof nOne) != static_cast<ssize_t>(sizeof nOne)) {
-        throw std::runtime_error("cannot announce");
-    }
+    ::eventfd_write(m_announcements.Get(), 1);
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
