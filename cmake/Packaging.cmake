@@ -12,8 +12,15 @@ add_custom_command(OUTPUT ${QUELLIO_BIN_DIR}/Quellio.html
     COMMENT "Copying the help beside the executable")
 add_custom_target(quellio_help ALL DEPENDS ${QUELLIO_BIN_DIR}/Quellio.html)
 
+set(QUELLIO_TIPS ${PROJECT_SOURCE_DIR}/res/tips.txt)
+add_custom_command(OUTPUT ${QUELLIO_BIN_DIR}/tips.txt
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QUELLIO_TIPS} ${QUELLIO_BIN_DIR}/tips.txt
+    DEPENDS ${QUELLIO_TIPS}
+    COMMENT "Copying the tips of the day beside the executable")
+add_custom_target(quellio_tips ALL DEPENDS ${QUELLIO_BIN_DIR}/tips.txt)
+
 install(TARGETS wizard LIBRARY DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
-install(FILES ${QUELLIO_HELP} DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
+install(FILES ${QUELLIO_HELP} ${QUELLIO_TIPS} DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/io.github.quellio.Quellio.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -17,6 +17,7 @@ inline constexpr int IDI_TRAY_KILL = 139;  // tray image shown for a kill
 inline constexpr int IDI_TRAY_OFF = 162;   // tray image while blocking is off
 
 // Bitmaps.
+inline constexpr int IDB_TIP_HEADING = 103;  // heading of the tip of the day, 40 x 53
 inline constexpr int IDB_MENU_SIDE = 143;  // side band of the tray menu, 16 x 252
 inline constexpr int IDB_MENU_OFF = 165;   // "OFF/ON" picture while blocking is off
 inline constexpr int IDB_MENU_ON = 166;    // "OFF/ON" picture while blocking is on
@@ -30,7 +31,8 @@ inline constexpr int IDB_MENU_HELP_TOPICS = 174;
 inline constexpr int IDB_MENU_HELP_ONLINE = 175;
 inline constexpr int IDB_MENU_TIP = 176;
 inline constexpr int IDB_MENU_EXIT = 177;
-inline constexpr int IDB_LOGO = 185;  // picture at the main window's lower left, 38 x 37
+inline constexpr int IDB_MAKER = 158;  // the maker's picture on the About page, 37 x 37
+inline constexpr int IDB_LOGO = 185;   // picture at the main window's lower left, 38 x 37
 
 // The kill sound: an 8-bit mono 11 025 Hz RIFF wave image.
 inline constexpr int IDR_WAVE_KILL = 150;

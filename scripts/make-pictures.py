@@ -169,6 +169,41 @@ def side_band():
             f'<g transform="translate(0 234) scale({16 / 48})">{program_icon()}</g></svg>')
 
 
+def tip_heading():
+    # 40 x 53, the heading of the tip of the day: a lit bulb with rays.
+    rays = "".join(
+        f'<path d="M{20 + 13 * math.cos(math.radians(a)):.2f} {19 + 13 * math.sin(math.radians(a)):.2f} '
+        f'L{20 + 18 * math.cos(math.radians(a)):.2f} {19 + 18 * math.sin(math.radians(a)):.2f}" '
+        f'stroke="{AMBER}" stroke-width="2" stroke-linecap="round"/>'
+        for a in (-150, -120, -90, -60, -30, 180, 0))
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="40" height="53" viewBox="0 0 40 53">'
+            + rays +
+            f'<circle cx="20" cy="20" r="10" fill="#ffe680" stroke="{AMBER}" stroke-width="1.6"/>'
+            f'<path d="M16 29 L17 34 L23 34 L24 29" fill="#ffe680" stroke="{AMBER}" '
+            f'stroke-width="1.4"/>'
+            f'<path d="M17 20 L19 24 L21 24 L23 20" fill="none" stroke="{AMBER}" stroke-width="1"/>'
+            f'<rect x="16.5" y="34" width="7" height="8" rx="1.2" fill="{GREY}"/>'
+            f'<path d="M16.5 36.5 H23.5 M16.5 39.3 H23.5" stroke="{DARK_GREY}" stroke-width="0.9"/>'
+            f'<rect x="18.5" y="42" width="3" height="2" fill="{DARK_GREY}"/></svg>')
+
+
+def holly_leaf(cx, cy, degrees):
+    """A spiky leaf 14 long along its axis, turned about its stalk at (cx, cy)."""
+    outline = [(0, 0), (3, -2.2), (4.5, -4.5), (6.5, -3.2), (8.5, -5), (10.5, -3.5), (14, -2.5),
+               (14, 0), (14, 2.5), (10.5, 3.5), (8.5, 5), (6.5, 3.2), (4.5, 4.5), (3, 2.2)]
+    points = rotated([(cx + x, cy + y) for x, y in outline], degrees, cx, cy)
+    return f'<polygon points="{points}" fill="{GREEN}" stroke="#1d6b2e" stroke-width="0.7"/>'
+
+
+def maker():
+    # 37 x 37, the maker's picture: a sprig of holly on a pale disc.
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="37" height="37" viewBox="0 0 37 37">'
+            '<circle cx="18.5" cy="18.5" r="17.5" fill="#eef4ec" stroke="#9fbf9a" stroke-width="1"/>'
+            + holly_leaf(18.5, 19.5, -150) + holly_leaf(18.5, 19.5, -30) + holly_leaf(18.5, 19.5, 90) +
+            f'<circle cx="16" cy="18" r="3" fill="{RED}"/><circle cx="21.5" cy="17" r="3" fill="{RED}"/>'
+            f'<circle cx="18.5" cy="22" r="3" fill="{RED}"/></svg>')
+
+
 ICONS = {  # file stem: drawing on the 48 canvas
     "quellio": program_icon,
     "tray-on": program_icon,
@@ -214,6 +249,8 @@ def main():
     for stem, draw in MENU_BITMAPS.items():
         render(svg(16, 16, draw(), view=16), os.path.join(bitmaps, f"{stem}.png"))
     render(side_band(), os.path.join(bitmaps, "menu-side.png"))
+    render(tip_heading(), os.path.join(bitmaps, "tip-heading.png"))
+    render(maker(), os.path.join(bitmaps, "maker.png"))
     # The main window's 38 x 37 picture: the program icon on a 37 pixel square.
     render(svg(38, 37, f'<g transform="translate(0.5 0)">{program_icon()}</g>', view=48 * 38 / 37),
            os.path.join(bitmaps, "logo.png"))

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
-#include <filesystem>
-#include <system_error>
+#include <QGuiApplication>
 
 #include "engine/UrlList.h"
+#include "pages/TipOfDayDlg.h"
 #include "platform/AutostartEntry.h"
+#include "platform/ModulePath.h"
 #include "platform/qt/MessageBox.h"
 #include "store/SettingsStore.h"
 #include "wizard/Wizard.h"
@@ -30,10 +30,8 @@ int WizardWriteOption(void* pContext, const char* name, unsigned int value) {
 
 int WizardSetStartWithSystem(void* pContext, int enable) {
     IAutostartEntry& autostart = static_cast<const CMainServices*>(pContext)->autostart;
-    std::error_code ec;
-    // The bytes of the path as they are, whatever its encoding.
-    const std::string strExecutable = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    if (ec) {
+    const std::string strExecutable = GetModuleFileName();
+    if (strExecutable.empty()) {
         return 0;
     }
     return (enable ? autostart.Set(strExecutable) : autostart.SetEmpty()) ? 1 : 0;
@@ -77,6 +75,10 @@ bool CMainApp::InitInstance() {
             return false;
         }
     }
+    ShowStartupTip();
+    if (m_bStopping) {
+        return false;
+    }
 
     m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
     m_pMainDlg->OnInitDialog();
@@ -117,6 +119,20 @@ bool CMainApp::RunFirstRunWizard() {
     host.m_pfnSetStartWithSystem = WizardSetStartWithSystem;
     pfnRunWizard(nullptr, &host);
     return true;
+}
+
+void CMainApp::ShowStartupTip() {
+    // A start by the session manager, bringing back the last session, is none the user made:
+    // no tip, and the tips stay where they are.
+    const auto* application = qobject_cast<const QGuiApplication*>(QCoreApplication::instance());
+    if (application != nullptr && application->isSessionRestored()) {
+        return;
+    }
+    CTipOfDayDlg tipDlg(m_Services.messageBox, CTipOfDayDlg::DefaultTipsPath(),
+                        CTipOfDayDlg::DefaultProfilePath(m_strAppName));
+    if (tipDlg.m_bStartup) {
+        tipDlg.exec();
+    }
 }
 
 void CMainApp::RunCleaningPass() {

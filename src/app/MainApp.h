@@ -41,6 +41,8 @@ public:
     // the application.
     CCleaningServices CleaningServices();
     bool RunFirstRunWizard();
+    // The tip of the day, when the user wants one at start-up.
+    void ShowStartupTip();
 
     const QString& AppName() const { return m_strAppName; }
     CMainDialog* MainDialog() const { return m_pMainDlg.get(); }

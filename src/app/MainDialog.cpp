@@ -18,9 +18,12 @@
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
+#include "pages/AboutPage.h"
 #include "pages/BlackListPage.h"
+#include "pages/GeneralPage.h"
 #include "pages/HistoryPage.h"
 #include "pages/LogPage.h"
+#include "pages/TipOfDayDlg.h"
 #include "pages/WhiteListPage.h"
 #include "platform/Beep.h"
 #include "platform/HotKeys.h"
@@ -29,12 +32,10 @@
 #include "store/SettingsStore.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuEvent.h"
+#include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
 
 namespace {
-
-const char* const kSupportAddress = "support@quellio.example";
-const char* const kHomePage = "https://quellio.github.io/";
 
 // The tray menu: its items in order, with their pictures; a null text is a separator. The
 // "OFF/ON" picture follows the blocking state.
@@ -60,13 +61,6 @@ constexpr SMenuItem kTrayMenu[] = {
     {"Exit", ID_MENU_EXIT, IDB_MENU_EXIT},
 };
 
-// A page whose content comes with a later version: an empty child of the tab control.
-QWidget* MakeEmptyPage(QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->resize(334, 266);
-    return page;
-}
-
 // The tray menu, as the list of its items.
 std::unique_ptr<QMenu> LoadTrayMenu() {
     auto menu = std::make_unique<QMenu>();
@@ -77,8 +71,6 @@ std::unique_ptr<QMenu> LoadTrayMenu() {
         }
         QAction* action = menu->addAction(QString::fromLatin1(item.szText));
         action->setData(item.nCommand);
-        // The tip of the day comes with a later version.
-        action->setEnabled(item.nCommand != ID_MENU_TIP);
     }
     return menu;
 }
@@ -115,8 +107,8 @@ void CMainDialog::OnInitDialog() {
     m_pPicture->setPixmap(CAppResources::LoadBitmap(IDB_LOGO));
     m_pSupportText = new QLabel(QStringLiteral("Technical Support: "), this);
     m_pSupportText->setGeometry(60, 315, 150, 15);
-    m_pSupportLink = new QLabel(QString::fromLatin1(kSupportAddress), this);
-    m_pSupportLink->setTextFormat(Qt::PlainText);
+    m_pSupportLink = new CMailLink(m_Services.shell, this);
+    m_pSupportLink->setText(QString::fromLatin1(CAboutPage::kTechSupportMail));
     m_pSupportLink->setGeometry(60, 330, 150, 15);
     m_pHideButton = new QPushButton(QStringLiteral("Hide"), this);
     m_pHideButton->setGeometry(258, 320, 44, 20);
@@ -141,7 +133,11 @@ void CMainDialog::OnInitDialog() {
                               0, QStringLiteral("Running"), {m_hIconKill, m_hIconOn}, 300);
     m_TrayIcon.SetIcon(m_hIconOn);
 
-    m_pGeneralPage = MakeEmptyPage(m_pTabs);
+    m_pGeneralPage = new CGeneralPage(
+        store, m_Services.autostart,
+        CLiveOptions{m_bOnTop, m_bAnimateIcon, m_bSpeakerBeep, m_bSoundBox, m_App.m_bAppMove,
+                     m_App.m_nAppSpeed, [this](bool bTopmost) { MakeTopmost(bTopmost); }},
+        m_pTabs);
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
     m_pHistoryPage = new CHistoryPage(m_App.CleaningServices(), m_App.m_nCleanTime, m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
@@ -151,7 +147,8 @@ void CMainDialog::OnInitDialog() {
     m_pTabs->AddPage(m_pWhiteListPage, QStringLiteral("WhiteList"));
     m_pLogPage = new CLogPage(m_Services.messageBox, m_Services.clock, m_pTabs);
     m_pTabs->AddPage(m_pLogPage, QStringLiteral("Logs"));
-    m_pAboutPage = MakeEmptyPage(m_pTabs);
+    m_pAboutPage =
+        new CAboutPage(m_Services.shell, m_Services.beeper, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pAboutPage, QStringLiteral("About"));
     // No dialog keyboard handling: Enter presses no button, neither "Hide" nor one on a page
     // that has the focus.
@@ -302,7 +299,10 @@ void CMainDialog::OnCommand(int nCommand) {
             OpenHelpFile();
             break;
         case ID_MENU_HELP_ONLINE:
-            m_Services.shell.Open(QUrl(QString::fromLatin1(kHomePage)));
+            m_Services.shell.Open(QUrl(QString::fromLatin1(CAboutPage::kWebSite)));
+            break;
+        case ID_MENU_TIP:
+            ShowTipOfTheDay();
             break;
         case ID_MENU_EXIT:
             ExitProgram();
@@ -310,6 +310,13 @@ void CMainDialog::OnCommand(int nCommand) {
         default:
             break;
     }
+}
+
+void CMainDialog::ShowTipOfTheDay() {
+    // Shown whatever its start-up setting.
+    CTipOfDayDlg tipDlg(m_Services.messageBox, CTipOfDayDlg::DefaultTipsPath(),
+                        CTipOfDayDlg::DefaultProfilePath(m_App.AppName()));
+    tipDlg.exec();
 }
 
 void CMainDialog::Hide() {

@@ -11,9 +11,12 @@
 #include "engine/WaveSound.h"
 #include "widgets/TrayNotifyIcon.h"
 
+class CAboutPage;
 class CBlackListPage;
+class CGeneralPage;
 class CHistoryPage;
 class CLogPage;
+class CMailLink;
 class CMainApp;
 class CSettingsStore;
 class CSlidingTabCtrl;
@@ -100,7 +103,9 @@ public:
     bool IsBlocking() const { return m_bBlocking; }
     // Whether initialisation has loaded the stored lists into the process-wide ones.
     bool HasLoadedLists() const { return m_bListsLoaded; }
+    CGeneralPage* GeneralPage() const { return m_pGeneralPage; }
     CLogPage* LogPage() const { return m_pLogPage; }
+    CAboutPage* AboutPage() const { return m_pAboutPage; }
     CSlidingTabCtrl* Tabs() const { return m_pTabs; }
     const CTrayNotifyIcon& TrayIcon() const { return m_TrayIcon; }
 
@@ -129,6 +134,7 @@ private:
     void ShowStateImage();
     void MakeTopmost(bool bTopmost);
     void ShowTrayMenu();
+    void ShowTipOfTheDay();
 
     CMainApp& m_App;
     CMainServices m_Services;
@@ -144,15 +150,15 @@ private:
     QIcon m_hIconOn;
 
     CSlidingTabCtrl* m_pTabs = nullptr;
-    QWidget* m_pGeneralPage = nullptr;
+    CGeneralPage* m_pGeneralPage = nullptr;
     CHistoryPage* m_pHistoryPage = nullptr;
     CBlackListPage* m_pBlackListPage = nullptr;
     CWhiteListPage* m_pWhiteListPage = nullptr;
     CLogPage* m_pLogPage = nullptr;
-    QWidget* m_pAboutPage = nullptr;
+    CAboutPage* m_pAboutPage = nullptr;
     QLabel* m_pPicture = nullptr;
     QLabel* m_pSupportText = nullptr;
-    QLabel* m_pSupportLink = nullptr;
+    CMailLink* m_pSupportLink = nullptr;
     QPushButton* m_pHideButton = nullptr;
     QPushButton* m_pExitButton = nullptr;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +17,10 @@
 #include "Resource.h"
 #include "app/MainApp.h"
 #include "engine/UrlList.h"
+#include "pages/AboutPage.h"
+#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
+#include "pages/TipOfDayDlg.h"
 #include "platform/linux/desktop/InstanceLock.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
@@ -32,13 +36,17 @@
 #include "support/RecordingSoundPlayer.h"
 #include "support/RecordingTrayHost.h"
 #include "support/RefusingAutostart.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
+#include "support/TipProfile.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
+#include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
+#include "widgets/UrlLink.h"
 
 using ::testing::ElementsAre;
 
@@ -55,11 +63,15 @@ protected:
         g_WhiteList.RemoveAll();
     }
 
-    // Starts the application as far as the running main window.
-    CMainDialog& Start() {
+    // Starts the application as far as the running main window, without the tip of the day
+    // unless asked for.
+    CMainDialog& Start(bool bStartupTip = false) {
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+        if (!bStartupTip) {
+            TurnOffStartupTips(app->AppName());
+        }
         EXPECT_TRUE(app->InitInstance());
         return *app->MainDialog();
     }
@@ -82,6 +94,8 @@ protected:
     }
 
     CTempDir dir;
+    // The profile of the tip of the day.
+    CScopedEnv configHome{"XDG_CONFIG_HOME", dir.Path().string()};
     CRegistryHive hive{dir / "registry.reg"};
     CSettingsStore store{hive};
     CFakeBrowserWindows browsers;
@@ -552,7 +566,7 @@ TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasCl
     tray.Press(ETrayMouse::RButtonDown);
     EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
                                   "Logs", "About", "-", "Help Topics", "Help Online",
-                                  "Tip of the Day (disabled)", "-", "Exit"));
+                                  "Tip of the Day", "-", "Exit"));
 
     dialog.ToggleBlocking();
     CScriptedSteps whileOff({{isOpen, [] {
@@ -597,6 +611,78 @@ TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
     // The test program's folder has no libwizard.so, and the system has none either.
     EXPECT_FALSE(app->InitInstance());
     EXPECT_EQ(store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
+}
+
+TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
+    std::vector<bool> mainWindowThere;
+    const auto tipShows = [] {
+        return dynamic_cast<CTipOfDayDlg*>(QApplication::activeModalWidget()) != nullptr;
+    };
+    const auto closeTip = [&] {
+        mainWindowThere.push_back(app->MainDialog() != nullptr);
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    };
+    CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}, {tipShows, closeTip}});
+    CMainDialog& dialog = Start(true);
+    EXPECT_EQ(steps.StepsDone(), 1U);
+    // Closed with Esc: still shown at the next start; from the menu, shown all the same.
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_EQ(steps.StepsDone(), 2U);
+    TurnOffStartupTips(app->AppName());
+    dialog.OnCommand(ID_MENU_TIP);
+    EXPECT_TRUE(steps.Finished());
+    EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
+    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    CMainDialog& dialog = Start();
+    auto box = [&dialog](const char* szText) {
+        for (QCheckBox* candidate : dialog.GeneralPage()->findChildren<QCheckBox*>()) {
+            if (candidate->text() == QString::fromLatin1(szText)) {
+                return candidate;
+            }
+        }
+        ADD_FAILURE() << "no check box " << szText;
+        return static_cast<QCheckBox*>(nullptr);
+    };
+    box("Beep from PC speaker")->click();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    EXPECT_EQ(beeper.m_nBeeps, 1) << "the next kill beeps";
+
+    box("Always on top")->click();
+    EXPECT_TRUE(dialog.m_bOnTop);
+    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(dialog.isVisible());
+
+    box("Move Table")->click();
+    QTest::keyClick(dialog.GeneralPage()->findChild<QSlider*>(), Qt::Key_End);
+    EXPECT_TRUE(app->m_bAppMove);
+    EXPECT_EQ(app->m_nAppSpeed, 30);
+    QTabBar* bar = dialog.Tabs()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
+    EXPECT_TRUE(dialog.Tabs()->IsSliding());
+}
+
+TEST_F(MainDialogTest, SupportAddressesAndWebSiteAreLinks) {
+    CMainDialog& dialog = Start();
+    CMailLink* support = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label->text() == QString::fromLatin1(CAboutPage::kTechSupportMail)) {
+            support = dynamic_cast<CMailLink*>(label);
+        }
+    }
+    ASSERT_NE(support, nullptr);
+    EXPECT_EQ(support->geometry(), QRect(60, 330, 150, 15));
+    support->OnClicked();
+    dialog.AboutPage()->PurchaseLink()->OnClicked();
+    dialog.AboutPage()->WebLink()->OnClicked();
+    std::vector<std::string> opened;
+    for (const QUrl& url : shell.m_Opened) {
+        opened.push_back(url.toEncoded().toStdString());
+    }
+    EXPECT_THAT(opened, ElementsAre("mailto:support@quellio.example",
+                                    "mailto:sales@quellio.example", "https://quellio.github.io/"));
 }
 
 }  // namespace

@@ -3,8 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +24,7 @@
 #include "app/MainApp.h"
 #include "app/MainDialog.h"
 #include "engine/UrlList.h"
+#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "platform/linux/desktop/InstanceLock.h"
 #include "platform/linux/registry/RegistryHive.h"
@@ -33,9 +41,11 @@
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RefusingAutostart.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/ScriptedSteps.h"
 #include "support/TempDir.h"
+#include "support/TipProfile.h"
 #include "support/TrayProbe.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/SlidingTabCtrl.h"
@@ -47,6 +57,36 @@ bool Xdotool(std::vector<std::string> args) {
     return CChildProcess::Run(args) == 0;
 }
 
+xcb_atom_t Atom(xcb_connection_t* connection, const char* szName) {
+    auto* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(szName)), szName),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// Whether the X server holds `szState` in the window manager state of `window` now. (A
+// change of the stay-on-top flag gives the widget a new native window, which only its
+// QWindow knows at once.)
+bool HasNetWmState(const QWidget& window, const char* szState) {
+    auto* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    auto* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.windowHandle()->winId()),
+                         Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
+        nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int nCount = xcb_get_property_value_length(reply) / 4;
+    const bool bHas = std::find(atoms, atoms + nCount, Atom(connection, szState)) != atoms + nCount;
+    std::free(reply);
+    return bHas;
+}
+
 class MainDialogX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,6 +94,7 @@ protected:
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
         app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-x11-test"));
+        TurnOffStartupTips(app->AppName());
         ASSERT_TRUE(app->InitInstance());
         // Docked and painted: the tray has placed the icon where it stays.
         ASSERT_TRUE(WaitFor([this] { return probe.DockedColour().has_value(); }));
@@ -85,6 +126,8 @@ protected:
     }
 
     CTempDir dir;
+    // The profile of the tip of the day.
+    CScopedEnv configHome{"XDG_CONFIG_HOME", dir.Path().string()};
     CRegistryHive hive{dir / "registry.reg"};
     CSettingsStore store{hive};
     CFakeBrowserWindows browsers;
@@ -173,6 +216,23 @@ TEST_F(MainDialogX11Test, RestartedTrayShowsTheIconWithItsCurrentImage) {
     ASSERT_TRUE(WaitFor([this] { return probe.DockedIcons().empty(); }));
     ASSERT_TRUE(probe.StartTrayer());
     EXPECT_TRUE(WaitFor([&] { return probe.DockedColour() == off; }));
+}
+
+TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAboveAtOnce) {
+    QCheckBox* onTop = nullptr;
+    for (QCheckBox* box : Dialog().GeneralPage()->findChildren<QCheckBox*>()) {
+        if (box->text() == QStringLiteral("Always on top")) {
+            onTop = box;
+        }
+    }
+    ASSERT_NE(onTop, nullptr);
+    ASSERT_FALSE(HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"));
+    onTop->click();
+    EXPECT_TRUE(WaitFor([this] { return HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_TRUE(Dialog().isVisible());
+    onTop->click();
+    EXPECT_TRUE(WaitFor([this] { return !HasNetWmState(Dialog(), "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_TRUE(Dialog().isVisible());
 }
 
 TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {

@@ -24,30 +24,29 @@ namespace {
 // The dialog as the worker sees it: every call recorded as "kind:text".
 class CRecordingProgress final : public ICleaningProgress {
 public:
-    void OnStepStart(std::string_view strText) override { Record("start", strText); }
-    void OnCleanItem(std::string_view strText) override { Record("item", strText); }
-    void OnSkipped(std::string_view strText) override { Record("skipped", strText); }
-    void OnStepDone(std::string_view strText) override { Record("done", strText); }
-    void OnCleanDone(std::string_view strSkipped) override { Record("cleandone", strSkipped); }
+    void OnStepStart(std::string_view strText) override { Record("start:", strText); }
+    void OnCleanItem(std::string_view strText) override { Record("item:", strText); }
+    void OnSkipped(std::string_view strText) override { Record("skipped:", strText); }
+    void OnStepDone(std::string_view strText) override { Record("done:", strText); }
+    void OnCleanDone(std::string_view strSkipped) override { Record("cleandone:", strSkipped); }
 
     std::vector<std::string> m_Calls;
 
 private:
     void Record(const char* szKind, std::string_view strText) {
-        m_Calls.push_back(std::string(szKind) + ":" + std::string(strText));
+        m_Calls.push_back(szKind + std::string(strText));
     }
 };
 
 class CleaningThreadProcTest : public testing::Test {
 protected:
-    void Choose(std::initializer_list<const COption*> options) {
-        for (const COption* option : options) {
+    // Runs a pass with the options `chosen` on; answers what reached the dialog.
+    std::vector<std::string> RunPass(std::initializer_list<const COption*> chosen,
+                                     std::stop_token stop = {}) {
+        for (const COption* option : chosen) {
             m_Store.WriteOption(*option, 1);
         }
-    }
-    std::vector<std::string> RunPass() {
-        std::stop_source stop;
-        EXPECT_EQ(CleaningThreadProc(m_Cleaner, m_Store, m_Progress, stop.get_token()), 1);
+        EXPECT_EQ(CleaningThreadProc(m_Cleaner, m_Store, m_Progress, std::move(stop)), 1);
         return m_Progress.m_Calls;
     }
 
@@ -59,73 +58,47 @@ protected:
 };
 
 TEST_F(CleaningThreadProcTest, NothingChosenGoesStraightToTheEnd) {
-    EXPECT_THAT(RunPass(), ElementsAre("cleandone:"));
+    EXPECT_THAT(RunPass({}), ElementsAre("cleandone:"));
     EXPECT_TRUE(m_Cleaner.Calls().empty());
 }
 
-// The order is fixed whatever order the options were chosen in; each routine's reports
-// arrive between its step's two texts.
-TEST_F(CleaningThreadProcTest, EveryStepInItsOrderWithItsTexts) {
-    Choose(
-        {&OPT_KILLRECENT, &OPT_KILLFAVORITES, &OPT_KILLHISTORY, &OPT_KILLCACHE, &OPT_KILLCOOKIES});
-    m_Cleaner.OnCall("CleanCookies", [](ICleanReport* pReport, std::stop_token) {
+// The order is fixed whatever order the options were chosen in, and each option is read
+// when its step comes; a routine's reports arrive between its step's two texts, and the end
+// names once each kind that a browser in use kept.
+TEST_F(CleaningThreadProcTest, EveryChosenStepInItsOrderWithItsReports) {
+    m_Cleaner.OnCall("CleanCookies", [this](ICleanReport* pReport, std::stop_token) {
         pReport->OnCleanItem("/home/u/.config/chromium/Default/Cookies");
+        pReport->OnSkipped("Cookies of Chromium (Default) are in use");
+        pReport->OnSkipped("Cookies of Chromium (Profile 1) are in use");
+        m_Store.WriteOption(OPT_KILLFAVORITES, 0);
     });
     m_Cleaner.OnCall("CleanHistory", [](ICleanReport* pReport, std::stop_token) {
         pReport->OnCleanItem("Cleaning History...");
-    });
-    EXPECT_THAT(
-        RunPass(),
-        ElementsAreArray(
-            {"start:Now cleaning cookies...", "item:/home/u/.config/chromium/Default/Cookies",
-             "done:Clean cookies completely!", "start:Now cleaning Temporary Internet Files",
-             "done:Clean Temporary Internet Files completely!", "start:Now cleaning History...",
-             "item:Cleaning History...", "done:Clean History completely!",
-             "start:Now cleaning Favorites...", "done:Clean Favorites completely!",
-             "start:Now cleaning Recent...", "done:Clean Recent completely!", "cleandone:"}));
-    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies", "CleanTempInternetFiles",
-                                               "CleanHistory", "CleanFavorites", "CleanRecent"));
-}
-
-// A choice changed while the pass runs counts for the steps not yet begun.
-TEST_F(CleaningThreadProcTest, EachOptionIsReadWhenItsStepComes) {
-    Choose({&OPT_KILLCOOKIES, &OPT_KILLCACHE});
-    m_Cleaner.OnCall("CleanCookies", [this](ICleanReport*, std::stop_token) {
-        m_Store.WriteOption(OPT_KILLCACHE, 0);
-        m_Store.WriteOption(OPT_KILLRECENT, 1);
-    });
-    RunPass();
-    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies", "CleanRecent"));
-}
-
-// Each skipped profile reaches the dialog; the end names each kind once.
-TEST_F(CleaningThreadProcTest, WhatABrowserInUseKeptIsToldPerProfileAndSummedUpPerKind) {
-    Choose({&OPT_KILLCOOKIES, &OPT_KILLCACHE, &OPT_KILLHISTORY});
-    m_Cleaner.OnCall("CleanCookies", [](ICleanReport* pReport, std::stop_token) {
-        pReport->OnSkipped("Cookies of Chromium (Default) are in use");
-        pReport->OnSkipped("Cookies of Chromium (Profile 1) are in use");
-    });
-    m_Cleaner.OnCall("CleanHistory", [](ICleanReport* pReport, std::stop_token) {
         pReport->OnSkipped("History of Chromium (Default) is in use");
     });
-    const std::vector<std::string> calls = RunPass();
-    EXPECT_THAT(std::vector(calls.begin() + 1, calls.begin() + 3),
-                ElementsAre("skipped:Cookies of Chromium (Default) are in use",
-                            "skipped:Cookies of Chromium (Profile 1) are in use"));
-    EXPECT_EQ(calls.back(),
-              "cleandone:\nCookies: not cleaned where a browser is in use"
-              "\nHistory: not cleaned where a browser is in use");
+    EXPECT_THAT(
+        RunPass({&OPT_KILLRECENT, &OPT_KILLFAVORITES, &OPT_KILLHISTORY, &OPT_KILLCACHE,
+                 &OPT_KILLCOOKIES}),
+        ElementsAreArray(
+            {"start:Now cleaning cookies...", "item:/home/u/.config/chromium/Default/Cookies",
+             "skipped:Cookies of Chromium (Default) are in use",
+             "skipped:Cookies of Chromium (Profile 1) are in use", "done:Clean cookies completely!",
+             "start:Now cleaning Temporary Internet Files",
+             "done:Clean Temporary Internet Files completely!", "start:Now cleaning History...",
+             "item:Cleaning History...", "skipped:History of Chromium (Default) is in use",
+             "done:Clean History completely!", "start:Now cleaning Recent...",
+             "done:Clean Recent completely!",
+             "cleandone:\nCookies: not cleaned where a browser is in use"
+             "\nHistory: not cleaned where a browser is in use"}));
 }
 
 // "Stop" during the cache step: the step does not close, no later step begins, and the
 // end of the pass is not told.
 TEST_F(CleaningThreadProcTest, StopEndsThePassWhereItIs) {
-    Choose({&OPT_KILLCOOKIES, &OPT_KILLCACHE, &OPT_KILLHISTORY, &OPT_KILLRECENT});
     std::stop_source stop;
     m_Cleaner.OnCall("CleanTempInternetFiles",
                      [&stop](ICleanReport*, std::stop_token) { stop.request_stop(); });
-    EXPECT_EQ(CleaningThreadProc(m_Cleaner, m_Store, m_Progress, stop.get_token()), 1);
-    EXPECT_THAT(m_Progress.m_Calls,
+    EXPECT_THAT(RunPass({&OPT_KILLCOOKIES, &OPT_KILLCACHE, &OPT_KILLHISTORY}, stop.get_token()),
                 ElementsAre("start:Now cleaning cookies...", "done:Clean cookies completely!",
                             "start:Now cleaning Temporary Internet Files"));
     EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies", "CleanTempInternetFiles"));

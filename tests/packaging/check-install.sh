@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a Linux desktop needs of it: the
-# program's private folder with the wizard library and the help, the launcher entry, the
+# program's private folder with the wizard library, the help and the tips, the launcher entry, the
 # AppStream metadata and the icons, all valid by the desktop's own tools.
 # usage: check-install.sh BUILD_DIR SOURCE_DIR PKGLIBDIR BINDIR DATADIR
 set -euo pipefail
@@ -18,6 +18,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 # The help goes beside the executable, in the build tree as once installed.
 cmp -s "$source/res/help/Quellio.html" "$build/bin/Quellio.html" || fail "help not copied into $build/bin"
 [[ -f $prefix/$pkglib/Quellio.html ]] || fail "help not installed in $pkglib"
+# So do the tips of the day.
+cmp -s "$source/res/tips.txt" "$build/bin/tips.txt" || fail "tips not copied into $build/bin"
+cmp -s "$source/res/tips.txt" "$prefix/$pkglib/tips.txt" || fail "tips not installed in $pkglib"
 # Every link inside the help leads somewhere.
 help=$source/res/help/Quellio.html
 while read -r anchor; do

@@ -17,6 +17,7 @@
 #include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
+#include "support/TipProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,8 @@ struct SRealServices {
 };
 
 // The whole program for tests of the main window: a real registry hive in a temporary
-// folder (which is also XDG_RUNTIME_DIR, for the instance lock), the doubles below for
+// folder (which is also XDG_RUNTIME_DIR, for the instance lock, and XDG_CONFIG_HOME, for the
+// profile of the tip of the day), the doubles below for
 // every other service, and the process-wide lists empty before and after. A test that
 // needs a real service in one place passes it in; the double of that place is then left
 // unused.
@@ -52,16 +54,18 @@ public:
                      m_Cleaner} {}
 
     // Starts the application up to its running main window, the first-run wizard taken as
-    // done; answers the window.
+    // done and no tip of the day at start-up; answers the window.
     CMainDialog& Start() {
         m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
+        TurnOffStartupTips(m_pApp->AppName());
         EXPECT_TRUE(m_pApp->InitInstance());
         return *m_pApp->MainDialog();
     }
 
     CTempDir m_Dir;
     CScopedEnv m_RuntimeDir{"XDG_RUNTIME_DIR", m_Dir.Path().string()};
+    CScopedEnv m_ConfigHome{"XDG_CONFIG_HOME", m_Dir.Path().string()};
     CRegistryHive m_Hive{m_Dir / "registry.reg"};
     CSettingsStore m_Store{m_Hive};
     CEmptyLists m_Lists;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ public:
     // What the routine `strName` does when it is called.
     void OnCall(const std::string& strName, FnRoutine fnRoutine) {
         const std::lock_guard lock(m_Mutex);
-        m_Routines.emplace_back(strName, std::move(fnRoutine));
+        m_Routines[strName] = std::move(fnRoutine);
     }
 
     // The names of the routines called so far, in order.
@@ -27,20 +28,20 @@ public:
         return m_Calls;
     }
 
-    void CleanCookies(ICleanReport* pReport, std::stop_token stop) override {
-        Call("CleanCookies", pReport, stop);
+    void CleanCookies(ICleanReport* p, std::stop_token stop) override {
+        Call("CleanCookies", p, stop);
     }
-    void CleanTempInternetFiles(ICleanReport* pReport, std::stop_token stop) override {
-        Call("CleanTempInternetFiles", pReport, stop);
+    void CleanTempInternetFiles(ICleanReport* p, std::stop_token stop) override {
+        Call("CleanTempInternetFiles", p, stop);
     }
-    void CleanHistory(ICleanReport* pReport, std::stop_token stop) override {
-        Call("CleanHistory", pReport, stop);
+    void CleanHistory(ICleanReport* p, std::stop_token stop) override {
+        Call("CleanHistory", p, stop);
     }
-    void CleanFavorites(ICleanReport* pReport, std::stop_token stop) override {
-        Call("CleanFavorites", pReport, stop);
+    void CleanFavorites(ICleanReport* p, std::stop_token stop) override {
+        Call("CleanFavorites", p, stop);
     }
-    void CleanRecent(ICleanReport* pReport, std::stop_token stop) override {
-        Call("CleanRecent", pReport, stop);
+    void CleanRecent(ICleanReport* p, std::stop_token stop) override {
+        Call("CleanRecent", p, stop);
     }
 
 private:
@@ -49,11 +50,7 @@ private:
         {
             const std::lock_guard lock(m_Mutex);
             m_Calls.push_back(strName);
-            for (const auto& [strRoutine, fn] : m_Routines) {
-                if (strRoutine == strName) {
-                    fnRoutine = fn;
-                }
-            }
+            fnRoutine = m_Routines[strName];
         }
         if (fnRoutine) {
             fnRoutine(pReport, stop);
@@ -61,6 +58,6 @@ private:
     }
 
     mutable std::mutex m_Mutex;
-    std::vector<std::pair<std::string, FnRoutine>> m_Routines;
+    std::map<std::string, FnRoutine> m_Routines;
     std::vector<std::string> m_Calls;
 };

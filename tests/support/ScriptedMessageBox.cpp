@@ -17,6 +17,10 @@ void CScriptedMessageBox::ShowMessage(QWidget* owner, const QString& text) {
     m_Boxes.push_back({Kind::Message, owner, text});
 }
 
+void CScriptedMessageBox::ShowWarning(QWidget* owner, const QString& text) {
+    m_Boxes.push_back({Kind::Warning, owner, text});
+}
+
 std::vector<QString> CScriptedMessageBox::Texts() const {
     std::vector<QString> texts;
     for (const CBox& box : m_Boxes) {

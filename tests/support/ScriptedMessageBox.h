@@ -12,7 +12,7 @@
 // answers No.
 class CScriptedMessageBox : public IMessageBox {
 public:
-    enum class Kind { Question, Message };
+    enum class Kind { Question, Message, Warning };
     struct CBox {
         Kind kind;
         QWidget* pOwner;
@@ -24,6 +24,7 @@ public:
 
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
+    void ShowWarning(QWidget* owner, const QString& text) override;
 
     const std::vector<CBox>& Boxes() const { return m_Boxes; }
     // The texts of all boxes shown so far, in order.

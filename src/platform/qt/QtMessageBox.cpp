@@ -5,8 +5,9 @@
 namespace {
 
 int ExecBox(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons,
-            QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quellio"), text, buttons, owner);
+            QMessageBox::StandardButton defaultButton,
+            QMessageBox::Icon icon = QMessageBox::NoIcon) {
+    QMessageBox box(icon, QStringLiteral("Quellio"), text, buttons, owner);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     return box.exec();
@@ -21,4 +22,8 @@ bool CQtMessageBox::AskYesNo(QWidget* owner, const QString& text) {
 
 void CQtMessageBox::ShowMessage(QWidget* owner, const QString& text) {
     ExecBox(owner, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void CQtMessageBox::ShowWarning(QWidget* owner, const QString& text) {
+    ExecBox(owner, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }

@@ -7,4 +7,5 @@ class CQtMessageBox : public IMessageBox {
 public:
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
+    void ShowWarning(QWidget* owner, const QString& text) override;
 };

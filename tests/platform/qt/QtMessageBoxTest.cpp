@@ -17,9 +17,10 @@ CQtMessageBox s_Boxes;
 const QString kText = QStringLiteral("Really clear <b>all</b> Logs?");
 
 // Opens a box through `open` and answers it with `answer` once it shows; checks what it
-// shows: the caption, no icon, the text as plain text, the owner and `buttons`.
+// shows: the caption, `icon`, the text as plain text, the owner and `buttons`.
 void ExpectBox(const std::function<void()>& open, QMessageBox::StandardButtons buttons,
-               const std::function<void(QMessageBox&)>& answer) {
+               const std::function<void(QMessageBox&)>& answer,
+               QMessageBox::Icon icon = QMessageBox::NoIcon) {
     QWidget owner;
     bool bSeen = false;
     QTimer::singleShot(0, &owner, [&] {
@@ -29,7 +30,7 @@ void ExpectBox(const std::function<void()>& open, QMessageBox::StandardButtons b
         EXPECT_EQ(box->windowTitle(), QStringLiteral("Quellio"));
         EXPECT_EQ(box->text(), kText);
         EXPECT_EQ(box->textFormat(), Qt::PlainText);
-        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->icon(), icon);
         EXPECT_EQ(box->standardButtons(), buttons);
         EXPECT_EQ(box->parentWidget(), &owner);
         answer(*box);
@@ -49,9 +50,11 @@ TEST(QtMessageBox, AQuestionAnswersYesOnlyForYes) {
     ExpectBox(ask(false), yesNo, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
 }
 
-TEST(QtMessageBox, AMessageHasOnlyOk) {
+TEST(QtMessageBox, AMessageHasOnlyOkAWarningTheExclamationIconToo) {
     ExpectBox([] { s_Boxes.ShowMessage(s_pOwner, kText); }, QMessageBox::Ok,
               [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+    ExpectBox([] { s_Boxes.ShowWarning(s_pOwner, kText); }, QMessageBox::Ok,
+              [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); }, QMessageBox::Warning);
 }
 
 }  // namespace

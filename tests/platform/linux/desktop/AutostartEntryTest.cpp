@@ -3,27 +3,14 @@
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/TextFile.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 // The Exec value quotes the path as one argument and escapes it again as an entry string;
 // only absolute paths of strict UTF-8 without other control characters can be carried.
@@ -58,8 +45,8 @@ TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
 // A script that writes the path it was started by into `marker` (whole, by a rename).
 void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
     const std::string target = "'" + marker.string() + "'";
-    WriteFile(script, "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target +
-                          ".new " + target + "\n");
+    WriteTextFile(script, "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target +
+                              ".new " + target + "\n");
     fs::permissions(script, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
 }
 
@@ -83,7 +70,7 @@ TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
     ASSERT_EQ(CChildProcess::Run({"gio", "launch", entry.Path()}), 0);
     EXPECT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
-    EXPECT_EQ(ReadFile(marker), program.string());
+    EXPECT_EQ(ReadTextFile(marker), program.string());
 }
 
 // Starting nothing is the same entry hidden; the file is never removed, and a refused path
@@ -95,19 +82,19 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
     EXPECT_FALSE(fs::exists(temp / "config"));
 
     ASSERT_TRUE(entry.SetEmpty());
-    const std::string hidden = ReadFile(entry.Path());
+    const std::string hidden = ReadTextFile(entry.Path());
     EXPECT_NE(hidden.find("\nHidden=true\n"), std::string::npos);
     EXPECT_EQ(hidden.find("Exec="), std::string::npos);
     EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
     EXPECT_FALSE(entry.Set("/opt/q\xFFq"));
-    EXPECT_EQ(ReadFile(entry.Path()), hidden);
+    EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
 
     ASSERT_TRUE(entry.Set("/usr/lib/quellio/quellio"));
-    const std::string shown = ReadFile(entry.Path());
+    const std::string shown = ReadTextFile(entry.Path());
     EXPECT_EQ(shown.find("Hidden="), std::string::npos);
     EXPECT_NE(shown.find("\nExec=\"/usr/lib/quellio/quellio\"\n"), std::string::npos);
     ASSERT_TRUE(entry.SetEmpty());
-    EXPECT_EQ(ReadFile(entry.Path()), hidden);
+    EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
     EXPECT_EQ(std::distance(fs::directory_iterator(entry.Path().parent_path()), {}), 1);
 }
 
@@ -115,17 +102,17 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
 // whatever is there stays.
 TEST(AutostartEntry, UnwritablePlacesFailAndChangeNothing) {
     CTempDir temp;
-    WriteFile(temp / "file", "not a folder");
+    WriteTextFile(temp / "file", "not a folder");
     fs::create_directories(temp / "folder" / "QLIO.desktop");
-    WriteFile(temp / "folder" / "QLIO.desktop" / "keep", "x");
+    WriteTextFile(temp / "folder" / "QLIO.desktop" / "keep", "x");
     for (const fs::path& path :
          {temp / "file" / "QLIO.desktop", temp / "folder" / "QLIO.desktop"}) {
         CAutostartEntry entry(path);
         EXPECT_FALSE(entry.Set("/usr/bin/quellio")) << path;
         EXPECT_FALSE(entry.SetEmpty()) << path;
     }
-    EXPECT_EQ(ReadFile(temp / "file"), "not a folder");
-    EXPECT_EQ(ReadFile(temp / "folder" / "QLIO.desktop" / "keep"), "x");
+    EXPECT_EQ(ReadTextFile(temp / "file"), "not a folder");
+    EXPECT_EQ(ReadTextFile(temp / "folder" / "QLIO.desktop" / "keep"), "x");
     EXPECT_EQ(std::distance(fs::directory_iterator(temp / "folder"), {}), 1);
 }
 
