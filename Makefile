@@ -18,14 +18,16 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
 
+# Both cores: every test program is a process of its own (x11 ones each on an X server of
+# their own), so the tests run side by side.
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+	ctest --test-dir $(BUILD) --output-on-failure -j2
 
 # The unit tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUELLIO_SANITIZE=ON -DQUELLIO_BENCH=OFF
 	cmake --build $(ASAN_BUILD)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -L unit
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -L unit -j2
 
 check: test asan
 

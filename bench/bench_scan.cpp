@@ -52,7 +52,7 @@ void BM_ScanPass(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(scanner.ScanBrowserWindows());
     }
-    if (!fake.m_closedUrls.empty()) {
+    if (!fake.m_ClosedUrls.empty()) {
         state.SkipWithError("the pass closed a window");
     }
     state.SetItemsProcessed(state.iterations() * nWindows);

@@ -18,36 +18,36 @@ std::string_view CompareKey(std::string_view url) {
 
 void CUrlList::Add(std::string url) {
     Index(CompareKey(url), +1);
-    m_entries.push_back(std::move(url));
+    m_Entries.push_back(std::move(url));
 }
 
 void CUrlList::RemoveAt(std::size_t index) {
-    Index(CompareKey(m_entries.at(index)), -1);
-    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    Index(CompareKey(m_Entries.at(index)), -1);
+    m_Entries.erase(m_Entries.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void CUrlList::RemoveAll() {
-    m_entries.clear();
-    m_index.clear();
+    m_Entries.clear();
+    m_Index.clear();
 }
 
 bool CUrlList::Contains(std::string_view url) const {
-    return m_index.find(CompareKey(url)) != m_index.end();
+    return m_Index.find(CompareKey(url)) != m_Index.end();
 }
 
 void CUrlList::Index(std::string_view key, int delta) {
     if (delta > 0) {
-        auto it = m_index.find(key);
-        if (it == m_index.end()) {
-            m_index.emplace(std::string(key), 1);
+        auto it = m_Index.find(key);
+        if (it == m_Index.end()) {
+            m_Index.emplace(std::string(key), 1);
         } else {
             ++it->second;
         }
         return;
     }
-    auto it = m_index.find(key);
-    if (it != m_index.end() && --it->second == 0) {
-        m_index.erase(it);
+    auto it = m_Index.find(key);
+    if (it != m_Index.end() && --it->second == 0) {
+        m_Index.erase(it);
     }
 }
 

@@ -18,9 +18,9 @@ public:
     void RemoveAt(std::size_t index);
     void RemoveAll();
 
-    std::size_t GetCount() const { return m_entries.size(); }
-    const std::string& GetAt(std::size_t index) const { return m_entries.at(index); }
-    const std::vector<std::string>& Entries() const { return m_entries; }
+    std::size_t GetCount() const { return m_Entries.size(); }
+    const std::string& GetAt(std::size_t index) const { return m_Entries.at(index); }
+    const std::vector<std::string>& Entries() const { return m_Entries; }
 
     // Whether some entry is the very same string as `url`: byte for byte, letter case
     // significant, no normalisation. Like the C string comparison the lists have always
@@ -36,9 +36,9 @@ private:
     };
     void Index(std::string_view key, int delta);
 
-    std::vector<std::string> m_entries;
+    std::vector<std::string> m_Entries;
     // Entry text (up to a zero byte) -> number of entries with that text.
-    std::unordered_map<std::string, std::size_t, CHash, std::equal_to<>> m_index;
+    std::unordered_map<std::string, std::size_t, CHash, std::equal_to<>> m_Index;
 };
 
 // The black list (always closed) and the white list (spared from the pop-up rule), shared

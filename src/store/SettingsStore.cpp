@@ -6,21 +6,21 @@
 
 HKEY CSettingsStore::OpenProductKey() const {
     HKEY hSoftware = HKEY_NONE;
-    if (m_registry.OpenKey(HKEY_LOCAL_MACHINE, REGKEY_SOFTWARE, STORE_KEY_RIGHTS, &hSoftware) !=
+    if (m_Registry.OpenKey(HKEY_LOCAL_MACHINE, REGKEY_SOFTWARE, STORE_KEY_RIGHTS, &hSoftware) !=
         ERROR_SUCCESS) {
         return HKEY_NONE;
     }
     HKEY hMaker = HKEY_NONE;
     HKEY hProduct = HKEY_NONE;
-    if (m_registry.CreateKey(hSoftware, REGKEY_MAKER, STORE_KEY_RIGHTS, false, &hMaker) ==
+    if (m_Registry.CreateKey(hSoftware, REGKEY_MAKER, STORE_KEY_RIGHTS, false, &hMaker) ==
         ERROR_SUCCESS) {
-        if (m_registry.CreateKey(hMaker, REGKEY_PRODUCT, STORE_KEY_RIGHTS, false, &hProduct) !=
+        if (m_Registry.CreateKey(hMaker, REGKEY_PRODUCT, STORE_KEY_RIGHTS, false, &hProduct) !=
             ERROR_SUCCESS) {
             hProduct = HKEY_NONE;
         }
-        m_registry.CloseKey(hMaker);
+        m_Registry.CloseKey(hMaker);
     }
-    m_registry.CloseKey(hSoftware);
+    m_Registry.CloseKey(hSoftware);
     return hProduct;
 }
 
@@ -30,11 +30,11 @@ HKEY CSettingsStore::OpenStoreKey(std::string_view subKey) const {
         return HKEY_NONE;
     }
     HKEY hSubKey = HKEY_NONE;
-    if (m_registry.CreateKey(hProduct, subKey, STORE_KEY_RIGHTS, false, &hSubKey) !=
+    if (m_Registry.CreateKey(hProduct, subKey, STORE_KEY_RIGHTS, false, &hSubKey) !=
         ERROR_SUCCESS) {
         hSubKey = HKEY_NONE;
     }
-    m_registry.CloseKey(hProduct);
+    m_Registry.CloseKey(hProduct);
     return hSubKey;
 }
 
@@ -45,7 +45,7 @@ HKEY CSettingsStore::OpenStoreKeyToRead(std::string_view subKey) const {
     const std::string path = std::string(REGKEY_SOFTWARE) + '\\' + REGKEY_MAKER + '\\' +
                              REGKEY_PRODUCT + '\\' + std::string(subKey);
     HKEY hKey = HKEY_NONE;
-    if (m_registry.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hKey) != ERROR_SUCCESS) {
+    if (m_Registry.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hKey) != ERROR_SUCCESS) {
         return HKEY_NONE;
     }
     return hKey;
@@ -60,8 +60,8 @@ DWORD CSettingsStore::ReadRegDword(std::string_view subKey, std::string_view nam
     // Shorter data of any type fills the low bytes of a zeroed number.
     std::array<std::uint8_t, sizeof(DWORD)> buffer{};
     DWORD size = buffer.size();
-    const LSTATUS status = m_registry.QueryValue(hKey, name, nullptr, buffer.data(), &size);
-    m_registry.CloseKey(hKey);
+    const LSTATUS status = m_Registry.QueryValue(hKey, name, nullptr, buffer.data(), &size);
+    m_Registry.CloseKey(hKey);
     if (status != ERROR_SUCCESS) {
         return defaultValue;
     }
@@ -78,7 +78,7 @@ bool CSettingsStore::WriteRegDword(std::string_view subKey, std::string_view nam
     }
     std::array<std::uint8_t, sizeof(DWORD)> bytes{};
     std::memcpy(bytes.data(), &value, sizeof value);
-    const LSTATUS status = m_registry.SetValue(hKey, name, REG_DWORD, bytes);
-    m_registry.CloseKey(hKey);
+    const LSTATUS status = m_Registry.SetValue(hKey, name, REG_DWORD, bytes);
+    m_Registry.CloseKey(hKey);
     return status == ERROR_SUCCESS;
 }

@@ -14,7 +14,7 @@
 // their default, writes answer FALSE. A store that cannot be changed is still read.
 class CSettingsStore {
 public:
-    explicit CSettingsStore(IRegistry& registry) : m_registry(registry) {}
+    explicit CSettingsStore(IRegistry& registry) : m_Registry(registry) {}
 
     // Software\hollin\QLIO below HKEY_LOCAL_MACHINE, created where missing; HKEY_NONE on
     // failure. The caller closes the handle.
@@ -38,8 +38,8 @@ public:
     }
 
     // The registry the store lives in, for the list values (see UrlList.h).
-    IRegistry& Registry() const { return m_registry; }
+    IRegistry& Registry() const { return m_Registry; }
 
 private:
-    IRegistry& m_registry;
+    IRegistry& m_Registry;
 };

@@ -17,7 +17,7 @@ QLabel* CreateText(const QString& text, QWidget* parent) {
 }  // namespace
 
 CFirstRunWizard::CFirstRunWizard(const CWizardHost& host, QWidget* parent)
-    : QWizard(parent), m_host(host) {
+    : QWizard(parent), m_Host(host) {
     setWindowTitle(QStringLiteral("Quellio"));
     setOption(QWizard::NoBackButtonOnStartPage);
     addPage(CreateWelcomePage());
@@ -99,16 +99,16 @@ void CFirstRunWizard::SaveChoices() const {
     // only follows an entry that was really written.
     const bool bStart = m_pStartWithSystem->isChecked();
     if (bStart || ReadOption(OPT_STARTWIN)) {
-        if (m_host.m_pfnSetStartWithSystem(m_host.m_pContext, bStart ? 1 : 0) != 0) {
+        if (m_Host.m_pfnSetStartWithSystem(m_Host.m_pContext, bStart ? 1 : 0) != 0) {
             WriteOption(OPT_STARTWIN, bStart);
         }
     }
 }
 
 bool CFirstRunWizard::ReadOption(const COption& option) const {
-    return m_host.m_pfnReadOption(m_host.m_pContext, option.szName, option.dwDefault) != 0;
+    return m_Host.m_pfnReadOption(m_Host.m_pContext, option.szName, option.dwDefault) != 0;
 }
 
 void CFirstRunWizard::WriteOption(const COption& option, bool bOn) const {
-    m_host.m_pfnWriteOption(m_host.m_pContext, option.szName, bOn ? 1 : 0);
+    m_Host.m_pfnWriteOption(m_Host.m_pContext, option.szName, bOn ? 1 : 0);
 }

@@ -28,7 +28,7 @@ private:
     bool ReadOption(const COption& option) const;
     void WriteOption(const COption& option, bool bOn) const;
 
-    const CWizardHost& m_host;
+    const CWizardHost& m_Host;
     QCheckBox* m_pAnimateIcon = nullptr;
     QCheckBox* m_pSpeakerBeep = nullptr;
     QCheckBox* m_pSoundBox = nullptr;

@@ -1,247 +1,139 @@
 #include "app/MainDialog.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QUrl>
-
 #include "Resource.h"
-#include "app/MainApp.h"
-#include "engine/UrlList.h"
 #include "pages/AboutPage.h"
 #include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "pages/TipOfDayDlg.h"
-#include "platform/linux/desktop/InstanceLock.h"
-#include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
-#include "store/SettingsStore.h"
-#include "support/FakeBrowserWindows.h"
-#include "support/FakeClock.h"
-#include "support/FakeResourceLookup.h"
+#include "support/MainRig.h"
 #include "support/QtWait.h"
-#include "support/RecordingBeeper.h"
-#include "support/RecordingCleaner.h"
-#include "support/RecordingHotKeys.h"
-#include "support/RecordingShell.h"
-#include "support/RecordingSoundPlayer.h"
-#include "support/RecordingTrayHost.h"
-#include "support/RefusingAutostart.h"
-#include "support/ScopedEnv.h"
-#include "support/ScriptedMessageBox.h"
+#include "support/Rows.h"
 #include "support/ScriptedSteps.h"
-#include "support/TempDir.h"
-#include "support/TipProfile.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
 #include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
-#include "widgets/SortedListBox.h"
 #include "widgets/UrlLink.h"
 
-using ::testing::ElementsAre;
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
 
 namespace {
 
-class MainDialogTest : public ::testing::Test {
-protected:
-    MainDialogTest() {
-        g_BlackList.RemoveAll();
-        g_WhiteList.RemoveAll();
-    }
-    ~MainDialogTest() override {
-        g_BlackList.RemoveAll();
-        g_WhiteList.RemoveAll();
-    }
+using ::testing::ElementsAre;
+using Fake = CFakeBrowserWindows;
+using Strings = std::vector<std::string>;
 
-    // Starts the application as far as the running main window, without the tip of the day
-    // unless asked for.
-    CMainDialog& Start(bool bStartupTip = false) {
-        store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-        app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-        if (!bStartupTip) {
-            TurnOffStartupTips(app->AppName());
+// The images `tray` was given from its call `nFrom` on, as resource ids.
+std::vector<int> TrayImages(const CRecordingTrayHost& tray, std::size_t nFrom = 0) {
+    std::vector<int> images;
+    for (std::size_t i = nFrom; i < tray.m_Calls.size(); ++i) {
+        if (tray.m_Calls[i].eKind == CRecordingTrayHost::SCall::EKind::SetIcon) {
+            images.push_back(0);
+            for (const int nId : {IDI_TRAY_ON, IDI_TRAY_KILL, IDI_TRAY_OFF}) {
+                if (CAppResources::LoadIcon(nId).cacheKey() == tray.m_Calls[i].nIconKey) {
+                    images.back() = nId;
+                }
+            }
         }
-        EXPECT_TRUE(app->InitInstance());
-        return *app->MainDialog();
     }
+    return images;
+}
 
+class MainDialogTest : public testing::Test, public CMainRig {
+protected:
     // An exit makes every modal loop return at once until the main loop has run again, as
     // it would for a new start of the program.
     static void ForgetEarlierExit() {
         QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
         QCoreApplication::exec();
     }
-
-    template <typename T>
-    T* Child(CMainDialog& dialog, const QString& text) {
-        for (T* child : dialog.findChildren<T*>()) {
-            if (child->text() == text)
-                return child;
+    void Store(const char* name, const Strings& urls) {
+        CUrlList list;
+        for (const std::string& url : urls) {
+            list.Add(url);
         }
-        ADD_FAILURE() << "no control " << text.toStdString();
-        return nullptr;
+        WriteRegList(m_Store, REGKEY_LIST, name, list);
     }
-
-    CTempDir dir;
-    // The profile of the tip of the day.
-    CScopedEnv configHome{"XDG_CONFIG_HOME", dir.Path().string()};
-    CRegistryHive hive{dir / "registry.reg"};
-    CSettingsStore store{hive};
-    CFakeBrowserWindows browsers;
-    CScriptedMessageBox messageBox;
-    CFakeClock clock;
-    CRecordingShell shell;
-    CRefusingAutostart autostart;
-    CRecordingTrayHost tray;
-    CRecordingHotKeys hotKeys;
-    CRecordingSoundPlayer sound;
-    CRecordingBeeper beeper;
-    CFakeResourceLookup resources;
-    CRecordingCleaner cleaner;
-    CMainServices services{store, browsers, messageBox, clock,  shell,     autostart,
-                           tray,  hotKeys,  sound,      beeper, resources, cleaner};
-    std::unique_ptr<CMainApp> app;
+    Strings Stored(const char* name) {
+        CUrlList list;
+        EXPECT_TRUE(ReadRegList(m_Store, REGKEY_LIST, name, list));
+        return list.Entries();
+    }
+    static Strings PageRows(CMainDialog& dialog, int nPage, const char* szListBox) {
+        return Rows(*dialog.Tabs()->GetPage(nPage)->findChild<CSortedListBox*>(
+            QString::fromLatin1(szListBox)));
+    }
 };
 
-TEST_F(MainDialogTest, LaysOutTheWindowAndItsSixPages) {
+// The stored lists are loaded at the start; the timer scans, and kills land in the log
+// with their time. The list pages read the open windows and the lists when shown.
+TEST_F(MainDialogTest, TheTimerScansAndTheListPagesShowWhatIsOpenAndListed) {
+    Store(REGVAL_WHITE, {"http://spared.example/"});
+    Store(REGVAL_BLACK, {"http://bad.example/"});
+    m_Browsers.Open(Fake::Popup("http://ads.example/"));
+    m_Browsers.Open(Fake::Popup("http://spared.example/"));
+    m_Browsers.Open(Fake::Tab("http://news.example/"));
+    m_Clock.Set(9, 5, 7);
     CMainDialog& dialog = Start();
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellio 2.1"));
-    // The inside of a 370 x 375 window under a usual frame: as wide a margin right of the
-    // controls as left of them, and no wider band below them.
-    QRect used;
-    for (const QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        used |= child->geometry();
-    }
-    EXPECT_EQ(dialog.width() - 1 - used.right(), used.left());
-    EXPECT_LE(dialog.height() - 1 - used.bottom(), used.top());
-    EXPECT_EQ(dialog.Tabs()->geometry(), QRect(10, 10, 344, 300));
-    EXPECT_EQ(Child<QLabel>(dialog, QStringLiteral("Technical Support: "))->geometry(),
-              QRect(60, 315, 150, 15));
-    EXPECT_EQ(Child<QPushButton>(dialog, QStringLiteral("Hide"))->geometry(),
-              QRect(258, 320, 44, 20));
-    EXPECT_EQ(Child<QPushButton>(dialog, QStringLiteral("Exit"))->geometry(),
-              QRect(310, 320, 44, 20));
+    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre("http://spared.example/"));
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    const QTreeWidgetItem* row = dialog.LogPage()->findChild<QTreeWidget*>()->topLevelItem(0);
+    EXPECT_EQ(row->text(0), QStringLiteral("http://ads.example/"));
+    EXPECT_EQ(row->text(1), QStringLiteral("9/5/7"));
+    EXPECT_EQ(m_Browsers.OpenCount(), 2U);
 
-    std::vector<std::string> captions;
-    for (int i = 0; i < dialog.Tabs()->TabBar()->count(); ++i) {
-        captions.push_back(dialog.Tabs()->TabBar()->tabText(i).toStdString());
-    }
-    EXPECT_THAT(captions,
-                ElementsAre("General", "History", "BlackList", "WhiteList", "Logs", "About"));
-    EXPECT_EQ(dialog.Tabs()->GetPage(CMainDialog::PAGE_LOGS), dialog.LogPage());
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_BLACKLIST, "urls"),
+                ElementsAre("http://bad.example/"));
+    dialog.OnPageCommand(CMainDialog::PAGE_BLACKLIST);
+    EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_BLACKLIST, "openUrls"),
+                ElementsAre("http://news.example/", "http://spared.example/"));
+    g_WhiteList.Add("http://from-log.example/");  // as the Logs page does
+    dialog.OnPageCommand(CMainDialog::PAGE_WHITELIST);
+    EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_WHITELIST, "urls"),
+                ElementsAre("http://from-log.example/", "http://spared.example/"));
 }
 
-TEST_F(MainDialogTest, StartsHiddenWhenAskedToAndLoadsTheStoredLists) {
-    CUrlList white;
-    white.Add("http://spared.example/");
-    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, white);
-    store.WriteOption(OPT_MINSTART, 1);
-
+// Closing, the tray icon's left button and a page command hide and show the window; no
+// key hides or exits it, nor does Enter press a focused button. A page command shows the
+// window on that page at once. Hiding does not stop the program.
+TEST_F(MainDialogTest, TheWindowIsHiddenAndShownButNeverClosedByTheUser) {
+    m_Store.WriteOption(OPT_MINSTART, 1);
     CMainDialog& dialog = Start();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.IsWindowHidden());
-    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre("http://spared.example/"));
-}
-
-TEST_F(MainDialogTest, TimerScansAndKillsLandInTheLog) {
-    g_WhiteList.Add("http://spared.example/");
-    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
-    browsers.Open(CFakeBrowserWindows::Popup("http://spared.example/"));
-    browsers.Open(CFakeBrowserWindows::Tab("http://news.example/"));
-    clock.Set(9, 5, 7);
-
-    CMainDialog& dialog = Start();
-    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
-    auto* log = dialog.LogPage()->findChild<QTreeWidget*>();
-    EXPECT_EQ(log->topLevelItem(0)->text(0), QStringLiteral("http://ads.example/"));
-    EXPECT_EQ(log->topLevelItem(0)->text(1), QStringLiteral("9/5/7"));
-    EXPECT_EQ(browsers.OpenCount(), 2U);
-}
-
-TEST_F(MainDialogTest, ListPagesReadTheOpenWindowsAndTheListsWhenShown) {
-    g_BlackList.Add("http://bad.example/");
-    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
-    browsers.Open(CFakeBrowserWindows::Tab("http://news.example/"));
-    CMainDialog& dialog = Start();
-    auto rows = [&](int nPage, const char* szListBox) {
-        std::vector<std::string> texts;
-        const auto* listBox = dialog.Tabs()->GetPage(nPage)->findChild<CSortedListBox*>(
-            QString::fromLatin1(szListBox));
-        if (listBox == nullptr) {
-            ADD_FAILURE() << "no list box " << szListBox << " on page " << nPage;
-            return texts;
-        }
-        for (int i = 0; i < listBox->GetCount(); ++i) {
-            texts.push_back(listBox->GetText(i));
-        }
-        return texts;
-    };
-    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "urls"), ElementsAre("http://bad.example/"));
-    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "openUrls"), ElementsAre());
-
-    dialog.OnPageCommand(CMainDialog::PAGE_BLACKLIST);
-    EXPECT_THAT(rows(CMainDialog::PAGE_BLACKLIST, "openUrls"), ElementsAre("http://news.example/"));
-
-    // As the Logs page adds to the white list behind the white list page's back.
-    g_WhiteList.Add("http://from-log.example/");
-    dialog.OnPageCommand(CMainDialog::PAGE_WHITELIST);
-    EXPECT_THAT(rows(CMainDialog::PAGE_WHITELIST, "urls"), ElementsAre("http://from-log.example/"));
-    EXPECT_THAT(rows(CMainDialog::PAGE_WHITELIST, "openUrls"), ElementsAre("http://news.example/"));
-}
-
-TEST_F(MainDialogTest, ClosingHidesAndKeysNeitherHideNorExit) {
-    CMainDialog& dialog = Start();
+    m_Tray.Press(ETrayMouse::LButtonDown);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QTest::keyClick(&dialog, key);
-        EXPECT_TRUE(dialog.isVisible()) << "key " << key;
+        EXPECT_TRUE(dialog.isVisible()) << key;
     }
-    // Nor does Enter press a button that has the focus, on any page.
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
         bool bClicked = false;
         const auto connection =
-            QObject::connect(button, &QPushButton::clicked, [&bClicked] { bClicked = true; });
+            QObject::connect(button, &QPushButton::clicked, [&] { bClicked = true; });
         QTest::keyClick(button, Qt::Key_Return);
         QObject::disconnect(connection);
         EXPECT_FALSE(bClicked) << button->text().toStdString();
     }
-    dialog.close();
-    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.close());
     EXPECT_TRUE(dialog.IsWindowHidden());
-    // The scan's connection and each list page's own, made once.
-    EXPECT_EQ(browsers.m_nCreated, 3) << "hiding does not stop the program";
-}
+    m_Tray.Press(ETrayMouse::MButtonDown);
+    EXPECT_TRUE(dialog.IsWindowHidden());
 
-TEST_F(MainDialogTest, TrayLeftButtonShowsAndHides) {
-    store.WriteOption(OPT_MINSTART, 1);
-    CMainDialog& dialog = Start();
-    dialog.OnTrayLeftButton();
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint))
-        << "brought to the front, not kept on top";
-    dialog.OnTrayLeftButton();
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-TEST_F(MainDialogTest, PageCommandShowsTheHiddenWindowOnThatPage) {
-    store.WriteOption(OPT_MINSTART, 1);
-    CMainDialog& dialog = Start();
     dialog.OnPageCommand(CMainDialog::PAGE_LOGS);
-
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_FALSE(dialog.IsWindowHidden());
     EXPECT_EQ(dialog.Tabs()->GetCurSel(), CMainDialog::PAGE_LOGS);
     EXPECT_FALSE(dialog.Tabs()->IsSliding());
     for (int i = 0; i < dialog.Tabs()->GetPageCount(); ++i) {
@@ -249,334 +141,227 @@ TEST_F(MainDialogTest, PageCommandShowsTheHiddenWindowOnThatPage) {
     }
     dialog.OnTrayLeftButton();
     EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(m_Browsers.m_nCreated, 3) << "the scan's connection and each list page's own, once";
+}
+
+// Exit saves "speed" and both lists, gives the hot key back, removes the tray icon, and
+// from then on a close closes.
+TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
+    CMainDialog& dialog = Start();
+    g_BlackList.Add("http://b.example/");
+    g_WhiteList.Add("http://w.example/");
+    m_pApp->m_nAppSpeed = 25;
+    dialog.OnCommand(ID_MENU_EXIT);
+    EXPECT_EQ(m_Store.ReadOption(OPT_SPEED), 25U);
+    EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://b.example/"));
+    EXPECT_THAT(Stored(REGVAL_WHITE), ElementsAre("http://w.example/"));
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(m_HotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
+    EXPECT_FALSE(m_Browsers.m_bWatched) << "held windows go on";
+    EXPECT_FALSE(m_Tray.m_bShown);
+    EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
+    EXPECT_TRUE(dialog.close());
 }
 
 TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
     CMainDialog& dialog = Start();
     QTest::keyClick(&dialog, Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_TRUE(shell.m_Opened.empty());
+    EXPECT_TRUE(m_Shell.m_Opened.empty());
     QTest::keyClick(&dialog, Qt::Key_F1);
-    ASSERT_EQ(shell.m_Opened.size(), 1U);
-    EXPECT_EQ(shell.m_Opened[0].toLocalFile(),
+    ASSERT_EQ(m_Shell.m_Opened.size(), 1U);
+    EXPECT_EQ(m_Shell.m_Opened[0].toLocalFile(),
               QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
 }
 
-TEST_F(MainDialogTest, ExitSavesSpeedAndBothLists) {
-    CMainDialog& dialog = Start();
-    g_BlackList.Add("http://b.example/");
-    g_WhiteList.Add("http://w.example/");
-    app->m_nAppSpeed = 25;
-    dialog.ExitProgram();
-
-    EXPECT_EQ(store.ReadOption(OPT_SPEED), 25U);
-    CUrlList black;
-    CUrlList white;
-    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, black));
-    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, white));
-    EXPECT_THAT(black.Entries(), ElementsAre("http://b.example/"));
-    EXPECT_THAT(white.Entries(), ElementsAre("http://w.example/"));
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-// Clean time "starting": a pass before the main window exists, whether or not a kind is
-// chosen, and another from the History page when one is.
-TEST_F(MainDialogTest, StartupCleansBeforeTheWindowAndAgainFromTheHistoryPage) {
+// Clean time "starting": a pass before the main window exists, and another from the
+// History page; "closing": a pass at exit, after the settings are saved, with the clean
+// time as the store holds it then. Each only with a kind chosen. An "Exit" from the tray
+// while the closing pass runs changes nothing.
+TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
     const struct {
-        DWORD nCleanTime;
+        DWORD nStartTime;
+        DWORD nExitTime;
         bool bCookies;
-        std::vector<bool> windowAtPass;
-        std::size_t nPasses;
-    } cases[] = {{CLEAN_TIME_STARTING, true, {false, true}, 2},
-                 {CLEAN_TIME_STARTING, false, {}, 1},
-                 {CLEAN_TIME_RUNNING, true, {}, 0},
-                 {CLEAN_TIME_CLOSING, true, {}, 0}};
+        std::vector<bool> windowAtStartPass;
+        std::size_t nStartBoxes;
+        bool bExitPass;
+    } cases[] = {{CLEAN_TIME_STARTING, CLEAN_TIME_STARTING, true, {false, true}, 2, false},
+                 {CLEAN_TIME_STARTING, CLEAN_TIME_CLOSING, false, {}, 1, false},
+                 {CLEAN_TIME_RUNNING, CLEAN_TIME_CLOSING, true, {}, 0, true},
+                 {CLEAN_TIME_CLOSING, CLEAN_TIME_RUNNING, true, {}, 0, false},
+                 {0, 0, true, {}, 0, false}};
     for (const auto& test : cases) {
-        store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
-        store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
+        SCOPED_TRACE(testing::Message() << test.nStartTime << test.nExitTime << test.bCookies);
+        m_Store.WriteOption(OPT_CLEANTIME, test.nStartTime);
+        m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
         std::vector<bool> windowAtPass;
         // The user-interface thread waits in the pass's dialog meanwhile.
-        cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
-            windowAtPass.push_back(app->MainDialog() != nullptr);
+        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            windowAtPass.push_back(m_pApp->MainDialog() != nullptr);
         });
-        const std::size_t nBoxes = messageBox.Boxes().size();
-        app.reset();
+        const std::size_t nBoxes = m_MessageBox.Boxes().size();
+        m_pApp.reset();
         ForgetEarlierExit();
-        Start();
-        EXPECT_EQ(windowAtPass, test.windowAtPass) << test.nCleanTime << test.bCookies;
-        EXPECT_EQ(messageBox.Boxes().size() - nBoxes, test.nPasses);
+        CMainDialog& dialog = Start();
+        EXPECT_EQ(windowAtPass, test.windowAtStartPass);
+        EXPECT_EQ(m_MessageBox.Boxes().size() - nBoxes, test.nStartBoxes);
+
+        m_Store.WriteOption(OPT_CLEANTIME, test.nExitTime);
+        m_pApp->m_nAppSpeed = 27;
+        std::vector<DWORD> speedAtPass;
+        m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+            speedAtPass.push_back(m_Store.ReadOption(OPT_SPEED));
+            if (speedAtPass.size() == 1) {
+                QMetaObject::invokeMethod(
+                    &dialog, [&] { dialog.OnCommand(ID_MENU_EXIT); }, Qt::BlockingQueuedConnection);
+            }
+        });
+        dialog.ExitProgram();
+        EXPECT_EQ(speedAtPass, test.bExitPass ? std::vector<DWORD>{27} : std::vector<DWORD>{});
+        EXPECT_FALSE(dialog.isVisible());
     }
 }
 
 // A stop asked for while the start-up pass runs ends start-up there: no main window, no
 // second pass, no completion message.
 TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
-    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-    store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
-    store.WriteOption(OPT_KILLCOOKIES, 1);
-    cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    m_Store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
+    m_Store.WriteOption(OPT_KILLCOOKIES, 1);
+    m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
         QMetaObject::invokeMethod(
-            qApp, [&] { app->Stop(); }, Qt::QueuedConnection);
+            qApp, [&] { m_pApp->Stop(); }, Qt::QueuedConnection);
     });
     ForgetEarlierExit();
-    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-    EXPECT_FALSE(app->InitInstance());
-    EXPECT_EQ(app->MainDialog(), nullptr);
-    app.reset();
-    EXPECT_THAT(cleaner.Calls(), ElementsAre("CleanCookies"));
-    EXPECT_TRUE(messageBox.Boxes().empty());
+    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
+    EXPECT_FALSE(m_pApp->InitInstance());
+    EXPECT_EQ(m_pApp->MainDialog(), nullptr);
+    m_pApp.reset();
+    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_TRUE(m_MessageBox.Boxes().empty());
 }
 
-// The clean time is read from the store at exit; the pass comes after the settings are saved.
-TEST_F(MainDialogTest, ExitCleansWhenTheCleanTimeIsClosingAndAKindIsChosen) {
-    const struct {
-        DWORD nCleanTime;
-        bool bCookies;
-        bool bPass;
-    } cases[] = {{CLEAN_TIME_CLOSING, true, true},
-                 {CLEAN_TIME_CLOSING, false, false},
-                 {CLEAN_TIME_RUNNING, true, false},
-                 {0, true, false}};
-    for (const auto& test : cases) {
-        app.reset();
-        ForgetEarlierExit();
-        store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
-        CMainDialog& dialog = Start();
-        store.WriteOption(OPT_CLEANTIME, test.nCleanTime);
-        app->m_nAppSpeed = 27;
-        DWORD nSpeedAtPass = 0;
-        cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
-            nSpeedAtPass = store.ReadOption(OPT_SPEED);
-        });
-        const std::size_t nCalls = cleaner.Calls().size();
-        dialog.ExitProgram();
-        EXPECT_EQ(cleaner.Calls().size() - nCalls, test.bPass ? 1U : 0U) << test.nCleanTime;
-        EXPECT_EQ(nSpeedAtPass, test.bPass ? 27U : 0U);
-        EXPECT_FALSE(dialog.isVisible());
-    }
-}
-
-using Call = CRecordingTrayHost::SCall;
-
-// The tray images set since `from`, as resource ids.
-std::vector<int> TrayImages(const CRecordingTrayHost& tray, std::size_t from = 0) {
-    std::vector<int> images;
-    for (std::size_t i = from; i < tray.m_Calls.size(); ++i) {
-        const Call& call = tray.m_Calls[i];
-        if (call.eKind != Call::EKind::SetIcon)
-            continue;
-        int id = 0;
-        for (const int candidate : {IDI_TRAY_ON, IDI_TRAY_KILL, IDI_TRAY_OFF}) {
-            if (CAppResources::LoadIcon(candidate).cacheKey() == call.nIconKey)
-                id = candidate;
-        }
-        images.push_back(id);
-    }
-    return images;
-}
-
-TEST_F(MainDialogTest, TrayShowsRunningWithTheBlockingImage) {
-    Start();
-    EXPECT_TRUE(tray.m_bShown);
-    EXPECT_THAT(tray.m_Calls,
-                ::testing::Contains(CRecordingTrayHost::TipSet(QStringLiteral("Running"))));
-    ASSERT_FALSE(TrayImages(tray).empty());
-    EXPECT_EQ(TrayImages(tray).back(), IDI_TRAY_ON);
-}
-
-struct SignalCase {
-    const char* name;
-    bool bAnimate, bSound, bBeep;
-};
-
-void PrintTo(const SignalCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class KillSignals : public MainDialogTest, public ::testing::WithParamInterface<SignalCase> {};
-
-TEST_P(KillSignals, FollowTheOptionsForEachKill) {
-    const SignalCase& c = GetParam();
-    store.WriteOption(OPT_ANIMICON, c.bAnimate);
-    store.WriteOption(OPT_SOUNDBOX, c.bSound);
-    store.WriteOption(OPT_SPEAKER, c.bBeep);
+// Each kill shows the kill image a moment (a second kill starts it again), plays the
+// sound, each play cutting off the one before, and beeps, as the options say; then the
+// tray shows the state image again, "Running" with blocking on.
+TEST_F(MainDialogTest, KillSignalsFollowTheOptions) {
     const std::vector<std::uint8_t> wave = {'R', 'I', 'F', 'F'};
-    resources.Add("WAVE", IDR_WAVE_KILL, wave);
-    // Black-listed and a pop-up: two kills in one pass.
-    g_BlackList.Add("http://ads.example/");
-    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
-
-    CMainDialog& dialog = Start();
-    const std::size_t nBefore = tray.m_Calls.size();
-    sound.m_Calls.clear();
-    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 2; }));
-
-    // The kill image stays a moment, the second kill starting it again, then blocking's own.
-    std::vector<int> expectedImages;
-    if (c.bAnimate) {
-        expectedImages = {IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON};
-        ASSERT_TRUE(WaitFor([&] { return TrayImages(tray, nBefore).size() >= 3; }));
-    }
-    EXPECT_EQ(TrayImages(tray, nBefore), expectedImages);
-    std::vector<CRecordingSoundPlayer::SCall> expectedSounds;
-    if (c.bSound) {
-        // Each play cuts off the one before.
-        for (int kill = 0; kill < 2; ++kill) {
-            expectedSounds.push_back(CRecordingSoundPlayer::Stopped());
-            expectedSounds.push_back(CRecordingSoundPlayer::Played(wave, false));
+    for (const auto& [bAnimate, bSound, bBeep] : {std::tuple{false, false, false},
+                                                  {false, false, true},
+                                                  {true, false, false},
+                                                  {true, true, true}}) {
+        SCOPED_TRACE(testing::Message() << bAnimate << bSound << bBeep);
+        CMainRig rig;
+        rig.m_Store.WriteOption(OPT_ANIMICON, bAnimate);
+        rig.m_Store.WriteOption(OPT_SOUNDBOX, bSound);
+        rig.m_Store.WriteOption(OPT_SPEAKER, bBeep);
+        rig.m_Resources.Add("WAVE", IDR_WAVE_KILL, wave);
+        g_BlackList.Add("http://ads.example/");  // and a pop-up: two kills in one pass
+        WriteRegList(rig.m_Store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+        rig.m_Browsers.Open(Fake::Popup("http://ads.example/"));
+        CMainDialog& dialog = rig.Start();
+        EXPECT_TRUE(rig.m_Tray.m_bShown);
+        EXPECT_THAT(rig.m_Tray.m_Calls,
+                    testing::Contains(CRecordingTrayHost::TipSet(QStringLiteral("Running"))));
+        const std::size_t nBefore = rig.m_Tray.m_Calls.size();
+        rig.m_Sound.m_Calls.clear();
+        ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 2; }));
+        const std::vector<int> expected =
+            bAnimate ? std::vector<int>{IDI_TRAY_KILL, IDI_TRAY_KILL, IDI_TRAY_ON}
+                     : std::vector<int>{};
+        EXPECT_TRUE(
+            WaitFor([&] { return TrayImages(rig.m_Tray, nBefore).size() >= expected.size(); }));
+        EXPECT_EQ(TrayImages(rig.m_Tray, nBefore), expected);
+        std::vector<CRecordingSoundPlayer::SCall> sounds;
+        for (int nKill = 0; bSound && nKill < 2; ++nKill) {
+            sounds.insert(sounds.end(), {CRecordingSoundPlayer::Stopped(),
+                                         CRecordingSoundPlayer::Played(wave, false)});
         }
+        EXPECT_EQ(rig.m_Sound.m_Calls, sounds);
+        EXPECT_EQ(rig.m_Beeper.m_nBeeps, bBeep ? 2 : 0);
     }
-    EXPECT_EQ(sound.m_Calls, expectedSounds);
-    EXPECT_EQ(beeper.m_nBeeps, c.bBeep ? 2 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, KillSignals,
-                         ::testing::Values(SignalCase{"None", false, false, false},
-                                           SignalCase{"BeepOnly", false, false, true},
-                                           SignalCase{"ImageOnly", true, false, false},
-                                           SignalCase{"All", true, true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(MainDialogTest, BlockingSwitchedOffAfterAKillEndsOnTheOffImage) {
-    store.WriteOption(OPT_ANIMICON, 1);
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+// Ctrl+Alt+A and the menu switch blocking off and on, with the tray image to match;
+// nothing is closed while it is off. Switched off after a kill, the tray ends on the off
+// image. A hot key held by another program leaves the menu working.
+TEST_F(MainDialogTest, TheHotKeyAndTheMenuSwitchBlockingOffAndOn) {
+    m_Store.WriteOption(OPT_ANIMICON, 1);
+    m_Browsers.Open(Fake::Popup("http://first.example/"));
     CMainDialog& dialog = Start();
-    const std::size_t nBefore = tray.m_Calls.size();
-    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
-    dialog.ToggleBlocking();
-    ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
-    const std::vector<int> images = TrayImages(tray, nBefore);
-    ASSERT_FALSE(images.empty());
-    EXPECT_EQ(images.front(), IDI_TRAY_KILL);
-    EXPECT_EQ(images.back(), IDI_TRAY_OFF);
-}
-
-TEST_F(MainDialogTest, HotKeyAndMenuSwitchBlockingOffAndOn) {
-    CMainDialog& dialog = Start();
-    ASSERT_TRUE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
-    const auto& claim = hotKeys.m_Claims.at(CMainDialog::kHotKeyId);
-    EXPECT_EQ(claim.fsModifiers, MOD_CONTROL | MOD_ALT);
+    const auto& claim = m_HotKeys.m_Claims.at(CMainDialog::kHotKeyId);
+    EXPECT_EQ(claim.fsModifiers, static_cast<std::uint32_t>(MOD_CONTROL | MOD_ALT));
     EXPECT_EQ(claim.nVirtualKey, static_cast<std::uint32_t>('A'));
-
-    EXPECT_TRUE(browsers.m_bWatched);
-    std::size_t nBefore = tray.m_Calls.size();
-    hotKeys.Press(CMainDialog::kHotKeyId);
+    std::size_t nBefore = m_Tray.m_Calls.size();
+    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    EXPECT_TRUE(m_Browsers.m_bWatched);
+    m_HotKeys.Press(CMainDialog::kHotKeyId);
     EXPECT_FALSE(dialog.IsBlocking());
-    EXPECT_FALSE(browsers.m_bWatched);
-    EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_OFF));
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
-    browsers.Announce();
+    EXPECT_FALSE(m_Browsers.m_bWatched);
+    ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
+    EXPECT_EQ(TrayImages(m_Tray, nBefore).front(), IDI_TRAY_KILL);
+    EXPECT_EQ(TrayImages(m_Tray, nBefore).back(), IDI_TRAY_OFF);
+    m_Browsers.Open(Fake::Popup("http://ads.example/"));
+    m_Browsers.Announce();
     ProcessEventsFor(std::chrono::milliseconds(1200));
-    EXPECT_EQ(browsers.OpenCount(), 1U)
-        << "nothing is closed while blocking is off, announcements or not";
+    EXPECT_EQ(m_Browsers.OpenCount(), 1U) << "announcements or not";
 
-    nBefore = tray.m_Calls.size();
+    nBefore = m_Tray.m_Calls.size();
     dialog.OnCommand(ID_MENU_OFFON);
     EXPECT_TRUE(dialog.IsBlocking());
-    EXPECT_TRUE(browsers.m_bWatched);
-    EXPECT_THAT(TrayImages(tray, nBefore), ElementsAre(IDI_TRAY_ON));
-    EXPECT_TRUE(WaitFor([&] { return browsers.OpenCount() == 0; }));
-}
+    EXPECT_TRUE(m_Browsers.m_bWatched);
+    EXPECT_THAT(TrayImages(m_Tray, nBefore), ElementsAre(IDI_TRAY_ON));
+    EXPECT_TRUE(WaitFor([&] { return m_Browsers.OpenCount() == 0; }));
 
-TEST_F(MainDialogTest, HotKeyHeldElsewhereLeavesTheMenuWorking) {
-    hotKeys.m_bTakenElsewhere = true;
-    CMainDialog& dialog = Start();
-    dialog.OnCommand(ID_MENU_OFFON);
-    EXPECT_FALSE(dialog.IsBlocking());
-}
-
-TEST_F(MainDialogTest, TrayPressesShowAndHideTheWindow) {
-    CMainDialog& dialog = Start();
-    tray.Press(ETrayMouse::LButtonDown);
-    EXPECT_TRUE(dialog.IsWindowHidden());
-    tray.Press(ETrayMouse::MButtonDown);
-    EXPECT_TRUE(dialog.IsWindowHidden());
-    tray.Press(ETrayMouse::LButtonDown);
-    EXPECT_TRUE(dialog.isVisible());
+    CMainRig taken;
+    taken.m_HotKeys.m_bTakenElsewhere = true;
+    dialog.OnCommand(ID_MENU_EXIT);
+    CMainDialog& second = taken.Start();
+    second.OnCommand(ID_MENU_OFFON);
+    EXPECT_FALSE(second.IsBlocking());
 }
 
 TEST_F(MainDialogTest, WithoutATrayHidingMinimisesInstead) {
-    tray.m_bAvailable = false;
-    store.WriteOption(OPT_MINSTART, 1);
+    m_Tray.m_bAvailable = false;
+    m_Store.WriteOption(OPT_MINSTART, 1);
     CMainDialog& dialog = Start();
     EXPECT_FALSE(dialog.IsWindowHidden());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.isMinimized());
 }
 
-TEST_F(MainDialogTest, ExitReleasesTheHotKeyAndRemovesTheTrayIcon) {
-    CMainDialog& dialog = Start();
-    dialog.OnCommand(ID_MENU_EXIT);
-    EXPECT_FALSE(hotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
-    EXPECT_FALSE(browsers.m_bWatched) << "held windows go on";
-    EXPECT_FALSE(tray.m_bShown);
-    EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
-}
-
 CBmpMenu* OpenTrayMenu() {
     return qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
 }
 
-// The rows of the open tray menu: text (a separator is "-"), picture id ("OFF/ON" first),
-// and whether the row can be chosen.
-std::vector<std::string> TrayMenuRows(int nOffOnPicture) {
-    const int pictures[] = {nOffOnPicture,
-                            0,
-                            IDB_MENU_GENERAL,
-                            IDB_MENU_HISTORY,
-                            IDB_MENU_BLACKLIST,
-                            IDB_MENU_WHITELIST,
-                            IDB_MENU_LOGS,
-                            IDB_MENU_ABOUT,
-                            0,
-                            IDB_MENU_HELP_TOPICS,
-                            IDB_MENU_HELP_ONLINE,
-                            IDB_MENU_TIP,
-                            0,
-                            IDB_MENU_EXIT};
-    const CBmpMenuToolBar& bar = *OpenTrayMenu()->ToolBar();
-    EXPECT_EQ(bar.ButtonCount(), static_cast<int>(std::size(pictures)));
-    std::vector<std::string> rows;
-    for (int i = 0; i < bar.ButtonCount(); ++i) {
-        const CBmpMenuToolBar::SMenuItemInfo& item = bar.Item(i);
-        if (item.bSeparator) {
-            rows.emplace_back("-");
-            continue;
-        }
-        const QImage picture =
-            CAppResources::LoadBitmap(pictures[i]).toImage().convertToFormat(QImage::Format_ARGB32);
-        EXPECT_EQ(item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
-        EXPECT_EQ(item.checkedPicture.convertToFormat(QImage::Format_ARGB32), picture) << i;
-        rows.push_back(item.strText.toStdString() + (item.bDisabled ? " (disabled)" : ""));
-    }
-    return rows;
+// Whether the "OFF/ON" row of the open tray menu shows the picture `nBitmap`.
+bool OffOnShows(int nBitmap) {
+    const CBmpMenuToolBar::SMenuItemInfo& item = OpenTrayMenu()->ToolBar()->Item(0);
+    return item.strText == QStringLiteral("OFF/ON") &&
+           item.uncheckedPicture.convertToFormat(QImage::Format_ARGB32) ==
+               CAppResources::LoadBitmap(nBitmap).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasClosed) {
-    store.WriteOption(OPT_MINSTART, 1);
+    m_Store.WriteOption(OPT_MINSTART, 1);
     CMainDialog& dialog = Start();
     const auto isOpen = [] { return OpenTrayMenu() != nullptr; };
-
-    std::vector<std::string> rows;
-    CScriptedSteps whileOn({{isOpen, [&rows] {
-                                 rows = TrayMenuRows(IDB_MENU_ON);
+    std::vector<bool> offOnPictures;
+    CScriptedSteps whileOn({{isOpen, [&] {
+                                 offOnPictures.push_back(OffOnShows(IDB_MENU_ON));
                                  QTest::keyClick(OpenTrayMenu(), Qt::Key_Escape);
                              }}});
-    tray.Press(ETrayMouse::RButtonDown);
-    EXPECT_THAT(rows, ElementsAre("OFF/ON", "-", "General", "History", "BlackList", "WhiteList",
-                                  "Logs", "About", "-", "Help Topics", "Help Online",
-                                  "Tip of the Day", "-", "Exit"));
-
+    m_Tray.Press(ETrayMouse::RButtonDown);
     dialog.ToggleBlocking();
-    CScriptedSteps whileOff({{isOpen, [] {
-                                  TrayMenuRows(IDB_MENU_OFF);
+    CScriptedSteps whileOff({{isOpen, [&] {
+                                  offOnPictures.push_back(OffOnShows(IDB_MENU_OFF));
                                   for (int i = 0; i < 6; ++i) {
                                       QTest::keyClick(OpenTrayMenu(), Qt::Key_Down);
                                   }
                                   QTest::keyClick(OpenTrayMenu(), Qt::Key_Return);
                               }}});
-    tray.Press(ETrayMouse::RButtonDown);
+    m_Tray.Press(ETrayMouse::RButtonDown);
+    EXPECT_EQ(offOnPictures, (std::vector<bool>{true, true}));
     EXPECT_TRUE(whileOff.Finished());
     EXPECT_FALSE(dialog.isVisible()) << "the command comes once the menu has returned";
     EXPECT_TRUE(WaitFor([&dialog] { return dialog.isVisible(); }));
@@ -584,33 +369,28 @@ TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasCl
     EXPECT_EQ(OpenTrayMenu(), nullptr);
 }
 
-TEST_F(MainDialogTest, ASecondInstanceSaysSoAndLeavesTheStoredListsAlone) {
-    g_BlackList.Add("http://ads.example/");
-    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
-    g_BlackList.RemoveAll();
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+// A second instance says so and ends, and what it saves on the way out (a stop signal, the
+// end of the session) leaves the stored lists alone, as does a first run without the
+// wizard library, which leaves no marker either.
+TEST_F(MainDialogTest, AProgramThatEndsBeforeItsWindowLeavesTheStoreAlone) {
+    Store(REGVAL_BLACK, {"http://ads.example/"});
     CInstanceLock first;
     ASSERT_EQ(first.Acquire("quellio-test"), CInstanceLock::Result::Acquired);
+    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
+    EXPECT_FALSE(m_pApp->InitInstance());
+    ASSERT_EQ(m_MessageBox.Boxes().size(), 1U);
+    EXPECT_EQ(m_MessageBox.Boxes()[0].kind, CScriptedMessageBox::Kind::Message);
+    EXPECT_EQ(m_MessageBox.Boxes()[0].strText, QStringLiteral("Quellio is Running!"));
+    m_pApp->SaveSettings();
+    EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://ads.example/"));
 
-    store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
-    EXPECT_FALSE(app->InitInstance());
-    ASSERT_EQ(messageBox.Boxes().size(), 1U);
-    EXPECT_EQ(messageBox.Boxes()[0].kind, CScriptedMessageBox::Kind::Message);
-    EXPECT_EQ(messageBox.Boxes()[0].strText, QStringLiteral("Quellio is Running!"));
-    // As a stop signal or the end of the session would have it.
-    app->SaveSettings();
-    CUrlList black;
-    EXPECT_TRUE(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, black));
-    EXPECT_THAT(black.Entries(), ElementsAre("http://ads.example/"));
-}
-
-TEST_F(MainDialogTest, FirstRunWithoutTheWizardLibraryEndsAndLeavesNoMarker) {
-    app = std::make_unique<CMainApp>(services, QStringLiteral("quellio-test"));
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
-    // The test program's folder has no libwizard.so, and the system has none either.
-    EXPECT_FALSE(app->InitInstance());
-    EXPECT_EQ(store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
+    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 0);
+    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-first"));
+    EXPECT_FALSE(m_pApp->InitInstance());  // no libwizard.so beside the test program
+    m_pApp->SaveSettings();
+    EXPECT_EQ(m_Store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
+    EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://ads.example/"));
 }
 
 TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
@@ -619,7 +399,7 @@ TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
         return dynamic_cast<CTipOfDayDlg*>(QApplication::activeModalWidget()) != nullptr;
     };
     const auto closeTip = [&] {
-        mainWindowThere.push_back(app->MainDialog() != nullptr);
+        mainWindowThere.push_back(m_pApp->MainDialog() != nullptr);
         QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
     };
     CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}, {tipShows, closeTip}});
@@ -628,14 +408,14 @@ TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
     // Closed with Esc: still shown at the next start; from the menu, shown all the same.
     dialog.OnCommand(ID_MENU_TIP);
     EXPECT_EQ(steps.StepsDone(), 2U);
-    TurnOffStartupTips(app->AppName());
+    TurnOffStartupTips(m_pApp->AppName());
     dialog.OnCommand(ID_MENU_TIP);
     EXPECT_TRUE(steps.Finished());
     EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
 }
 
 TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
-    browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    m_Browsers.Open(Fake::Popup("http://ads.example/"));
     CMainDialog& dialog = Start();
     auto box = [&dialog](const char* szText) {
         for (QCheckBox* candidate : dialog.GeneralPage()->findChildren<QCheckBox*>()) {
@@ -648,17 +428,20 @@ TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
     };
     box("Beep from PC speaker")->click();
     ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
-    EXPECT_EQ(beeper.m_nBeeps, 1) << "the next kill beeps";
+    EXPECT_EQ(m_Beeper.m_nBeeps, 1) << "the next kill beeps";
 
     box("Always on top")->click();
     EXPECT_TRUE(dialog.m_bOnTop);
     EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(dialog.isVisible());
+    box("Always on top")->click();
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(dialog.isVisible());
 
     box("Move Table")->click();
     QTest::keyClick(dialog.GeneralPage()->findChild<QSlider*>(), Qt::Key_End);
-    EXPECT_TRUE(app->m_bAppMove);
-    EXPECT_EQ(app->m_nAppSpeed, 30);
+    EXPECT_TRUE(m_pApp->m_bAppMove);
+    EXPECT_EQ(m_pApp->m_nAppSpeed, 30);
     QTabBar* bar = dialog.Tabs()->TabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
     EXPECT_TRUE(dialog.Tabs()->IsSliding());
@@ -673,12 +456,11 @@ TEST_F(MainDialogTest, SupportAddressesAndWebSiteAreLinks) {
         }
     }
     ASSERT_NE(support, nullptr);
-    EXPECT_EQ(support->geometry(), QRect(60, 330, 150, 15));
     support->OnClicked();
     dialog.AboutPage()->PurchaseLink()->OnClicked();
     dialog.AboutPage()->WebLink()->OnClicked();
-    std::vector<std::string> opened;
-    for (const QUrl& url : shell.m_Opened) {
+    Strings opened;
+    for (const QUrl& url : m_Shell.m_Opened) {
         opened.push_back(url.toEncoded().toStdString());
     }
     EXPECT_THAT(opened, ElementsAre("mailto:support@quellio.example",

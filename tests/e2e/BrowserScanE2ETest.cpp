@@ -172,30 +172,6 @@ TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled)
     EXPECT_EQ(OpenAddresses(windows), (std::set<std::string>{fileUrl, Url("in-a"), Url("first")}));
 }
 
-// The launcher users run starts the browser on a private profile of its own, where Quellio
-// finds it among the usual folders.
-TEST_F(BrowserScanE2E, ABrowserStartedByTheLauncherIsFoundAndItsPopupsClosed) {
-    const std::filesystem::path home = m_Dir / "home";
-    const std::filesystem::path data = m_Dir / "data";
-    const std::filesystem::path profile =
-        CDevToolsDiscovery::GuardedProfileDir(home.c_str(), data.c_str());
-    CTestBrowser browser({QUELLIO_BROWSER_LAUNCHER},
-                         {{"HOME", home.string()},
-                          {"XDG_DATA_HOME", data.string()},
-                          {"QUELLIO_BROWSER", "chromium"}},
-                         profile, m_Dir / "launcher.log", Url("first"));
-    EXPECT_EQ(std::filesystem::status(profile).permissions(), std::filesystem::perms::owner_all);
-    OpenFrom(browser.Driver(), {{Url("popup"), "popup"}, {Url("tab"), ""}});
-
-    EXPECT_EQ(ScanOnce(CDevToolsDiscovery("", CDevToolsDiscovery::DefaultUserDataDirs(
-                                                  home.c_str(), nullptr, data.c_str()))),
-              S_OK);
-    EXPECT_EQ(m_Report.Logged(), Strings{Url("popup")});
-    EXPECT_TRUE(browser.Driver().WaitForPages(
-        [&](const auto& pages) { return !HasPage(pages, Url("popup")); }));
-    EXPECT_TRUE(HasPage(browser.Driver().Pages(), Url("tab")));
-}
-
 // Passes on announcements alone, no timer: a pop-up is closed before its page is asked for,
 // while a white-listed pop-up and a tab load as usual; a black-listed address the user types
 // closes at once, in a new window as in one already open. (The browser asks for an address

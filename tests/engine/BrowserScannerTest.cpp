@@ -108,7 +108,7 @@ TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
     SRig skipping({nullItem, folder, noBars, noUrl, Fake::Popup("last")});
     skipping.scanner.ConnectBrowserWindows();
     EXPECT_EQ(skipping.Pass(), S_OK);
-    EXPECT_THAT(skipping.fake.m_closedUrls, ElementsAre("last"));
+    EXPECT_THAT(skipping.fake.m_ClosedUrls, ElementsAre("last"));
 
     for (HRESULT Fake::Window::*call :
          {&Fake::Window::hrItem, &Fake::Window::hrQueryBrowser, &Fake::Window::hrQuit}) {
@@ -120,7 +120,7 @@ TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
         EXPECT_EQ(rig.fake.At(3).nQuits, 0);
         rig.fake.At(2).*call = S_OK;
         EXPECT_EQ(rig.Pass(), S_OK);
-        EXPECT_THAT(rig.fake.m_closedUrls, ElementsAre("1", "2", "3", "4"));
+        EXPECT_THAT(rig.fake.m_ClosedUrls, ElementsAre("1", "2", "3", "4"));
     }
 
     SRig uncounted({Fake::Popup(kUrl)});

@@ -1,20 +1,15 @@
-// The black list page and the white list page, each with its own words and lists, and what
-// only the white list page does.
+// The black list page and the white list page, each with its own words and lists.
 #include "pages/UrlListPage.h"
 
 #include "pages/BlackListPage.h"
-#include "pages/LogPage.h"
 #include "pages/WhiteListPage.h"
 #include "support/EmptyLists.h"
 #include "support/FakeBrowserWindows.h"
-#include "support/FakeClock.h"
 #include "support/Rows.h"
 #include "support/ScriptedMessageBox.h"
 
-#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include <gmock/gmock.h>
 
@@ -301,49 +296,6 @@ TEST(UrlListPage, ARefillKeepsTheRowsAddedBeforeAFailure) {
             EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
         });
     }
-}
-
-// Entries the Logs page puts on the white list show up when the page is next shown or
-// hidden, sorted; and the page paints its red note in its top band.
-TEST(WhiteListPage, CatchesUpWithTheLogsPageAndPaintsItsRedNote) {
-    CPageRig rig(kPages[1]);
-    CFakeClock clock;
-    CLogPage logPage(rig.m_MessageBox, clock);
-    const auto addFromLog = [&logPage](const char* url) {
-        ASSERT_EQ(logPage.OnAddLog(url), 1);
-        auto* log = logPage.findChild<QTreeWidget*>();
-        log->clearSelection();
-        log->topLevelItem(logPage.GetRowCount() - 1)->setSelected(true);
-        logPage.OnAddToWhiteList();
-    };
-    rig.Type("http://m.example/");
-    addFromLog("http://z.example/");
-    addFromLog("http://A.example/");
-    EXPECT_EQ(Rows(rig.Urls()), Strings{"http://m.example/"}) << "not before the page shows";
-    rig.Page().show();
-    EXPECT_EQ(Rows(rig.Urls()),
-              (Strings{"http://A.example/", "http://m.example/", "http://z.example/"}));
-    addFromLog("http://b.example/");
-    rig.Page().hide();
-    EXPECT_EQ(rig.Urls().GetCount(), 4);
-    EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
-
-    rig.Page().show();
-    const QImage image = rig.Page().grab().toImage();
-    const double scale = image.devicePixelRatio();
-    int nRedInBand = 0;
-    int nRedElsewhere = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            // Letters are smoothed at their edges: red well above the other two.
-            const QColor color = image.pixelColor(x, y);
-            if (color.red() >= 160 && color.green() <= 90 && color.blue() <= 90) {
-                ++(x >= 14 * scale && y < 14 * scale ? nRedInBand : nRedElsewhere);
-            }
-        }
-    }
-    EXPECT_GT(nRedInBand, 20);
-    EXPECT_EQ(nRedElsewhere, 0);
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ bool HasPage(const std::vector<SDevToolsTarget>& pages, const std::string& url) 
 }
 
 CBrowserDriver::CBrowserDriver(const SDevToolsEndpoint& endpoint)
-    : m_browser(endpoint, std::chrono::seconds(10)) {
-    if (FAILED(m_browser.Open())) {
+    : m_Browser(endpoint, std::chrono::seconds(10)) {
+    if (FAILED(m_Browser.Open())) {
         throw std::runtime_error("cannot connect to the test browser");
     }
 }
@@ -32,7 +32,7 @@ CBrowserDriver::CBrowserDriver(const SDevToolsEndpoint& endpoint)
 json CBrowserDriver::Call(const std::string& method, const json& params,
                           const std::string& strSessionId) {
     json result;
-    if (FAILED(m_browser.GetClient().Call(method, params, &result, strSessionId))) {
+    if (FAILED(m_Browser.GetClient().Call(method, params, &result, strSessionId))) {
         throw std::runtime_error(method + " failed");
     }
     return result;
@@ -40,7 +40,7 @@ json CBrowserDriver::Call(const std::string& method, const json& params,
 
 std::vector<SDevToolsTarget> CBrowserDriver::Pages() {
     std::vector<SDevToolsTarget> targets;
-    if (FAILED(m_browser.ReadTargets(&targets))) {
+    if (FAILED(m_Browser.ReadTargets(&targets))) {
         throw std::runtime_error("Target.getTargets failed");
     }
     std::erase_if(targets, [](const SDevToolsTarget& target) { return !target.IsWindow(); });
@@ -58,7 +58,7 @@ bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string&
     // Answered from a timer, so only once the page runs: a page that waits for a debugger
     // (a new window Quellio holds) still answers script sent over DevTools.
     json result;
-    const HRESULT hr = m_browser.GetClient().Call(
+    const HRESULT hr = m_Browser.GetClient().Call(
         "Runtime.evaluate",
         {{"expression",
           "new Promise(done => setTimeout(() => done(document.readyState + ' ' + location.href)))"},

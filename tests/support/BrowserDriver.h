@@ -33,7 +33,7 @@ private:
                         const std::string& strSessionId = {});
     bool IsLoaded(const std::string& strTargetId, const std::string& url);
 
-    CDevToolsBrowser m_browser;
+    CDevToolsBrowser m_Browser;
 };
 
 // Whether one of `pages` shows `url`.

@@ -8,33 +8,33 @@
 class CFakeBrowserWindows::CView : public IBrowserItem, public IBrowserWindow {
 public:
     CView(CFakeBrowserWindows& fake, Window& window)
-        : m_fake(fake), m_window(window), m_pLive(fake.m_pLive) {}
+        : m_Fake(fake), m_Window(window), m_pLive(fake.m_pLive) {}
 
     HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
-        if (m_window.kind == Kind::NotBrowser) {
+        if (m_Window.kind == Kind::NotBrowser) {
             return E_NOINTERFACE;
         }
-        if (SUCCEEDED(m_window.hrQueryBrowser)) {
-            *browser = std::make_unique<CView>(m_fake, m_window);
+        if (SUCCEEDED(m_Window.hrQueryBrowser)) {
+            *browser = std::make_unique<CView>(m_Fake, m_Window);
         }
-        return m_window.hrQueryBrowser;
+        return m_Window.hrQueryBrowser;
     }
     HRESULT GetAddressBar(bool* shown) override {
-        return Answer(m_window.hrAddressBar, shown, m_window.bAddressBar);
+        return Answer(m_Window.hrAddressBar, shown, m_Window.bAddressBar);
     }
     HRESULT GetToolBar(bool* shown) override {
-        return Answer(m_window.hrToolBar, shown, m_window.bToolBar);
+        return Answer(m_Window.hrToolBar, shown, m_Window.bToolBar);
     }
     HRESULT GetLocationUrl(std::string* url) override {
-        return Answer(m_window.hrUrl, url, m_window.url);
+        return Answer(m_Window.hrUrl, url, m_Window.url);
     }
     HRESULT Quit() override {
-        ++m_window.nQuits;
-        if (SUCCEEDED(m_window.hrQuit)) {
-            m_window.bClosed = true;
-            m_fake.m_closedUrls.push_back(m_window.url);
+        ++m_Window.nQuits;
+        if (SUCCEEDED(m_Window.hrQuit)) {
+            m_Window.bClosed = true;
+            m_Fake.m_ClosedUrls.push_back(m_Window.url);
         }
-        return m_window.hrQuit;
+        return m_Window.hrQuit;
     }
 
 private:
@@ -46,58 +46,58 @@ private:
         return hr;
     }
 
-    CFakeBrowserWindows& m_fake;
-    Window& m_window;
+    CFakeBrowserWindows& m_Fake;
+    Window& m_Window;
     std::shared_ptr<int> m_pLive;
 };
 
 class CFakeBrowserWindows::CCollection : public IBrowserWindows {
 public:
-    explicit CCollection(CFakeBrowserWindows& fake) : m_fake(fake) {}
+    explicit CCollection(CFakeBrowserWindows& fake) : m_Fake(fake) {}
 
     HRESULT GetCount(long* count) override {
-        ++m_fake.m_nCounts;
-        if (FAILED(m_fake.m_hrCount)) {
-            return m_fake.m_hrCount;
+        ++m_Fake.m_nCounts;
+        if (FAILED(m_Fake.m_hrCount)) {
+            return m_Fake.m_hrCount;
         }
-        m_snapshot.clear();
-        for (const auto& window : m_fake.m_windows) {
+        m_Snapshot.clear();
+        for (const auto& window : m_Fake.m_Windows) {
             if (!window->bClosed) {
-                m_snapshot.push_back(window.get());
+                m_Snapshot.push_back(window.get());
             }
         }
-        *count = static_cast<long>(m_snapshot.size());
+        *count = static_cast<long>(m_Snapshot.size());
         return S_OK;
     }
 
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override {
-        if (index < 0 || static_cast<std::size_t>(index) >= m_snapshot.size()) {
+        if (index < 0 || static_cast<std::size_t>(index) >= m_Snapshot.size()) {
             return E_INVALIDARG;
         }
-        Window& window = *m_snapshot[static_cast<std::size_t>(index)];
+        Window& window = *m_Snapshot[static_cast<std::size_t>(index)];
         if (SUCCEEDED(window.hrItem)) {
-            item->reset(window.kind == Kind::NullItem ? nullptr : new CView(m_fake, window));
+            item->reset(window.kind == Kind::NullItem ? nullptr : new CView(m_Fake, window));
         }
         return window.hrItem;
     }
 
-    void WatchEvents(bool bWatch) override { m_fake.m_bWatched = bWatch; }
-    int GetEventHandle() override { return m_fake.m_announcements.Get(); }
+    void WatchEvents(bool bWatch) override { m_Fake.m_bWatched = bWatch; }
+    int GetEventHandle() override { return m_Fake.m_Announcements.Get(); }
     HRESULT TakeEvents() override {
         eventfd_t nAnnounced = 0;
-        return ::eventfd_read(m_fake.m_announcements.Get(), &nAnnounced) == 0 ? S_OK : S_FALSE;
+        return ::eventfd_read(m_Fake.m_Announcements.Get(), &nAnnounced) == 0 ? S_OK : S_FALSE;
     }
 
 private:
-    CFakeBrowserWindows& m_fake;
-    std::vector<Window*> m_snapshot;
+    CFakeBrowserWindows& m_Fake;
+    std::vector<Window*> m_Snapshot;
 };
 
 CFakeBrowserWindows::CFakeBrowserWindows()
-    : m_announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    : m_Announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 void CFakeBrowserWindows::Announce() {
-    ::eventfd_write(m_announcements.Get(), 1);
+    ::eventfd_write(m_Announcements.Get(), 1);
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
@@ -114,13 +114,13 @@ CFakeBrowserWindows::Window CFakeBrowserWindows::Popup(std::string url) {
 }
 
 CFakeBrowserWindows::Window& CFakeBrowserWindows::Open(Window window) {
-    m_windows.push_back(std::make_unique<Window>(std::move(window)));
-    return *m_windows.back();
+    m_Windows.push_back(std::make_unique<Window>(std::move(window)));
+    return *m_Windows.back();
 }
 
 std::size_t CFakeBrowserWindows::OpenCount() const {
     return static_cast<std::size_t>(std::count_if(
-        m_windows.begin(), m_windows.end(), [](const auto& window) { return !window->bClosed; }));
+        m_Windows.begin(), m_Windows.end(), [](const auto& window) { return !window->bClosed; }));
 }
 
 HRESULT CFakeBrowserWindows::CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) {

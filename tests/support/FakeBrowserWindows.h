@@ -40,13 +40,13 @@ public:
     static Window Popup(std::string url);
 
     Window& Open(Window window);
-    Window& At(std::size_t i) { return *m_windows.at(i); }
+    Window& At(std::size_t i) { return *m_Windows.at(i); }
 
     HRESULT m_hrCreate = S_OK;
     HRESULT m_hrCount = S_OK;
 
     // Addresses closed, in the order of the successful Quit calls.
-    std::vector<std::string> m_closedUrls;
+    std::vector<std::string> m_ClosedUrls;
     int m_nCreated = 0;
     int m_nCounts = 0;
 
@@ -65,8 +65,8 @@ private:
     class CCollection;
     class CView;
 
-    std::vector<std::unique_ptr<Window>> m_windows;
+    std::vector<std::unique_ptr<Window>> m_Windows;
     // Every item and browser view handed out holds a copy.
     std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
-    CUniqueFd m_announcements;
+    CUniqueFd m_Announcements;
 };

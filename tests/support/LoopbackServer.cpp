@@ -15,72 +15,72 @@ using tcp = asio::ip::tcp;
 using nlohmann::json;
 
 CLoopbackServer::CLoopbackServer(Script script, bool bAnswers)
-    : m_script(std::move(script)),
+    : m_Script(std::move(script)),
       m_bAnswers(bAnswers),
-      m_acceptor(m_ioc, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {
-    m_pages["/json/version"] =
+      m_Acceptor(m_Ioc, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {
+    m_Pages["/json/version"] =
         json{{"Browser", "Fake/1.0"}, {"webSocketDebuggerUrl", Endpoint().Url()}}.dump();
-    m_acceptThread = std::thread([this] { AcceptAll(); });
+    m_AcceptThread = std::thread([this] { AcceptAll(); });
 }
 
 CLoopbackServer::~CLoopbackServer() {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(m_Mutex);
         m_bStopping = true;
     }
     // A connection of our own wakes the accepting thread, which then sees it is to stop.
     beast::error_code ec;
-    tcp::socket waker(m_ioc);
-    waker.connect(m_acceptor.local_endpoint(), ec);
-    m_acceptThread.join();
+    tcp::socket waker(m_Ioc);
+    waker.connect(m_Acceptor.local_endpoint(), ec);
+    m_AcceptThread.join();
     {
-        std::lock_guard lock(m_mutex);
-        for (const int fd : m_open) {
+        std::lock_guard lock(m_Mutex);
+        for (const int fd : m_Open) {
             ::shutdown(fd, SHUT_RDWR);
         }
     }
-    for (std::thread& thread : m_threads) {
+    for (std::thread& thread : m_Threads) {
         thread.join();
     }
 }
 
 void CLoopbackServer::SetPage(const std::string& path, std::string body, bool bCacheable) {
-    std::lock_guard lock(m_mutex);
-    m_pages[path] = std::move(body);
+    std::lock_guard lock(m_Mutex);
+    m_Pages[path] = std::move(body);
     if (bCacheable) {
-        m_cacheable.insert(path);
+        m_Cacheable.insert(path);
     } else {
-        m_cacheable.erase(path);
+        m_Cacheable.erase(path);
     }
 }
 
 int CLoopbackServer::RequestCount(const std::string& target) const {
-    std::lock_guard lock(m_mutex);
-    const auto found = m_requests.find(target);
-    return found == m_requests.end() ? 0 : found->second;
+    std::lock_guard lock(m_Mutex);
+    const auto found = m_Requests.find(target);
+    return found == m_Requests.end() ? 0 : found->second;
 }
 
 std::string CLoopbackServer::Url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(m_acceptor.local_endpoint().port()) +
+    return "http://127.0.0.1:" + std::to_string(m_Acceptor.local_endpoint().port()) +
            std::string(path);
 }
 
 SDevToolsEndpoint CLoopbackServer::Endpoint() const {
-    return {"127.0.0.1", m_acceptor.local_endpoint().port(), "/devtools/browser/fake"};
+    return {"127.0.0.1", m_Acceptor.local_endpoint().port(), "/devtools/browser/fake"};
 }
 
 SDevToolsEndpoint CLoopbackServer::HttpEndpoint() const {
-    return {"127.0.0.1", m_acceptor.local_endpoint().port(), ""};
+    return {"127.0.0.1", m_Acceptor.local_endpoint().port(), ""};
 }
 
 std::vector<std::string> CLoopbackServer::Methods() const {
-    std::lock_guard lock(m_mutex);
-    return m_methods;
+    std::lock_guard lock(m_Mutex);
+    return m_Methods;
 }
 
 void CLoopbackServer::ClearMethods() {
-    std::lock_guard lock(m_mutex);
-    m_methods.clear();
+    std::lock_guard lock(m_Mutex);
+    m_Methods.clear();
 }
 
 CLoopbackServer::SFrame CLoopbackServer::Result(const json& request, json result) {
@@ -89,10 +89,10 @@ CLoopbackServer::SFrame CLoopbackServer::Result(const json& request, json result
 
 void CLoopbackServer::AcceptAll() {
     for (;;) {
-        tcp::socket socket(m_ioc);
+        tcp::socket socket(m_Ioc);
         beast::error_code ec;
-        m_acceptor.accept(socket, ec);
-        std::lock_guard lock(m_mutex);
+        m_Acceptor.accept(socket, ec);
+        std::lock_guard lock(m_Mutex);
         if (m_bStopping) {
             return;
         }
@@ -100,11 +100,11 @@ void CLoopbackServer::AcceptAll() {
             continue;
         }
         if (!m_bAnswers) {
-            m_held.push_back(std::move(socket));
+            m_Held.push_back(std::move(socket));
             continue;
         }
-        m_open.insert(socket.native_handle());
-        m_threads.emplace_back([this, s = std::move(socket)]() mutable { Serve(std::move(s)); });
+        m_Open.insert(socket.native_handle());
+        m_Threads.emplace_back([this, s = std::move(socket)]() mutable { Serve(std::move(s)); });
     }
 }
 
@@ -125,10 +125,10 @@ void CLoopbackServer::Serve(tcp::socket socket) {
             const json message =
                 json::parse(beast::buffers_to_string(buffer.data()), nullptr, false);
             {
-                std::lock_guard lock(m_mutex);
-                m_methods.push_back(message.value("method", ""));
+                std::lock_guard lock(m_Mutex);
+                m_Methods.push_back(message.value("method", ""));
             }
-            for (const SFrame& frame : m_script ? m_script(message) : std::vector<SFrame>{}) {
+            for (const SFrame& frame : m_Script ? m_Script(message) : std::vector<SFrame>{}) {
                 ws.binary(frame.bBinary);
                 ws.write(asio::buffer(frame.text), ec);
             }
@@ -137,14 +137,14 @@ void CLoopbackServer::Serve(tcp::socket socket) {
         http::response<http::string_body> response;
         bool bCacheable = false;
         {
-            std::lock_guard lock(m_mutex);
+            std::lock_guard lock(m_Mutex);
             const std::string target(request.target());
-            ++m_requests[target];
+            ++m_Requests[target];
             const std::string path = target.substr(0, target.find('?'));
-            const auto found = m_pages.find(path);
-            response.result(found == m_pages.end() ? http::status::not_found : http::status::ok);
-            response.body() = found == m_pages.end() ? std::string() : found->second;
-            bCacheable = m_cacheable.contains(path);
+            const auto found = m_Pages.find(path);
+            response.result(found == m_Pages.end() ? http::status::not_found : http::status::ok);
+            response.body() = found == m_Pages.end() ? std::string() : found->second;
+            bCacheable = m_Cacheable.contains(path);
         }
         response.version(11);
         response.set(http::field::content_type, "text/html; charset=utf-8");
@@ -156,6 +156,6 @@ void CLoopbackServer::Serve(tcp::socket socket) {
     }
     // Out of the set before the descriptor is closed, so the destructor never shuts down
     // a number the system has given to something else since.
-    std::lock_guard lock(m_mutex);
-    m_open.erase(socket.native_handle());
+    std::lock_guard lock(m_Mutex);
+    m_Open.erase(socket.native_handle());
 }

@@ -61,18 +61,18 @@ private:
     void AcceptAll();
     void Serve(boost::asio::ip::tcp::socket socket);
 
-    const Script m_script;
+    const Script m_Script;
     const bool m_bAnswers;
-    boost::asio::io_context m_ioc;
-    boost::asio::ip::tcp::acceptor m_acceptor;
-    mutable std::mutex m_mutex;
-    std::map<std::string, std::string, std::less<>> m_pages;
-    std::set<std::string, std::less<>> m_cacheable;
-    std::map<std::string, int> m_requests;
-    std::vector<std::string> m_methods;
+    boost::asio::io_context m_Ioc;
+    boost::asio::ip::tcp::acceptor m_Acceptor;
+    mutable std::mutex m_Mutex;
+    std::map<std::string, std::string, std::less<>> m_Pages;
+    std::set<std::string, std::less<>> m_Cacheable;
+    std::map<std::string, int> m_Requests;
+    std::vector<std::string> m_Methods;
     bool m_bStopping = false;
-    std::set<int> m_open;  // the descriptors of the connections being served
-    std::vector<boost::asio::ip::tcp::socket> m_held;
-    std::vector<std::thread> m_threads;
-    std::thread m_acceptThread;
+    std::set<int> m_Open;  // the descriptors of the connections being served
+    std::vector<boost::asio::ip::tcp::socket> m_Held;
+    std::vector<std::thread> m_Threads;
+    std::thread m_AcceptThread;
 };

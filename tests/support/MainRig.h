@@ -54,11 +54,13 @@ public:
                      m_Cleaner} {}
 
     // Starts the application up to its running main window, the first-run wizard taken as
-    // done and no tip of the day at start-up; answers the window.
-    CMainDialog& Start() {
+    // done and no tip of the day at start-up unless asked for; answers the window.
+    CMainDialog& Start(bool bStartupTip = false) {
         m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
-        TurnOffStartupTips(m_pApp->AppName());
+        if (!bStartupTip) {
+            TurnOffStartupTips(m_pApp->AppName());
+        }
         EXPECT_TRUE(m_pApp->InitInstance());
         return *m_pApp->MainDialog();
     }

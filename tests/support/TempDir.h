@@ -11,11 +11,11 @@ public:
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return m_path; }
+    const std::filesystem::path& Path() const { return m_Path; }
     std::filesystem::path operator/(const std::filesystem::path& child) const {
-        return m_path / child;
+        return m_Path / child;
     }
 
 private:
-    std::filesystem::path m_path;
+    std::filesystem::path m_Path;
 };

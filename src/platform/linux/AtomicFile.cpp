@@ -27,8 +27,8 @@ int WriteAll(int fd, std::string_view text) {
 
 }  // namespace
 
-CAtomicFile::CAtomicFile(fs::path path, std::string tempPrefix) : m_path(std::move(path)) {
-    const fs::path folder = m_path.parent_path();
+CAtomicFile::CAtomicFile(fs::path path, std::string tempPrefix) : m_Path(std::move(path)) {
+    const fs::path folder = m_Path.parent_path();
     m_strTempPath = ((folder.empty() ? fs::path(".") : folder) / tempPrefix).string() + "XXXXXX";
 }
 
@@ -77,7 +77,7 @@ int CAtomicFile::Commit() {
         return EINVAL;
     }
     m_bPending = false;
-    if (std::rename(m_strTempPath.c_str(), m_path.c_str()) != 0) {
+    if (std::rename(m_strTempPath.c_str(), m_Path.c_str()) != 0) {
         const int error = errno;
         ::unlink(m_strTempPath.c_str());
         return error;

@@ -48,7 +48,7 @@ public:
                        std::string_view content, mode_t mode);
 
 private:
-    std::filesystem::path m_path;
+    std::filesystem::path m_Path;
     std::string m_strTempPath;
     CUniqueFd m_Folder;
     struct stat m_Written {};

@@ -126,12 +126,12 @@ bool CAutostartEntry::SetEmpty() {
 }
 
 bool CAutostartEntry::Write(const std::string& content) const {
-    const fs::path folder = m_path.parent_path();
+    const fs::path folder = m_Path.parent_path();
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
         return false;
     }
     // A dot name without the .desktop suffix, so no desktop reads the half-written file.
-    return CAtomicFile::Replace(m_path, "." + m_path.filename().string() + ".", content, 0644) == 0;
+    return CAtomicFile::Replace(m_Path, "." + m_Path.filename().string() + ".", content, 0644) == 0;
 }

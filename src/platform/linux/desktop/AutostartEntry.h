@@ -13,7 +13,7 @@
 class CAutostartEntry : public IAutostartEntry {
 public:
     // `entryPath` names the desktop entry file; its folder is created when missing.
-    explicit CAutostartEntry(std::filesystem::path entryPath) : m_path(std::move(entryPath)) {}
+    explicit CAutostartEntry(std::filesystem::path entryPath) : m_Path(std::move(entryPath)) {}
 
     // ${XDG_CONFIG_HOME:-~/.config}/autostart/QLIO.desktop (a relative XDG_CONFIG_HOME is
     // ignored, as the base directory rules require).
@@ -27,10 +27,10 @@ public:
     bool Set(std::string_view executablePath) override;
     bool SetEmpty() override;
 
-    const std::filesystem::path& Path() const { return m_path; }
+    const std::filesystem::path& Path() const { return m_Path; }
 
 private:
     bool Write(const std::string& content) const;
 
-    std::filesystem::path m_path;
+    std::filesystem::path m_Path;
 };

@@ -25,6 +25,6 @@ CInstanceLock::Result CInstanceLock::Acquire(const std::string& name, const std:
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         return errno == EWOULDBLOCK ? Result::AlreadyRunning : Result::Unavailable;
     }
-    m_fd = std::move(fd);
+    m_Fd = std::move(fd);
     return Result::Acquired;
 }

@@ -20,5 +20,5 @@ public:
     Result Acquire(const std::string& name, const std::string& folder = {});
 
 private:
-    CUniqueFd m_fd;
+    CUniqueFd m_Fd;
 };

@@ -105,20 +105,20 @@ int ReadAll(int fd, std::size_t sizeHint, std::size_t limit, std::string& text) 
 
 }  // namespace
 
-CHiveFile::CHiveFile(fs::path path) : m_path(std::move(path)) {}
+CHiveFile::CHiveFile(fs::path path) : m_Path(std::move(path)) {}
 
 fs::path CHiveFile::Folder() const {
-    return FolderOf(m_path);
+    return FolderOf(m_Path);
 }
 
 const CRegTree& CHiveFile::Read() {
     Refresh();
-    return m_tree;
+    return m_Tree;
 }
 
 int CHiveFile::Refresh() {
     // Non-blocking, so a FIFO put in the file's place cannot hang the open.
-    const CUniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const CUniqueFd fd(::open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st {};
     int error = 0;
     if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
@@ -128,7 +128,7 @@ int CHiveFile::Refresh() {
     }
     if (error == 0) {
         const CIdentity identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-        if (m_bCacheValid && m_identity == identity) {
+        if (m_bCacheValid && m_Identity == identity) {
             return 0;
         }
         std::string text;
@@ -139,22 +139,22 @@ int CHiveFile::Refresh() {
             if (text.size() <= MAX_FILE_SIZE) {
                 tree = CRegFile::Parse(text, &skipped);
             }
-            if (m_reportedIdentity != identity) {
+            if (m_ReportedIdentity != identity) {
                 ReportSkipped(skipped);
-                m_reportedIdentity = identity;
+                m_ReportedIdentity = identity;
             }
             m_bParsed = tree.has_value() && skipped.empty();
-            m_tree = tree ? std::move(*tree) : CRegTree();
-            m_identity = identity;
+            m_Tree = tree ? std::move(*tree) : CRegTree();
+            m_Identity = identity;
             m_nMode = st.st_mode;
             m_bCacheValid = true;
             return 0;
         }
     }
-    if (!m_bCacheValid || m_identity) {
-        m_tree = CRegTree();
+    if (!m_bCacheValid || m_Identity) {
+        m_Tree = CRegTree();
     }
-    m_identity.reset();
+    m_Identity.reset();
     m_bParsed = true;
     m_bCacheValid = true;
     return error == ENOENT ? 0 : error;
@@ -164,22 +164,22 @@ void CHiveFile::ReportSkipped(const std::vector<CRegFile::CSkipped>& skipped) co
     for (const CRegFile::CSkipped& lines : skipped) {
         if (lines.nLines == 1) {
             std::fprintf(stderr, "%s:%zu: this line cannot be read and is left out\n",
-                         m_path.c_str(), lines.nLine);
+                         m_Path.c_str(), lines.nLine);
         } else {
             std::fprintf(stderr, "%s:%zu-%zu: these lines cannot be read and are left out\n",
-                         m_path.c_str(), lines.nLine, lines.nLine + lines.nLines - 1);
+                         m_Path.c_str(), lines.nLine, lines.nLine + lines.nLines - 1);
         }
     }
 }
 
 bool CHiveFile::CanWrite() const {
-    if (!m_path.has_filename()) {
+    if (!m_Path.has_filename()) {
         return false;
     }
     struct stat st {};
-    if (::stat(m_path.c_str(), &st) == 0) {
+    if (::stat(m_Path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode) ||
-            ::faccessat(AT_FDCWD, m_path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+            ::faccessat(AT_FDCWD, m_Path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
             return false;
         }
     } else if (errno != ENOENT) {
@@ -207,7 +207,7 @@ LSTATUS CHiveFile::Update(const std::function<LSTATUS(CRegTree& tree, bool& bCha
     }
     // Every writer holds this lock from reading the file to replacing it. The kernel drops
     // it when a writer dies.
-    const fs::path lockPath = fs::path(m_path) += LOCK_SUFFIX;
+    const fs::path lockPath = fs::path(m_Path) += LOCK_SUFFIX;
     const CUniqueFd lock(::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
     if (!lock.IsValid()) {
         return StatusFromErrno(errno);
@@ -225,7 +225,7 @@ LSTATUS CHiveFile::Update(const std::function<LSTATUS(CRegTree& tree, bool& bCha
     // match the file (an exception may also leave it half changed).
     m_bCacheValid = false;
     bool bChanged = false;
-    const LSTATUS status = change(m_tree, bChanged);
+    const LSTATUS status = change(m_Tree, bChanged);
     if (status != ERROR_SUCCESS || !bChanged) {
         m_bCacheValid = true;
         return status;
@@ -234,14 +234,14 @@ LSTATUS CHiveFile::Update(const std::function<LSTATUS(CRegTree& tree, bool& bCha
 }
 
 LSTATUS CHiveFile::Store(const fs::path& folder) {
-    const std::string text = CRegFile::Format(m_tree);
+    const std::string text = CRegFile::Format(m_Tree);
     if (text.size() > MAX_FILE_SIZE) {
         return ERROR_OUTOFMEMORY;
     }
-    CAtomicFile file(m_path, m_path.filename().string() + std::string(TEMP_MARK));
+    CAtomicFile file(m_Path, m_Path.filename().string() + std::string(TEMP_MARK));
     // A file replaced keeps its permissions; a new one is private.
-    int error = file.Write(text, m_identity ? m_nMode & 07777 : 0600);
-    if (error == 0 && m_identity && !m_bParsed) {
+    int error = file.Write(text, m_Identity ? m_nMode & 07777 : 0600);
+    if (error == 0 && m_Identity && !m_bParsed) {
         error = KeepCorrupt(folder);
     }
     if (error == 0) {
@@ -252,9 +252,9 @@ LSTATUS CHiveFile::Store(const fs::path& folder) {
     }
     const struct stat& written = file.Written();
     struct stat st {};
-    if (::stat(m_path.c_str(), &st) == 0 && st.st_dev == written.st_dev &&
+    if (::stat(m_Path.c_str(), &st) == 0 && st.st_dev == written.st_dev &&
         st.st_ino == written.st_ino) {
-        m_identity = CIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        m_Identity = CIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
         m_nMode = st.st_mode;
         m_bParsed = true;
         m_bCacheValid = true;
@@ -268,12 +268,12 @@ int CHiveFile::KeepCorrupt(const fs::path& folder) const {
     ::localtime_r(&now, &local);
     std::array<char, 32> stamp{};
     std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local);
-    const std::string base = m_path.filename().string() + std::string(CORRUPT_MARK) + stamp.data();
+    const std::string base = m_Path.filename().string() + std::string(CORRUPT_MARK) + stamp.data();
     for (int n = 0; n < MAX_CORRUPT_COPIES_PER_SECOND; ++n) {
         const fs::path copy = folder / (n == 0 ? base : base + "-" + std::to_string(n));
         // A hard link never replaces an existing name, and the file stays in place until the
         // new one is renamed over it.
-        if (::link(m_path.c_str(), copy.c_str()) == 0) {
+        if (::link(m_Path.c_str(), copy.c_str()) == 0) {
             return 0;
         }
         if (errno != EEXIST) {
@@ -285,7 +285,7 @@ int CHiveFile::KeepCorrupt(const fs::path& folder) const {
 
 void CHiveFile::RemoveStaleTemporaries(const fs::path& folder) const {
     // Called under the lock: no live writer has a temporary file now.
-    const std::string prefix = m_path.filename().string() + std::string(TEMP_MARK);
+    const std::string prefix = m_Path.filename().string() + std::string(TEMP_MARK);
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();

@@ -69,7 +69,7 @@ private:
     // Brings the cache up to the file as it is now. Answers 0, or the errno that kept an
     // existing file from being read (the cache then holds the empty tree).
     int Refresh();
-    // Writes m_tree to a temporary file and renames it over the file.
+    // Writes m_Tree to a temporary file and renames it over the file.
     LSTATUS Store(const std::filesystem::path& folder);
     // Links the unparsable file to a name no earlier copy has; answers 0 or an errno.
     int KeepCorrupt(const std::filesystem::path& folder) const;
@@ -77,14 +77,14 @@ private:
     void RemoveStaleTemporaries(const std::filesystem::path& folder) const;
     std::filesystem::path Folder() const;
 
-    std::filesystem::path m_path;
-    // The cache: m_tree is what the file named by m_identity holds (nothing: no file).
+    std::filesystem::path m_Path;
+    // The cache: m_Tree is what the file named by m_Identity holds (nothing: no file).
     bool m_bCacheValid = false;
-    std::optional<CIdentity> m_identity;
+    std::optional<CIdentity> m_Identity;
     // Whether the cached file was read whole: no line left out, nothing else in its place.
     bool m_bParsed = true;
     // The file whose unreadable lines were last reported, so a file is reported once.
-    std::optional<CIdentity> m_reportedIdentity;
+    std::optional<CIdentity> m_ReportedIdentity;
     mode_t m_nMode = 0;
-    CRegTree m_tree;
+    CRegTree m_Tree;
 };

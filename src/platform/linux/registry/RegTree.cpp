@@ -62,7 +62,7 @@ CRegKeyNode* CRegTree::Root(HKEY hRoot) {
 
 const CRegKeyNode* CRegTree::Root(HKEY hRoot) const {
     const std::size_t index = RootIndex(hRoot);
-    return index < m_roots.size() ? &m_roots[index] : nullptr;
+    return index < m_Roots.size() ? &m_Roots[index] : nullptr;
 }
 
 CRegKeyNode* CRegTree::Find(HKEY hRoot, std::span<const std::string> path) {

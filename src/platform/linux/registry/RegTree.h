@@ -45,8 +45,8 @@ public:
     // was. Null when `hRoot` is not a root or the path is deeper than MAX_KEY_DEPTH.
     CRegKeyNode* Create(HKEY hRoot, std::span<const std::string> path, bool& bAdded);
 
-    friend bool operator==(const CRegTree& a, const CRegTree& b) { return a.m_roots == b.m_roots; }
+    friend bool operator==(const CRegTree& a, const CRegTree& b) { return a.m_Roots == b.m_Roots; }
 
 private:
-    std::array<CRegKeyNode, 5> m_roots;
+    std::array<CRegKeyNode, 5> m_Roots;
 };

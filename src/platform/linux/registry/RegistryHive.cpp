@@ -69,7 +69,7 @@ fs::path HomeFolder() {
 
 }  // namespace
 
-CRegistryHive::CRegistryHive(fs::path file) : m_file(std::move(file)) {
+CRegistryHive::CRegistryHive(fs::path file) : m_File(std::move(file)) {
     // Roots are open for good, with every right.
     for (const HKEY hRoot : CRegTree::Roots()) {
         m_mapHandles.emplace(hRoot, CKeyHandle{hRoot, {}, KEY_ALL_ACCESS});
@@ -102,7 +102,7 @@ LSTATUS CRegistryHive::CreateKey(HKEY parent, std::string_view subKey, REGSAM ri
 LSTATUS CRegistryHive::Open(HKEY hParent, std::string_view subKey, REGSAM rights, bool bCreate,
                             HKEY* pResult) {
     return Guarded([&] {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_Mutex);
         if (pResult == nullptr) {
             return ERROR_INVALID_PARAMETER;
         }
@@ -115,12 +115,12 @@ LSTATUS CRegistryHive::Open(HKEY hParent, std::string_view subKey, REGSAM rights
         if (!AppendPath(key.path, subKey)) {
             return ERROR_INVALID_PARAMETER;
         }
-        const CRegTree& tree = m_file.Read();
+        const CRegTree& tree = m_File.Read();
         if (tree.Find(parent.hRoot, parent.path) == nullptr) {
             return ERROR_KEY_DELETED;
         }
         if (tree.Find(key.hRoot, key.path) != nullptr) {
-            if ((rights & WRITE_RIGHTS) != 0 && !m_file.CanWrite()) {
+            if ((rights & WRITE_RIGHTS) != 0 && !m_File.CanWrite()) {
                 return ERROR_ACCESS_DENIED;
             }
         } else if (!bCreate) {
@@ -128,7 +128,7 @@ LSTATUS CRegistryHive::Open(HKEY hParent, std::string_view subKey, REGSAM rights
         } else if ((parent.rights & KEY_CREATE_SUB_KEY) == 0) {
             return ERROR_ACCESS_DENIED;
         } else {
-            const LSTATUS status = m_file.Update([&](CRegTree& current, bool& bChanged) {
+            const LSTATUS status = m_File.Update([&](CRegTree& current, bool& bChanged) {
                 if (current.Find(parent.hRoot, parent.path) == nullptr) {
                     return ERROR_KEY_DELETED;
                 }
@@ -147,7 +147,7 @@ LSTATUS CRegistryHive::Open(HKEY hParent, std::string_view subKey, REGSAM rights
 LSTATUS CRegistryHive::QueryValue(HKEY key, std::string_view name, DWORD* type, std::uint8_t* data,
                                   DWORD* size) {
     return Guarded([&] {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_Mutex);
         const CKeyHandle* pHandle = nullptr;
         if (const LSTATUS status = FindHandle(key, KEY_QUERY_VALUE, &pHandle);
             status != ERROR_SUCCESS) {
@@ -156,7 +156,7 @@ LSTATUS CRegistryHive::QueryValue(HKEY key, std::string_view name, DWORD* type, 
         if (data != nullptr && size == nullptr) {
             return ERROR_INVALID_PARAMETER;
         }
-        const CRegKeyNode* pKey = m_file.Read().Find(pHandle->hRoot, pHandle->path);
+        const CRegKeyNode* pKey = m_File.Read().Find(pHandle->hRoot, pHandle->path);
         if (pKey == nullptr) {
             return ERROR_KEY_DELETED;
         }
@@ -186,7 +186,7 @@ LSTATUS CRegistryHive::QueryValue(HKEY key, std::string_view name, DWORD* type, 
 LSTATUS CRegistryHive::SetValue(HKEY key, std::string_view name, DWORD type,
                                 std::span<const std::uint8_t> data) {
     return Guarded([&] {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_Mutex);
         const CKeyHandle* pHandle = nullptr;
         if (const LSTATUS status = FindHandle(key, KEY_SET_VALUE, &pHandle);
             status != ERROR_SUCCESS) {
@@ -196,7 +196,7 @@ LSTATUS CRegistryHive::SetValue(HKEY key, std::string_view name, DWORD type,
             return ERROR_INVALID_PARAMETER;
         }
         CRegValue value{type, {data.begin(), data.end()}};
-        return m_file.Update([&](CRegTree& tree, bool& bChanged) {
+        return m_File.Update([&](CRegTree& tree, bool& bChanged) {
             CRegKeyNode* pKey = tree.Find(pHandle->hRoot, pHandle->path);
             if (pKey == nullptr) {
                 return ERROR_KEY_DELETED;
@@ -209,7 +209,7 @@ LSTATUS CRegistryHive::SetValue(HKEY key, std::string_view name, DWORD type,
 
 LSTATUS CRegistryHive::QueryMaxValueDataLength(HKEY key, DWORD* length) {
     return Guarded([&] {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_Mutex);
         const CKeyHandle* pHandle = nullptr;
         if (const LSTATUS status = FindHandle(key, KEY_QUERY_VALUE, &pHandle);
             status != ERROR_SUCCESS) {
@@ -218,7 +218,7 @@ LSTATUS CRegistryHive::QueryMaxValueDataLength(HKEY key, DWORD* length) {
         if (length == nullptr) {
             return ERROR_INVALID_PARAMETER;
         }
-        const CRegKeyNode* pKey = m_file.Read().Find(pHandle->hRoot, pHandle->path);
+        const CRegKeyNode* pKey = m_File.Read().Find(pHandle->hRoot, pHandle->path);
         if (pKey == nullptr) {
             return ERROR_KEY_DELETED;
         }
@@ -233,7 +233,7 @@ LSTATUS CRegistryHive::QueryMaxValueDataLength(HKEY key, DWORD* length) {
 
 LSTATUS CRegistryHive::CloseKey(HKEY key) {
     return Guarded([&] {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_Mutex);
         if (!CRegTree::RootName(key).empty()) {
             return ERROR_SUCCESS;
         }

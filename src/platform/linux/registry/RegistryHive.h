@@ -58,8 +58,8 @@ private:
     LSTATUS FindHandle(HKEY hKey, REGSAM needed, const CKeyHandle** ppHandle) const;
     HKEY AddHandle(CKeyHandle handle);
 
-    std::mutex m_mutex;
-    CHiveFile m_file;
+    std::mutex m_Mutex;
+    CHiveFile m_File;
     std::unordered_map<HKEY, CKeyHandle> m_mapHandles;
     HKEY m_hNextHandle = 1;
 };
