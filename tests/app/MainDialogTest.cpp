@@ -182,14 +182,14 @@ TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
         DWORD nStartTime;
         DWORD nExitTime;
         bool bCookies;
-        std::vector<bool> windowAtStartPass;
-        std::size_t nStartBoxes;
         bool bExitPass;
-    } cases[] = {{CLEAN_TIME_STARTING, CLEAN_TIME_STARTING, true, {false, true}, 2, false},
-                 {CLEAN_TIME_STARTING, CLEAN_TIME_CLOSING, false, {}, 1, false},
-                 {CLEAN_TIME_RUNNING, CLEAN_TIME_CLOSING, true, {}, 0, true},
-                 {CLEAN_TIME_CLOSING, CLEAN_TIME_RUNNING, true, {}, 0, false},
-                 {0, 0, true, {}, 0, false}};
+        std::size_t nStartBoxes;
+        std::vector<bool> windowAtStartPass;
+    } cases[] = {{CLEAN_TIME_STARTING, CLEAN_TIME_STARTING, true, false, 2, {false, true}},
+                 {CLEAN_TIME_STARTING, CLEAN_TIME_CLOSING, false, false, 1, {}},
+                 {CLEAN_TIME_RUNNING, CLEAN_TIME_CLOSING, true, true, 0, {}},
+                 {CLEAN_TIME_CLOSING, CLEAN_TIME_RUNNING, true, false, 0, {}},
+                 {0, 0, true, false, 0, {}}};
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message() << test.nStartTime << test.nExitTime << test.bCookies);
         m_Store.WriteOption(OPT_CLEANTIME, test.nStartTime);

@@ -65,6 +65,17 @@ protected:
     CMainDialog* m_pDialog = nullptr;
 };
 
+// The kill image stays long enough for the tray to show it.
+TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
+    ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
+    const QRgb on = *m_Probe.DockedColour();
+    m_pDialog->m_bAnimateIcon = true;
+    m_Rig.m_Browsers.Open(CFakeBrowserWindows::Popup("http://ads.example/"));
+    ASSERT_TRUE(WaitFor([&] { return m_Probe.DockedColour().value_or(on) != on; }));
+    EXPECT_EQ(m_pDialog->LogPage()->GetRowCount(), 1);
+    EXPECT_TRUE(WaitFor([&] { return m_Probe.DockedColour() == on; }));
+}
+
 TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     QWidget other;
     other.setWindowTitle(QStringLiteral("a browser"));
@@ -104,6 +115,19 @@ TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_FALSE(m_Probe.IsViewable(nMenu));
     }
+}
+
+// A real click elsewhere reaches the menu, not the window under it, and closes it.
+TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
+    m_pDialog->Hide();
+    const xcb_window_t nMenu = UseTrayMenu([] {
+        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
+    });
+    ASSERT_NE(nMenu, 0U);
+    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
+    ProcessEventsFor(std::chrono::milliseconds(300));
+    EXPECT_FALSE(m_pDialog->isVisible());
+    EXPECT_TRUE(m_pDialog->IsBlocking());
 }
 
 // A process that never reached its main window, asked to stop while it waits for the

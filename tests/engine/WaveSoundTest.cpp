@@ -12,19 +12,18 @@ using testing::IsEmpty;
 using Call = CRecordingSoundPlayer;
 
 const std::vector<std::uint8_t> kImage{'R', 'I', 'F', 'F', 1, 2, 3};
-const std::vector<std::uint8_t> kOtherImage{'R', 'I', 'F', 'F', 9};
 
+// Each play stops the last sound first; only a wave resource binds, and a failed load, an
+// unload or the end of the sound leave nothing bound and stop it.
 TEST(WaveSound, PlaysTheBoundWaveResourceUnchangedAfterStoppingTheLastOne) {
     CRecordingSoundPlayer player;
     CFakeResourceLookup resources;
     resources.Add("WAVE", 150, kImage);
-    resources.Add("WAVE", 151, kOtherImage);
-    resources.Add("ICON", 152, kOtherImage);
+    resources.Add("ICON", 151, kImage);
     {
         CWaveSound sound(player);
         EXPECT_FALSE(sound.Play()) << "nothing bound";
         EXPECT_THAT(player.m_Calls, IsEmpty());
-        ASSERT_TRUE(sound.LoadFromResource(151, resources));
         ASSERT_TRUE(sound.LoadFromResource(150, resources));
         player.m_Calls.clear();
         EXPECT_TRUE(sound.Play());
@@ -34,20 +33,14 @@ TEST(WaveSound, PlaysTheBoundWaveResourceUnchangedAfterStoppingTheLastOne) {
         EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped(), Call::Played(kImage, false),
                                                 Call::Stopped(), Call::Played(kImage, true),
                                                 Call::Stopped(), Call::Played(kImage, false)));
-
-        // Only a wave of that id binds, and a failed load leaves nothing bound.
-        EXPECT_FALSE(sound.LoadFromResource(152, resources));
-        EXPECT_FALSE(sound.LoadFromResource(999, resources));
-        player.m_Calls.clear();
-        EXPECT_FALSE(sound.Play());
-        EXPECT_THAT(player.m_Calls, IsEmpty());
-
+        for (const bool bUnload : {false, true}) {
+            ASSERT_TRUE(sound.LoadFromResource(150, resources));
+            player.m_Calls.clear();
+            EXPECT_TRUE(bUnload ? sound.Unload() : !sound.LoadFromResource(151, resources));
+            EXPECT_FALSE(sound.Play());
+            EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped()));
+        }
         ASSERT_TRUE(sound.LoadFromResource(150, resources));
-        player.m_Calls.clear();
-        EXPECT_TRUE(sound.Unload());
-        EXPECT_FALSE(sound.Play());
-        EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped()));
-        ASSERT_TRUE(sound.LoadFromResource(151, resources));
         player.m_Calls.clear();
     }
     EXPECT_THAT(player.m_Calls, ElementsAre(Call::Stopped())) << "the sound goes with it";

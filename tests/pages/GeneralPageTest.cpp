@@ -22,32 +22,25 @@ namespace {
 // A value no option is ever written as: it shows that nothing was stored.
 constexpr DWORD kUnwritten = 0xDEAD;
 
-// The live copies the page keeps current.
-struct SLiveCopies {
-    bool bOnTop = false;
-    bool bAnimateIcon = false;
-    bool bSpeakerBeep = false;
-    bool bSoundBox = false;
-    bool bAppMove = false;
-    int nAppSpeed = 0;
-};
+// The boxes in the page's order, each with its option and the index of its live copy in
+// GeneralPageTest::m_bLive, if it has one.
+const std::tuple<const char*, const COption&, int> kBoxes[] = {
+    {"Start with windows", OPT_STARTWIN, -1},
+    {"Minimize when starts", OPT_MINSTART, -1},
+    {"Always on top", OPT_ONTOP, 0},
+    {"Animate tray icon", OPT_ANIMICON, 1},
+    {"Beep from PC speaker", OPT_SPEAKER, 2},
+    {"Sound from sound box", OPT_SOUNDBOX, 3},
+    {"Move Table", OPT_MOVE, 4}};
 
 class GeneralPageTest : public testing::Test {
 protected:
-    CGeneralPage& Page(IAutostartEntry& autostart) {
-        m_pPage = std::make_unique<CGeneralPage>(m_Store, autostart, m_Live);
-        return *m_pPage;
+    void Page(IAutostartEntry* pAutostart = nullptr) {
+        m_pPage = std::make_unique<CGeneralPage>(
+            m_Store, pAutostart != nullptr ? *pAutostart : m_Autostart, m_Live);
     }
-    CGeneralPage& Page() { return Page(m_Autostart); }
-
-    QCheckBox* Box(const char* szText) const {
-        for (QCheckBox* box : m_pPage->findChildren<QCheckBox*>()) {
-            if (box->text() == QString::fromLatin1(szText)) {
-                return box;
-            }
-        }
-        ADD_FAILURE() << "no check box " << szText;
-        return nullptr;
+    QCheckBox* Box(std::size_t nBox) const {
+        return m_pPage->findChildren<QCheckBox*>().at(static_cast<qsizetype>(nBox));
     }
     QSlider* Slider() const { return m_pPage->findChild<QSlider*>(); }
     DWORD Stored(const COption& option) const {
@@ -58,76 +51,36 @@ protected:
     CRegistryHive m_Hive{m_Dir / "registry.reg"};
     CSettingsStore m_Store{m_Hive};
     CAutostartEntry m_Autostart{m_Dir / "autostart" / "QLIO.desktop"};
-    SLiveCopies m_Copies;
+    bool m_bLive[5] = {};
+    int m_nSpeed = 0;
     std::vector<bool> m_Topmost;
-    CLiveOptions m_Live{m_Copies.bOnTop,
-                        m_Copies.bAnimateIcon,
-                        m_Copies.bSpeakerBeep,
-                        m_Copies.bSoundBox,
-                        m_Copies.bAppMove,
-                        m_Copies.nAppSpeed,
-                        [this](bool bTopmost) { m_Topmost.push_back(bTopmost); }};
+    std::function<void(bool)> m_SetTopmost = [this](bool bTop) { m_Topmost.push_back(bTop); };
+    CLiveOptions m_Live{m_bLive[0], m_bLive[1], m_bLive[2],  m_bLive[3],
+                        m_bLive[4], m_nSpeed,   m_SetTopmost};
     std::unique_ptr<CGeneralPage> m_pPage;
 };
 
-struct SBoxCase {
-    const char* szText;
-    QRect rect;
-    const COption& option;
-    bool SLiveCopies::*pLive;  // the live copy, if the option has one
-};
-
-const SBoxCase kBoxes[] = {
-    {"Start with windows", {26, 36, 150, 16}, OPT_STARTWIN, nullptr},
-    {"Minimize when starts", {26, 56, 150, 16}, OPT_MINSTART, nullptr},
-    {"Always on top", {26, 76, 150, 16}, OPT_ONTOP, &SLiveCopies::bOnTop},
-    {"Animate tray icon", {26, 130, 150, 16}, OPT_ANIMICON, &SLiveCopies::bAnimateIcon},
-    {"Beep from PC speaker", {26, 150, 150, 16}, OPT_SPEAKER, &SLiveCopies::bSpeakerBeep},
-    {"Sound from sound box", {26, 170, 150, 16}, OPT_SOUNDBOX, &SLiveCopies::bSoundBox},
-    {"Move Table", {26, 214, 150, 16}, OPT_MOVE, &SLiveCopies::bAppMove},
-};
-
-TEST_F(GeneralPageTest, ShowsTheStoredOptionsAndStoresNothingByItself) {
+// Building the page stores nothing; each click stores its option and sets its live copy at
+// once, and the next page shows what was stored (any value but 0 is on).
+TEST_F(GeneralPageTest, ShowsTheStoredOptionsAndStoresEachClickAtOnce) {
     Page();
-    for (const SBoxCase& c : kBoxes) {
-        ASSERT_NE(Box(c.szText), nullptr);
-        EXPECT_FALSE(Box(c.szText)->isChecked()) << c.szText;
-        EXPECT_EQ(Box(c.szText)->geometry(), c.rect) << c.szText;
-        EXPECT_EQ(Stored(c.option), kUnwritten) << c.szText;
-    }
-    EXPECT_FALSE(Slider()->isEnabled());
-    EXPECT_EQ(Slider()->value(), 20);
-    EXPECT_EQ(Slider()->geometry(), QRect(22, 232, 90, 18));
-    EXPECT_EQ(Stored(OPT_SPEED), kUnwritten);
-    EXPECT_FALSE(std::filesystem::exists(m_Autostart.Path()));
-
-    // Any value but 0 is on.
-    m_Store.WriteOption(OPT_SOUNDBOX, 5);
-    Page();
-    EXPECT_TRUE(Box("Sound from sound box")->isChecked());
-    EXPECT_EQ(Stored(OPT_SOUNDBOX), 5U);
-}
-
-TEST_F(GeneralPageTest, EachClickStoresItsOptionAndSetsItsLiveCopyAtOnce) {
-    m_Store.WriteOption(OPT_SPEED, 25);
-    Page();
-
     for (const bool bChecked : {true, false}) {
-        for (const SBoxCase& c : kBoxes) {
-            QCheckBox* box = Box(c.szText);
-            if (box->isChecked() != bChecked) {
-                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
-            }
-            EXPECT_EQ(Stored(c.option), bChecked ? 1U : 0U) << c.szText;
-            if (c.pLive != nullptr) {
-                EXPECT_EQ(m_Copies.*c.pLive, bChecked) << c.szText;
-            }
+        for (std::size_t n = 0; n < std::size(kBoxes); ++n) {
+            const auto& [szText, option, nLive] = kBoxes[n];
+            EXPECT_NE(Box(n)->isChecked(), bChecked) << szText;
+            EXPECT_EQ(Stored(option), bChecked ? kUnwritten : 1U) << szText;
+            QTest::mouseClick(Box(n), Qt::LeftButton, {}, QPoint(5, 8));
+            EXPECT_EQ(Stored(option), bChecked ? 1U : 0U) << szText;
+            EXPECT_TRUE(nLive < 0 || m_bLive[nLive] == bChecked) << szText;
         }
         EXPECT_EQ(Slider()->isEnabled(), bChecked);
+        Page();
     }
     EXPECT_EQ(m_Topmost, (std::vector<bool>{true, false}));
-    EXPECT_EQ(Stored(OPT_SPEED), 25U) << "switching the slide off keeps its speed";
-    EXPECT_EQ(m_Copies.nAppSpeed, 0) << "only a move of the slider sets the speed";
+    EXPECT_EQ(m_nSpeed, 0) << "only a move of the slider sets the speed";
+    m_Store.WriteOption(OPT_SOUNDBOX, 5);
+    Page();
+    EXPECT_TRUE(Box(5)->isChecked());
 }
 
 TEST_F(GeneralPageTest, SliderShowsTheStoredSpeedInRangeAndStoresEveryMove) {
@@ -139,11 +92,9 @@ TEST_F(GeneralPageTest, SliderShowsTheStoredSpeedInRangeAndStoresEveryMove) {
         EXPECT_EQ(Slider()->value(), nShown) << dwStored;
         EXPECT_EQ(Stored(OPT_SPEED), dwStored) << "showing it stores nothing";
     }
-
     m_Store.WriteOption(OPT_MOVE, 1);
     m_Store.WriteOption(OPT_SPEED, 50);
     Page();
-    ASSERT_TRUE(Slider()->isEnabled());
     // Already at its right end: pressing on stores that end.
     const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Right, 30},  {Qt::Key_Home, 10},
                                              {Qt::Key_Left, 10},   {Qt::Key_Right, 11},
@@ -151,29 +102,25 @@ TEST_F(GeneralPageTest, SliderShowsTheStoredSpeedInRangeAndStoresEveryMove) {
     for (const auto& [key, nSpeed] : moves) {
         QTest::keyClick(Slider(), key);
         EXPECT_EQ(Stored(OPT_SPEED), static_cast<DWORD>(nSpeed)) << key;
-        EXPECT_EQ(m_Copies.nAppSpeed, nSpeed) << key;
+        EXPECT_EQ(m_nSpeed, nSpeed) << key;
     }
 }
 
-TEST_F(GeneralPageTest, StartWithWindowsKeepsTheLogInEntryAndStoresTheBoxWhateverTheWrite) {
+// The log-in entry starts this program or is kept hidden; where it cannot be written the
+// box and the option still follow the click.
+TEST_F(GeneralPageTest, StartWithWindowsWritesTheLogInEntryAndStoresTheBoxWhateverTheWrite) {
     Page();
-    QCheckBox* box = Box("Start with windows");
-    box->click();
-    const std::string strEntry = ReadTextFile(m_Autostart.Path());
-    EXPECT_NE(strEntry.find("\nExec=" + *CAutostartEntry::QuoteExec(GetModuleFileName()) + "\n"),
-              std::string::npos)
-        << strEntry;
-    EXPECT_EQ(Stored(OPT_STARTWIN), 1U);
-
-    box->click();
+    Box(0)->click();
+    EXPECT_NE(ReadTextFile(m_Autostart.Path())
+                  .find("\nExec=" + *CAutostartEntry::QuoteExec(GetModuleFileName()) + "\n"),
+              std::string::npos);
+    Box(0)->click();
     EXPECT_NE(ReadTextFile(m_Autostart.Path()).find("\nHidden=true\n"), std::string::npos);
-    EXPECT_EQ(Stored(OPT_STARTWIN), 0U);
 
-    // Where the entry cannot be written the box and the option still follow the click.
     CRefusingAutostart refusing;
-    Page(refusing);
-    Box("Start with windows")->click();
-    EXPECT_TRUE(Box("Start with windows")->isChecked());
+    Page(&refusing);
+    Box(0)->click();
+    EXPECT_TRUE(Box(0)->isChecked());
     EXPECT_EQ(Stored(OPT_STARTWIN), 1U);
 }
 

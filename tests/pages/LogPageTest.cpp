@@ -71,38 +71,34 @@ TEST_F(LogPageTest, RowsFollowInArrivalOrderWithTheirTimeUntilClearedOnYes) {
 }
 
 // The topmost selected row goes on the white list, unless it is there already (a black
-// listed address goes there too); without a selection the page refuses.
-TEST_F(LogPageTest, AddToWhitelistTakesTheTopmostSelectedRowOnce) {
+// listed address goes there too); without a selection the page refuses. Addresses are
+// shown and added whole and as plain text, whatever they hold.
+TEST_F(LogPageTest, AddToWhitelistTakesTheTopmostSelectedRowOnceAsItCame) {
     m_Page.OnAddToWhiteList();  // an empty log
     g_WhiteList.Add("http://a.example/");
     g_BlackList.Add("http://b.example/");
-    for (const char* url : {"http://a.example/", "http://b.example/", "http://c.example/"}) {
-        m_Page.OnAddLog(url);
-    }
-    AddToWhiteList({});
-    AddToWhiteList({0});
-    AddToWhiteList({2, 1});
-    EXPECT_THAT(g_WhiteList.Entries(), ElementsAre("http://a.example/", "http://b.example/"));
-    EXPECT_EQ(g_BlackList.GetCount(), 1U);
-    EXPECT_EQ(m_Page.GetRowCount(), 3);
-    EXPECT_THAT(m_MessageBox.Texts(),
-                ElementsAre(QStringLiteral("Please choose a existent URL in Logs. "),
-                            QStringLiteral("Please choose a existent URL in Logs. ")));
-    EXPECT_EQ(m_MessageBox.Boxes().back().pOwner, &m_Page);
-}
-
-// Addresses are shown and added whole and as plain text, whatever they hold.
-TEST_F(LogPageTest, UnusualAddressesAreShownAndAddedAsTheyCame) {
-    const Strings urls = {"http://long.example/?" + std::string(100000, 'q'),
+    const Strings urls = {"http://a.example/", "http://b.example/",
+                          "http://long.example/?" + std::string(100000, 'q'),
                           R"(http://x.example/<b>bold</b>&amp;<img src="y">)",
                           "http://x.example/\xFF\xFE%"};
     for (const std::string& url : urls) {
         ASSERT_EQ(m_Page.OnAddLog(url), 1);
         const int nRow = m_Page.GetRowCount() - 1;
         EXPECT_EQ(Cell(nRow, 0), QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())));
+    }
+    AddToWhiteList({});
+    AddToWhiteList({0});
+    AddToWhiteList({3, 1});
+    for (const int nRow : {2, 3, 4}) {
         AddToWhiteList({nRow});
     }
     EXPECT_EQ(g_WhiteList.Entries(), urls);
+    EXPECT_EQ(g_BlackList.GetCount(), 1U);
+    EXPECT_EQ(m_Page.GetRowCount(), 5);
+    EXPECT_THAT(m_MessageBox.Texts(),
+                ElementsAre(QStringLiteral("Please choose a existent URL in Logs. "),
+                            QStringLiteral("Please choose a existent URL in Logs. ")));
+    EXPECT_EQ(m_MessageBox.Boxes().back().pOwner, &m_Page);
 }
 
 }  // namespace

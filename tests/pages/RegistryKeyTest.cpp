@@ -12,28 +12,20 @@ namespace {
 // A log-in entry that remembers what it was told.
 class CRecordingAutostart final : public IAutostartEntry {
 public:
-    bool Set(std::string_view path) override {
-        m_Writes.emplace_back(path);
-        return true;
-    }
-    bool SetEmpty() override {
-        m_Writes.emplace_back("(empty)");
-        return true;
-    }
+    bool Set(std::string_view path) override { return m_Writes.emplace_back(path), true; }
+    bool SetEmpty() override { return m_Writes.emplace_back("(empty)"), true; }
     std::vector<std::string> m_Writes;
 };
 
 // Only the program's value of the log-on list, named in any letter case, reaches the entry.
 TEST(RegistryKeyTest, OnlyTheProgramsValueOfTheLogOnListIsTheLogInEntry) {
-    struct SCase {
+    const char* const szRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const struct {
         HKEY hRoot;
         const char* szPath;
         const char* szName;
-        bool bOpens;
-        bool bWritten;
-    };
-    const char* const szRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    const SCase cases[] = {
+        bool bOpens, bWritten;
+    } cases[] = {
         {HKEY_LOCAL_MACHINE, szRun, "QLIO", true, true},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\microsoft\\WINDOWS\\currentversion\\run", "qlio", true,
          true},
@@ -42,18 +34,16 @@ TEST(RegistryKeyTest, OnlyTheProgramsValueOfTheLogOnListIsTheLogInEntry) {
          false},
         {HKEY_LOCAL_MACHINE, szRun, "QLIOX", true, false},
     };
-    for (const SCase& c : cases) {
+    for (const auto& c : cases) {
         CRecordingAutostart autostart;
         CRegistryKey key(autostart);
         EXPECT_EQ(key.Open(c.hRoot, c.szPath), c.bOpens) << c.szPath;
-        EXPECT_EQ(key.SetString(c.szName, "/usr/lib/quellio/quellio"), c.bWritten) << c.szName;
+        EXPECT_EQ(key.SetString(c.szName, "/usr/bin/quellio"), c.bWritten) << c.szName;
         EXPECT_EQ(key.SetString(c.szName, ""), c.bWritten) << c.szName;
         key.Close();
         EXPECT_FALSE(key.SetString(c.szName, "/closed")) << "a closed key writes nothing";
-        const std::vector<std::string> expected =
-            c.bWritten ? std::vector<std::string>{"/usr/lib/quellio/quellio", "(empty)"}
-                       : std::vector<std::string>{};
-        EXPECT_EQ(autostart.m_Writes, expected) << c.szPath << " " << c.szName;
+        const std::vector<std::string> written{"/usr/bin/quellio", "(empty)"};
+        EXPECT_EQ(autostart.m_Writes, c.bWritten ? written : std::vector<std::string>{});
     }
 }
 

@@ -4,11 +4,8 @@
 #include "platform/linux/registry/RegistryHive.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
-#include "support/Unprivileged.h"
 
 #include <gmock/gmock.h>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -69,40 +66,6 @@ TEST_F(SettingsStoreTest, HandWrittenValuesReadAsTheRulesSay) {
     EXPECT_EQ(m_Store.ReadOption(OPT_ONTOP), 5U);
     EXPECT_EQ(m_Store.ReadOption(OPT_MOVE), 1U);
     EXPECT_THAT(ReadTextFile(m_File), testing::Not(HasSubstr("QLIO\\option]")));
-}
-
-// A store that cannot be written keeps giving its stored values and claims no write.
-TEST_F(SettingsStoreTest, AReadOnlyStoreKeepsItsValuesAndClaimsNoWrite) {
-    WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):61,00,00\n\n" + kProductKey +
-               "\\option]\n\"speed\"=dword:0000001e\n\n" + kProductKey +
-               "\\wizard]\n\"first\"=dword:00000001\n\n");
-    const std::string text = ReadTextFile(m_File);
-    ASSERT_EQ(::chmod(m_File.c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(m_Dir.Path().c_str(), 0755), 0);
-    ASSERT_EQ(::chmod(m_File.parent_path().c_str(), 0755), 0);
-    testing::internal::CaptureStderr();
-    const int nFailedStep = RunUnprivileged([&] {
-        CRegistryHive hive(m_File);
-        CSettingsStore store(hive);
-        CUrlList list;
-        if (store.ReadOption(OPT_SPEED) != 30 ||
-            store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) != 1 ||
-            !ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) ||
-            list.Entries() != Strings{"a"}) {
-            return 1;
-        }
-        list.Add("b");
-        if (store.WriteOption(OPT_SPEED, 25) ||
-            store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1) ||
-            WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list)) {
-            return 2;
-        }
-        // A subkey that is not there reads as the defaults, and is not made.
-        return store.ReadRegDword("missing", "x", 7) == 7 ? 0 : 3;
-    });
-    EXPECT_EQ(nFailedStep, 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(ReadTextFile(m_File), text);
 }
 
 // Lists keep their order and come back whole from a fresh hive; the stored form is the

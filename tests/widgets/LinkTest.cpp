@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QFontMetrics>
 #include <QTest>
@@ -15,6 +15,8 @@
 
 namespace {
 
+using testing::ElementsAre;
+
 class LinkTest : public testing::Test {
 protected:
     LinkTest() {
@@ -24,13 +26,20 @@ protected:
     }
 
     // A web link as a dialog's template places it, taken over by the link.
-    CUrlLink& UrlLink(const QString& text, const QRect& rect = {20, 20, 300, 40},
-                      Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop) {
+    CUrlLink& UrlLink(const QString& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop) {
         auto* link = new CUrlLink(m_Shell, m_Beeper, m_MessageBox, &m_Dialog);
         link->setText(text);
-        link->setGeometry(rect);
+        link->setGeometry(kRect);
         link->setAlignment(alignment);
         link->PreSubclassWindow();
+        link->show();
+        return *link;
+    }
+
+    CMailLink& MailLink() {
+        auto* link = new CMailLink(m_Shell, &m_Dialog);
+        link->setText(QStringLiteral("support@quellio.example"));
+        link->setGeometry(20, 100, 200, 20);
         link->show();
         return *link;
     }
@@ -42,41 +51,34 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    static constexpr QRect kRect{20, 20, 300, 40};
     QWidget m_Dialog;
     CRecordingShell m_Shell;
     CRecordingBeeper m_Beeper;
     CScriptedMessageBox m_MessageBox;
 };
 
+// The link shrinks to its text, keeping the edges its alignment keeps, and shows its address
+// as a tooltip, markup as the characters it is made of.
 TEST_F(LinkTest, WebLinkTakesItsAddressFromItsTextAndShrinksToIt) {
     const QString strAddress = QStringLiteral("https://quellio.example/<b>news</b>");
-    struct SCase {
-        Qt::Alignment alignment;
-        QRect (*expected)(const QRect& rect, const QSize& text);
-    };
-    const QRect rect(20, 20, 300, 40);
-    const SCase cases[] = {
-        {Qt::AlignLeft | Qt::AlignTop,
-         [](const QRect& r, const QSize& t) { return QRect(r.topLeft(), t); }},
+    const std::pair<Qt::Alignment, QRect (*)(QSize)> cases[] = {
+        {Qt::AlignLeft | Qt::AlignTop, [](QSize t) { return QRect(kRect.topLeft(), t); }},
         {Qt::AlignRight | Qt::AlignTop,
-         [](const QRect& r, const QSize& t) {
-             return QRect(r.right() + 1 - t.width(), r.top(), t.width(), t.height());
-         }},
-        {Qt::AlignHCenter | Qt::AlignVCenter,
-         [](const QRect& r, const QSize& t) {
-             const int dx = (r.width() - t.width()) / 2;
-             const int dy = (r.height() - t.height()) / 2;
-             return r.adjusted(dx, dy, -dx, -dy);
-         }},
-    };
-    for (const SCase& c : cases) {
-        CUrlLink& link = UrlLink(strAddress, rect, c.alignment);
+         [](QSize t) { return QRect(QPoint(kRect.right() + 1 - t.width(), kRect.top()), t); }},
+        {Qt::AlignCenter, [](QSize t) {
+             const int dx = (kRect.width() - t.width()) / 2;
+             const int dy = (kRect.height() - t.height()) / 2;
+             return kRect.adjusted(dx, dy, -dx, -dy);
+         }}};
+    for (const auto& [alignment, expected] : cases) {
+        CUrlLink& link = UrlLink(strAddress, alignment);
         EXPECT_EQ(link.Url(), strAddress.toStdString());
         EXPECT_TRUE(link.font().underline());
-        const QSize textSize = QFontMetrics(link.font()).size(Qt::TextSingleLine, strAddress);
-        EXPECT_EQ(link.geometry(), c.expected(rect, textSize)) << c.alignment;
+        EXPECT_EQ(link.geometry(),
+                  expected(QFontMetrics(link.font()).size(Qt::TextSingleLine, strAddress)))
+            << alignment;
         EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
-        // Markup in an address is shown as the characters it is made of.
         EXPECT_TRUE(link.toolTip().contains(QStringLiteral("&lt;b&gt;news&lt;/b&gt;")));
         EXPECT_EQ(link.TextColour(), CUrlLink::kLinkColour);
     }
@@ -84,6 +86,8 @@ TEST_F(LinkTest, WebLinkTakesItsAddressFromItsTextAndShrinksToIt) {
               QStringLiteral("https://quellio.example/"));
 }
 
+// A click opens the address through the desktop, else gives it as it is to the web page
+// program; when neither opens it, the web link beeps, says why and is no longer visited.
 TEST_F(LinkTest, WebLinkClickOpensOrBeepsAndSaysWhy) {
     CUrlLink& link = UrlLink(QStringLiteral("https://quellio.example/a b"));
     QTest::mouseClick(&link, Qt::LeftButton);
@@ -92,114 +96,61 @@ TEST_F(LinkTest, WebLinkClickOpensOrBeepsAndSaysWhy) {
     EXPECT_TRUE(m_Shell.m_HandlerAddresses.empty());
     EXPECT_TRUE(link.IsVisited());
 
-    // The desktop refuses: the web page program gets the address as it is.
     m_Shell.m_bAccepts = false;
-    m_Shell.m_nHandlerAnswer = 42;
-    link.OnClicked();
-    EXPECT_EQ(m_Shell.m_HandlerAddresses, std::vector<std::string>{"https://quellio.example/a b"});
-    EXPECT_TRUE(link.IsVisited());
-    EXPECT_EQ(link.TextColour(), CUrlLink::kVisitedColour);
-    EXPECT_EQ(m_Beeper.m_nBeeps, 0);
-
-    // Neither can open it, for a reason or for none given.
-    const std::pair<std::optional<int>, QString> failures[] = {
-        {2, QStringLiteral("The specified file was not found.")},
-        {std::nullopt,
-         QStringLiteral("There is no application associated\nwith the given filename extension.")},
-    };
-    for (const auto& [nAnswer, strReason] : failures) {
+    for (const std::optional<int> nAnswer : {std::optional<int>(33), {2}, {}, {1}}) {
         m_Shell.m_nHandlerAnswer = nAnswer;
         link.OnClicked();
-        EXPECT_FALSE(link.IsVisited());
-        EXPECT_EQ(link.TextColour(), CUrlLink::kLinkColour);
-        ASSERT_FALSE(m_MessageBox.Boxes().empty());
-        EXPECT_EQ(m_MessageBox.Boxes().back().kind, CScriptedMessageBox::Kind::Warning);
-        EXPECT_EQ(m_MessageBox.Boxes().back().strText,
-                  QStringLiteral("Unable to open hyperlink:\n\n") + strReason);
+        EXPECT_EQ(m_Shell.m_HandlerAddresses.back(), "https://quellio.example/a b");
+        EXPECT_EQ(link.IsVisited(), nAnswer == 33);
+        EXPECT_EQ(link.TextColour(),
+                  nAnswer == 33 ? CUrlLink::kVisitedColour : CUrlLink::kLinkColour);
     }
-    EXPECT_EQ(m_Beeper.m_nBeeps, 2);
+    EXPECT_THAT(
+        m_MessageBox.Texts(),
+        ElementsAre(
+            QStringLiteral("Unable to open hyperlink:\n\nThe specified file was not found."),
+            QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
+                           "associated\nwith the given filename extension."),
+            QStringLiteral("Unable to open hyperlink:\n\nUnknown Error (1) occurred.")));
+    EXPECT_EQ(m_MessageBox.Boxes()[0].kind, CScriptedMessageBox::Kind::Warning);
+    EXPECT_EQ(m_Beeper.m_nBeeps, 3);
+
+    // The mail link writes to its text, and says nothing when no mail program takes it.
+    QTest::mouseClick(&MailLink(), Qt::LeftButton);
+    EXPECT_EQ(m_Shell.m_Opened.back().toEncoded().toStdString(), "mailto:support@quellio.example");
+    EXPECT_EQ(m_MessageBox.Boxes().size(), 3U);
+    EXPECT_EQ(m_Beeper.m_nBeeps, 3);
 }
 
-TEST(UrlLinkErrorTest, EveryCodeHasItsText) {
-    const std::pair<int, const char*> texts[] = {
-        {0, "The operating system is out\nof memory or resources."},
-        {2, "The specified file was not found."},
-        {3, "The specified path was not found."},
-        {5, "The operating system denied\naccess to the specified file."},
-        {8, "There was not enough memory to complete the operation."},
-        {11, "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."},
-        {26, "A sharing violation occurred. "},
-        {27, "The filename association is\nincomplete or invalid."},
-        {28, "The DDE transaction could not\nbe completed because the request timed out."},
-        {29, "The DDE transaction failed."},
-        {30,
-         "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
-         "being processed."},
-        {31, "There is no application associated\nwith the given filename extension."},
-        {32, "The specified dynamic-link library was not found."},
-        {1, "Unknown Error (1) occurred."},
-        {33, "Unknown Error (33) occurred."},
-        {-7, "Unknown Error (-7) occurred."},
-    };
-    for (const auto& [nCode, szText] : texts) {
-        EXPECT_EQ(CUrlLink::OpenErrorText(nCode), QString::fromUtf8(szText)) << nCode;
-    }
-}
-
-TEST_F(LinkTest, WebLinkLooksHoveredExactlyWhileTheMouseIsOverIt) {
-    CUrlLink& link = UrlLink(QStringLiteral("https://quellio.example/"));
-    link.OnClicked();
+// Each link looks hovered exactly while the mouse is over it (for the web link, whether
+// visited or not) and holds the mouse meanwhile, so that it sees it leave; the mail link takes
+// the mouse back when another took it. Hidden under the mouse, a link lets the mouse go.
+TEST_F(LinkTest, LinksLookHoveredExactlyWhileTheMouseIsOverThem) {
+    CUrlLink& web = UrlLink(QStringLiteral("https://quellio.example/"));
+    web.OnClicked();
+    CMailLink& mail = MailLink();
     const QColor crHover = QGuiApplication::palette().color(QPalette::Highlight);
-
-    MoveMouse(link, QPoint(2, 2));
-    EXPECT_TRUE(link.IsOver());
-    EXPECT_EQ(QWidget::mouseGrabber(), &link);
-    EXPECT_EQ(link.TextColour(), crHover) << "hovering wins over visited";
-    MoveMouse(link, QPoint(3, 3));
-    EXPECT_TRUE(link.IsOver());
-
-    MoveMouse(link, QPoint(link.width() + 5, 2));
-    EXPECT_FALSE(link.IsOver());
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    EXPECT_EQ(link.TextColour(), CUrlLink::kVisitedColour);
-
-    // Hidden under the mouse, it lets the mouse go.
-    MoveMouse(link, QPoint(2, 2));
-    link.hide();
-    EXPECT_FALSE(link.IsOver());
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-}
-
-TEST_F(LinkTest, MailLinkUnderlinesWhileHoveredAndWritesToItsText) {
-    auto* link = new CMailLink(m_Shell, &m_Dialog);
-    link->setText(QStringLiteral("support@quellio.example"));
-    link->setGeometry(20, 100, 200, 20);
-    link->show();
-    EXPECT_FALSE(link->font().underline());
-    EXPECT_EQ(link->palette().color(QPalette::WindowText), CMailLink::kTextColour);
-
-    MoveMouse(*link, QPoint(5, 5));
-    EXPECT_TRUE(link->font().underline());
-    EXPECT_EQ(QWidget::mouseGrabber(), link);
-    // The mouse taken away by someone else while over the link: the next move takes it back.
-    link->releaseMouse();
-    MoveMouse(*link, QPoint(6, 5));
-    EXPECT_TRUE(link->IsOver());
-    EXPECT_EQ(QWidget::mouseGrabber(), link);
-
-    MoveMouse(*link, QPoint(5, 40));
-    EXPECT_FALSE(link->IsOver());
-    EXPECT_FALSE(link->font().underline());
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-
-    QTest::mouseClick(link, Qt::LeftButton);
-    ASSERT_EQ(m_Shell.m_Opened.size(), 1U);
-    EXPECT_EQ(m_Shell.m_Opened[0].toEncoded().toStdString(), "mailto:support@quellio.example");
-    // Nothing is said when no mail program takes it.
-    m_Shell.m_bAccepts = false;
-    link->OnClicked();
-    EXPECT_TRUE(m_MessageBox.Boxes().empty());
-    EXPECT_EQ(m_Beeper.m_nBeeps, 0);
+    const std::pair<QLabel*, std::function<bool()>> links[] = {
+        {&web, [&] { return web.IsOver() && web.TextColour() == crHover; }},
+        {&mail, [&] { return mail.IsOver() && mail.font().underline(); }}};
+    for (const auto& [pLink, looksHovered] : links) {
+        EXPECT_FALSE(looksHovered());
+        MoveMouse(*pLink, QPoint(2, 2));
+        if (pLink == &mail) {
+            pLink->releaseMouse();
+        }
+        MoveMouse(*pLink, QPoint(3, 3));
+        EXPECT_TRUE(looksHovered());
+        EXPECT_EQ(QWidget::mouseGrabber(), pLink);
+        MoveMouse(*pLink, QPoint(pLink->width() + 5, 2));
+        EXPECT_FALSE(looksHovered());
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+        MoveMouse(*pLink, QPoint(2, 2));
+        pLink->hide();
+        EXPECT_FALSE(looksHovered());
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    }
+    EXPECT_EQ(web.TextColour(), CUrlLink::kVisitedColour);
 }
 
 }  // namespace

@@ -60,9 +60,9 @@ protected:
 };
 
 // A page comes in from one width to the left, by "speed" pixels a step, and ends at its
-// place; a speed changed on the way counts for the steps left.
+// place; a speed changed on the way counts for the steps left. A speed below 1, which only a
+// hand-edited store holds, still brings the page home, a pixel a step.
 TEST_F(SlidingTabCtrlTest, APageSlidesInBySpeedPixelsAndEndsAtItsPlace) {
-    EXPECT_EQ(m_Pages[1]->pos(), QPoint(4, 28));
     EXPECT_TRUE(Shows(0));
     EXPECT_FALSE(Shows(1));
     m_OnMove = [this] {
@@ -81,18 +81,16 @@ TEST_F(SlidingTabCtrlTest, APageSlidesInBySpeedPixelsAndEndsAtItsPlace) {
     EXPECT_EQ(m_Lefts, expected);
     EXPECT_EQ(m_Pages[1]->geometry(), QRect(4, 28, 340, 266));
     EXPECT_EQ(m_Tabs.GetCurSel(), 1);
-}
 
-// Only a hand-edited store holds a speed below 1: the page still comes home, a pixel a step.
-TEST_F(SlidingTabCtrlTest, ASpeedBelowOneStillBringsThePageHome) {
+    m_OnMove = nullptr;
     m_Pages[1]->resize(30, 266);
     for (const int nSpeed : {0, -5}) {
         m_nSpeed = nSpeed;
+        Choose(0);
         m_Lefts.clear();
         Choose(1);
         EXPECT_EQ(m_Pages[1]->pos(), QPoint(4, 28));
         EXPECT_EQ(m_Lefts.size(), 31U);  // -26 to 4
-        Choose(0);
     }
 }
 
@@ -131,7 +129,6 @@ TEST_F(SlidingTabCtrlTest, WithoutSlidingOrSetByTheWindowNothingMoves) {
     EXPECT_EQ(m_Tabs.GetCurSel(), 2);
     EXPECT_EQ(m_Tabs.TabBar()->currentIndex(), 2);
     EXPECT_TRUE(Shows(1));
-    EXPECT_FALSE(Shows(2));
     EXPECT_FALSE(m_Tabs.IsSliding());
     m_Pages[2]->show();
     Choose(0);

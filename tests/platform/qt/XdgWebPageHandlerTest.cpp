@@ -1,6 +1,6 @@
 #include "platform/qt/XdgWebPageHandler.h"
 
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
@@ -16,7 +16,6 @@
 #include "widgets/UrlLink.h"
 
 namespace fs = std::filesystem;
-using testing::ElementsAre;
 
 namespace {
 
@@ -24,57 +23,36 @@ namespace {
 const std::string kHostileAddress =
     "http://example.org/a b\"c'd;e$(touch pwned)`id`&f|g>h%41%u ü\\";
 
-struct SExecCase {
-    const char* szName;
-    std::string strExec;                    // as written in the desktop entry
-    std::vector<std::string> expectedArgv;  // for the address "ADDR"; empty: refused
-};
-
-void PrintTo(const SExecCase& c, std::ostream* os) {
-    *os << c.szName;
-}
-
-class ExecLineTest : public testing::TestWithParam<SExecCase> {};
-
-TEST_P(ExecLineTest, GivesTheAddressItsPlaceAsOneArgument) {
-    const auto args = CXdgWebPageHandler::SplitExec(GetParam().strExec);
-    if (GetParam().expectedArgv.empty()) {
-        EXPECT_FALSE(args.has_value());
-        return;
+// The arguments an Exec value of a desktop entry gives for the address "ADDR" (none: the
+// value is refused).
+TEST(XdgWebPageHandlerTest, ExecLineGivesTheAddressItsPlaceAsOneArgument) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"firefox %u", {"firefox", "ADDR"}},
+        {"chromium --new-window", {"chromium", "--new-window", "ADDR"}},
+        // A quoted placeholder; what follows the placeholder is cut off.
+        {R"("/opt/My Browser/run" --new-window "%U" --private)",
+         {"/opt/My Browser/run", "--new-window", "ADDR"}},
+        {"browser --url=%f", {"browser", "--url=ADDR"}},
+        {"browser %i --name=%c %k %u", {"browser", "--name=", "ADDR"}},
+        {"run 100%% %%u %u", {"run", "100%", "%u", "ADDR"}},
+        {R"(run "a \"b\" \`c\` \$d \\e" %u)", {"run", "a \"b\" `c` $d \\e", "ADDR"}},
+        // The string escapes of the entry come first.
+        {R"(run\sme "x\\\\y" %u)", {"run", "me", "x\\y", "ADDR"}},
+        {"  run \t %u  ", {"run", "ADDR"}},
+        {R"(run\ x% %u)", {"run\\", "x%", "ADDR"}},
+        {R"(run "oops %u)", {}}};
+    for (const auto& [szExec, expected] : cases) {
+        const auto args = CXdgWebPageHandler::SplitExec(szExec);
+        ASSERT_EQ(args.has_value(), !expected.empty()) << szExec;
+        EXPECT_EQ(args ? CXdgWebPageHandler::BuildCommand(*args, "ADDR") : expected, expected)
+            << szExec;
     }
-    ASSERT_TRUE(args.has_value());
-    EXPECT_EQ(CXdgWebPageHandler::BuildCommand(*args, "ADDR"), GetParam().expectedArgv);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Entries, ExecLineTest,
-    testing::Values(
-        SExecCase{"Placeholder", "firefox %u", {"firefox", "ADDR"}},
-        SExecCase{"NoPlaceholder", "chromium --new-window", {"chromium", "--new-window", "ADDR"}},
-        SExecCase{"QuotedPlaceholderCutsTheRest",
-                  R"("/opt/My Browser/run" --new-window "%U" --private)",
-                  {"/opt/My Browser/run", "--new-window", "ADDR"}},
-        SExecCase{"PlaceholderInsideAnArgument", "browser --url=%f", {"browser", "--url=ADDR"}},
-        SExecCase{
-            "OtherCodesDropped", "browser %i --name=%c %k %u", {"browser", "--name=", "ADDR"}},
-        SExecCase{"Percents", "run 100%% %%u %u", {"run", "100%", "%u", "ADDR"}},
-        SExecCase{"QuoteEscapes",
-                  R"(run "a \"b\" \`c\` \$d \\e" %u)",
-                  {"run", "a \"b\" `c` $d \\e", "ADDR"}},
-        SExecCase{"StringEscapesFirst", R"(run\sme "x\\\\y" %u)", {"run", "me", "x\\y", "ADDR"}},
-        SExecCase{"BlanksAndTabs", "  run \t %u  ", {"run", "ADDR"}},
-        SExecCase{"TrailingBackslashAndPercent", R"(run\ x% %u)", {"run\\", "x%", "ADDR"}},
-        SExecCase{"UnterminatedQuote", R"(run "oops %u)", {}}),
-    [](const auto& info) { return std::string(info.param.szName); });
 
 TEST(XdgWebPageHandlerTest, RunAnswersWhyAProgramDidNotStart) {
     CTempDir dir;
     WriteTextFile(dir / "not-executable", "#!/bin/sh\n");
-    WriteTextFile(dir / "no-program",
-                  std::string("\x7f"
-                              "ELF junk",
-                              8),
-                  true);
+    WriteTextFile(dir / "no-program", "\177ELF junk", true);
     EXPECT_EQ(CXdgWebPageHandler::Run({(dir / "missing").string()}), 2);
     EXPECT_EQ(CXdgWebPageHandler::Run({"quellio-no-such-program"}), 2);
     EXPECT_EQ(CXdgWebPageHandler::Run({(dir / "not-executable").string()}), 5);
@@ -95,9 +73,10 @@ protected:
 
     // Registers the stand-in for web pages with `strArgs` before its placeholder.
     void RegisterRecorder(const std::string& strArgs) {
+        const std::string strArgsFile = "'" + (dir / "args").string() + "'";
         WriteTextFile(dir / "recorder",
-                      "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + Args().string() + ".new' && mv '" +
-                          Args().string() + ".new' '" + Args().string() + "'\n",
+                      "#!/bin/sh\nprintf '%s\\0' \"$@\" > " + strArgsFile + ".new && mv " +
+                          strArgsFile + ".new " + strArgsFile + "\n",
                       true);
         WriteTextFile(dir / "data" / "applications" / "quellio-recorder.desktop",
                       "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +
@@ -106,22 +85,11 @@ protected:
                       "[Default Applications]\ntext/html=quellio-recorder.desktop\n");
     }
 
-    // The arguments the stand-in was started with, once it has run.
-    std::vector<std::string> RecordedArgs() {
-        if (!WaitFor([this] { return fs::exists(Args()); })) {
-            return {};
-        }
-        const std::string bytes = ReadTextFile(Args());
-        std::vector<std::string> args;
-        for (std::size_t nStart = 0; nStart < bytes.size();) {
-            const std::size_t nEnd = bytes.find('\0', nStart);
-            args.push_back(bytes.substr(nStart, nEnd - nStart));
-            nStart = nEnd + 1;
-        }
-        return args;
+    // The arguments the stand-in was started with, each ended by a zero byte, once it has run.
+    std::string RecordedArgs() {
+        EXPECT_TRUE(WaitFor([this] { return fs::exists(dir / "args"); }));
+        return ReadTextFile(dir / "args");
     }
-
-    fs::path Args() const { return dir / "args"; }
 
     CTempDir dir;
     // The XDG folders of this test only, and no desktop that xdg-mime would ask instead.
@@ -135,14 +103,28 @@ protected:
     CScopedEnv m_Session{"DESKTOP_SESSION", std::nullopt};
 };
 
-TEST_F(RegisteredHandlerTest, TheAddressArrivesWholeAsOneArgument) {
+// A desktop that will not open an address itself, so that a link falls back.
+class CRefusingDesktop final : public CDesktopShellOpen {
+public:
+    bool Open(const QUrl&) override { return false; }
+};
+
+// A link the desktop will not open itself falls back to the web page program, which gets
+// the address whole as one argument after the entry's own.
+TEST_F(RegisteredHandlerTest, ALinkTheDesktopRefusesOpensThroughTheWebPageProgram) {
     RegisterRecorder("--from-entry");
-    CDesktopShellOpen shell;
-    const std::optional<int> nResult = shell.RunWebPageHandler(kHostileAddress);
-    ASSERT_TRUE(nResult.has_value());
-    EXPECT_GT(*nResult, 32);
-    EXPECT_THAT(RecordedArgs(), ElementsAre("--from-entry", kHostileAddress));
+    CRefusingDesktop shell;
+    CRecordingBeeper beeper;
+    CScriptedMessageBox messageBox;
+    CUrlLink link(shell, beeper, messageBox);
+    link.setText(QString::fromStdString(kHostileAddress));
+    link.PreSubclassWindow();
+    link.OnClicked();
+    EXPECT_EQ(RecordedArgs(), std::string("--from-entry\0", 13) + kHostileAddress + '\0');
     EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
+    EXPECT_TRUE(link.IsVisited());
+    EXPECT_EQ(beeper.m_nBeeps, 0);
+    EXPECT_TRUE(messageBox.Boxes().empty());
 }
 
 TEST_F(RegisteredHandlerTest, NothingRegisteredIsNoAnswer) {
@@ -157,28 +139,6 @@ TEST_F(RegisteredHandlerTest, NothingRegisteredIsNoAnswer) {
     RegisterRecorder("");
     fs::remove(dir / "recorder");
     EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
-}
-
-// A desktop that will not open the address itself, so that the link falls back.
-class CRefusingDesktop final : public CDesktopShellOpen {
-public:
-    bool Open(const QUrl&) override { return false; }
-};
-
-TEST_F(RegisteredHandlerTest, ALinkTheDesktopRefusesOpensThroughTheWebPageProgram) {
-    RegisterRecorder("");
-    CRefusingDesktop shell;
-    CRecordingBeeper beeper;
-    CScriptedMessageBox messageBox;
-    CUrlLink link(shell, beeper, messageBox);
-    link.setText(QString::fromStdString(kHostileAddress));
-    link.PreSubclassWindow();
-
-    link.OnClicked();
-    EXPECT_THAT(RecordedArgs(), ElementsAre(kHostileAddress));
-    EXPECT_TRUE(link.IsVisited());
-    EXPECT_EQ(beeper.m_nBeeps, 0);
-    EXPECT_TRUE(messageBox.Boxes().empty());
 }
 
 }  // namespace

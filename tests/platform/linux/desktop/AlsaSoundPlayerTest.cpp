@@ -1,16 +1,9 @@
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 
-#include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -51,13 +44,7 @@ TEST(AlsaSoundPlayer, ALoopingSoundRepeatsUntilStoppedOrCutOff) {
 // An image that is no playable wave is refused; a device that is missing plays nothing,
 // silently, since ALSA's error printer would write to the terminal.
 TEST(AlsaSoundPlayer, BadImagesAreRefusedAndAMissingDeviceIsSilent) {
-    CTempDir dir;
-    const auto errPath = dir / "stderr";
-    const int saved = dup(STDERR_FILENO);
-    const int file = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(file, 0);
-    dup2(file, STDERR_FILENO);
-    close(file);
+    testing::internal::CaptureStderr();
     {
         CAlsaSoundPlayer player("quellio_no_such_device");
         EXPECT_FALSE(player.PlayWave(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, false));
@@ -66,10 +53,7 @@ TEST(AlsaSoundPlayer, BadImagesAreRefusedAndAMissingDeviceIsSilent) {
         EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
         EXPECT_EQ(player.FramesWritten(), 0U);
     }
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    std::ifstream in(errPath);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

@@ -45,9 +45,10 @@ TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
 // A script that writes the path it was started by into `marker` (whole, by a rename).
 void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
     const std::string target = "'" + marker.string() + "'";
-    WriteTextFile(script, "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target +
-                              ".new " + target + "\n");
-    fs::permissions(script, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    WriteTextFile(script,
+                  "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target + ".new " +
+                      target + "\n",
+                  true);
 }
 
 // The entry really starts a program whose path holds every kind of character that needs
@@ -73,14 +74,13 @@ TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     EXPECT_EQ(ReadTextFile(marker), program.string());
 }
 
-// Starting nothing is the same entry hidden; the file is never removed, and a refused path
-// leaves whatever entry there is.
-TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
+// Starting nothing is the same entry hidden; the file is never removed, and a refused path,
+// a file in the folder's place or a folder in the entry's place change nothing.
+TEST(AutostartEntry, AnEmptyEntryIsHiddenAndAFailedWriteChangesNothing) {
     CTempDir temp;
     CAutostartEntry entry(temp / "config" / "autostart" / "QLIO.desktop");
     EXPECT_FALSE(entry.Set("bin/quellio"));
     EXPECT_FALSE(fs::exists(temp / "config"));
-
     ASSERT_TRUE(entry.SetEmpty());
     const std::string hidden = ReadTextFile(entry.Path());
     EXPECT_NE(hidden.find("\nHidden=true\n"), std::string::npos);
@@ -88,7 +88,6 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
     EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
     EXPECT_FALSE(entry.Set("/opt/q\xFFq"));
     EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
-
     ASSERT_TRUE(entry.Set("/usr/lib/quellio/quellio"));
     const std::string shown = ReadTextFile(entry.Path());
     EXPECT_EQ(shown.find("Hidden="), std::string::npos);
@@ -96,24 +95,16 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndARefusedPathChangesNothing) {
     ASSERT_TRUE(entry.SetEmpty());
     EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
     EXPECT_EQ(std::distance(fs::directory_iterator(entry.Path().parent_path()), {}), 1);
-}
 
-// A file in the folder's place, or a folder in the entry's place: both writes fail and
-// whatever is there stays.
-TEST(AutostartEntry, UnwritablePlacesFailAndChangeNothing) {
-    CTempDir temp;
     WriteTextFile(temp / "file", "not a folder");
-    fs::create_directories(temp / "folder" / "QLIO.desktop");
-    WriteTextFile(temp / "folder" / "QLIO.desktop" / "keep", "x");
-    for (const fs::path& path :
-         {temp / "file" / "QLIO.desktop", temp / "folder" / "QLIO.desktop"}) {
-        CAutostartEntry entry(path);
-        EXPECT_FALSE(entry.Set("/usr/bin/quellio")) << path;
-        EXPECT_FALSE(entry.SetEmpty()) << path;
+    for (const fs::path& path : {temp / "file" / "QLIO.desktop", entry.Path().parent_path()}) {
+        CAutostartEntry unwritable(path);
+        EXPECT_FALSE(unwritable.Set("/usr/bin/quellio")) << path;
+        EXPECT_FALSE(unwritable.SetEmpty()) << path;
     }
     EXPECT_EQ(ReadTextFile(temp / "file"), "not a folder");
-    EXPECT_EQ(ReadTextFile(temp / "folder" / "QLIO.desktop" / "keep"), "x");
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp / "folder"), {}), 1);
+    EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
+    EXPECT_EQ(std::distance(fs::directory_iterator(entry.Path().parent_path()), {}), 1);
 }
 
 TEST(AutostartEntry, TheDefaultPathFollowsXdgConfigHome) {

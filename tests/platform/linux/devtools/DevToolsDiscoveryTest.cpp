@@ -12,35 +12,28 @@ namespace fs = std::filesystem;
 namespace {
 
 using Endpoints = std::vector<SDevToolsEndpoint>;
+using namespace std::string_literals;
 
 TEST(DevToolsDiscovery, AddressesAreReadOnlyForLoopbackEndpoints) {
-    const std::pair<const char*, std::optional<SDevToolsEndpoint>> cases[] = {
-        {"http://127.0.0.1:9222", SDevToolsEndpoint{"127.0.0.1", 9222, ""}},
-        {"http://127.0.0.1:9222/", SDevToolsEndpoint{"127.0.0.1", 9222, ""}},
+    const std::pair<const char*, SDevToolsEndpoint> accepted[] = {
+        {"http://127.0.0.1:9222", {"127.0.0.1", 9222, ""}},
+        {"http://127.0.0.1:9222/", {"127.0.0.1", 9222, ""}},
         {"ws://127.0.0.1:9222/devtools/browser/ab-12",
-         SDevToolsEndpoint{"127.0.0.1", 9222, "/devtools/browser/ab-12"}},
-        {"http://localhost:1", SDevToolsEndpoint{"127.0.0.1", 1, ""}},
-        {"http://127.8.9.10:80", SDevToolsEndpoint{"127.8.9.10", 80, ""}},
-        {"ws://[::1]:9222/devtools/browser/x",
-         SDevToolsEndpoint{"::1", 9222, "/devtools/browser/x"}},
-        {"http://192.168.1.4:9222", std::nullopt},
-        {"http://0.0.0.0:9222", std::nullopt},
-        {"http://example.org:9222", std::nullopt},
-        {"http://127.0.0.1.example.org:9222", std::nullopt},
-        {"ws://[2001:db8::1]:9222/devtools/browser/x", std::nullopt},
-        {"http://evil@127.0.0.1:9222", std::nullopt},
-        {"http://127.0.0.1", std::nullopt},
-        {"http://127.0.0.1:0", std::nullopt},
-        {"http://127.0.0.1:65536", std::nullopt},
-        {"http://127.0.0.1:+80", std::nullopt},
-        {"http://127.0.0.1:9222/json", std::nullopt},
-        {"ws://127.0.0.1:9222", std::nullopt},
-        {"ws://127.0.0.1:9222/devtools?x=1", std::nullopt},
-        {"ws://127.0.0.1:9222/devtools\r\nHost: x", std::nullopt},
-        {"https://127.0.0.1:9222", std::nullopt},
-        {"", std::nullopt}};
-    for (const auto& [url, expected] : cases) {
+         {"127.0.0.1", 9222, "/devtools/browser/ab-12"}},
+        {"http://localhost:1", {"127.0.0.1", 1, ""}},
+        {"http://127.8.9.10:80", {"127.8.9.10", 80, ""}},
+        {"ws://[::1]:9222/devtools/browser/x", {"::1", 9222, "/devtools/browser/x"}}};
+    for (const auto& [url, expected] : accepted) {
         EXPECT_EQ(ParseDevToolsUrl(url), expected) << url;
+    }
+    for (const char* url :
+         {"http://192.168.1.4:9222", "http://0.0.0.0:9222", "http://example.org:9222",
+          "http://127.0.0.1.example.org:9222", "ws://[2001:db8::1]:9222/devtools/browser/x",
+          "http://evil@127.0.0.1:9222", "http://127.0.0.1", "http://127.0.0.1:0",
+          "http://127.0.0.1:65536", "http://127.0.0.1:+80", "http://127.0.0.1:9222/json",
+          "ws://127.0.0.1:9222", "ws://127.0.0.1:9222/devtools?x=1",
+          "ws://127.0.0.1:9222/devtools\r\nHost: x", "https://127.0.0.1:9222", ""}) {
+        EXPECT_EQ(ParseDevToolsUrl(url), std::nullopt) << url;
     }
 }
 
@@ -50,25 +43,21 @@ TEST(DevToolsDiscovery, APortFileIsBelievedOnlyInItsOwnFormat) {
     CTempDir dir;
     const fs::path file = dir / "DevToolsActivePort";
     EXPECT_EQ(CDevToolsDiscovery::ReadPortFile(file), std::nullopt);
-    const std::pair<std::string, std::optional<SDevToolsEndpoint>> cases[] = {
-        {"39561\n/devtools/browser/0d95a375",
-         SDevToolsEndpoint{"127.0.0.1", 39561, "/devtools/browser/0d95a375"}},
-        {"9222\n/devtools/browser/x\n",
-         SDevToolsEndpoint{"127.0.0.1", 9222, "/devtools/browser/x"}},
-        {"", std::nullopt},
-        {"9222", std::nullopt},
-        {"9222\n", std::nullopt},
-        {"port\n/devtools/browser/x", std::nullopt},
-        {"10.0.0.1:9222\n/devtools/browser/x", std::nullopt},
-        {"99999\n/devtools/browser/x", std::nullopt},
-        {"9222\n/json/version", std::nullopt},
-        {"9222\r\n/devtools/browser/x", std::nullopt},
-        {"9222\n/devtools/browser/x\nmore", std::nullopt},
-        {std::string("9222\n/devtools/browser/\0\xff", 24), std::nullopt},
-        {"9222\n/devtools/browser/" + std::string(5000, 'a'), std::nullopt}};
-    for (const auto& [content, expected] : cases) {
+    const auto read = [&file](const std::string& content) {
         std::ofstream(file, std::ios::binary) << content;
-        EXPECT_EQ(CDevToolsDiscovery::ReadPortFile(file), expected) << content.substr(0, 40);
+        return CDevToolsDiscovery::ReadPortFile(file);
+    };
+    EXPECT_EQ(read("39561\n/devtools/browser/0d95a375"),
+              SDevToolsEndpoint({"127.0.0.1", 39561, "/devtools/browser/0d95a375"}));
+    EXPECT_EQ(read("9222\n/devtools/browser/x\n"),
+              SDevToolsEndpoint({"127.0.0.1", 9222, "/devtools/browser/x"}));
+    for (const std::string& content :
+         {""s, "9222"s, "9222\n"s, "port\n/devtools/browser/x"s,
+          "10.0.0.1:9222\n/devtools/browser/x"s, "99999\n/devtools/browser/x"s,
+          "9222\n/json/version"s, "9222\r\n/devtools/browser/x"s,
+          "9222\n/devtools/browser/x\nmore"s, "9222\n/devtools/browser/\0\xff"s,
+          "9222\n/devtools/browser/" + std::string(5000, 'a')}) {
+        EXPECT_EQ(read(content), std::nullopt) << content.substr(0, 40);
     }
     fs::remove(file);
     fs::create_directory(file);

@@ -1,11 +1,13 @@
 #include "platform/linux/registry/RegistryHive.h"
 
+#include "engine/UrlList.h"
 #include "platform/linux/registry/RegValue.h"
 #include "store/SettingsStore.h"
-#include "support/TextFile.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/TextFile.h"
 #include "support/Unprivileged.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -307,6 +309,26 @@ TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 20U);
 }
 
+// A file is read to its end whatever size it gives (one that grows while it is read may
+// hold more): here a process's command line, whose size reads as 0.
+TEST_F(RegistryHiveTest, AFileIsReadToItsEndWhateverItsSizeSays) {
+    const std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\x]\n\"v\"=dword:7\n";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sleep", text.c_str(), "60", nullptr);
+        ::_exit(127);
+    }
+    const fs::path cmdline = "/proc/" + std::to_string(child) + "/cmdline";
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(cmdline).starts_with(text); }));
+    EXPECT_EQ(Stat(cmdline).st_size, 0);
+    CRegistryHive hive(cmdline);
+    testing::internal::CaptureStderr();  // the arguments after the text are no registry lines
+    EXPECT_EQ(QueryDword(hive, Create(hive, "Software\\x", KEY_READ), "v"), 7U);
+    testing::internal::GetCapturedStderr();
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
 // A write too large for the file fails and keeps the file; temporaries a crash left behind
 // go with the next write, others stay.
 TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
@@ -331,7 +353,8 @@ TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
 }
 
 // Places that cannot hold the file read as empty and refuse opens asking to write. In a
-// folder that became read-only, a handle opened while writing was possible fails too.
+// folder that became read-only, a handle opened while writing was possible fails too, and
+// the file is read as it stands.
 TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     WriteTextFile(m_Dir / "plain", "a regular file");
     ASSERT_EQ(::mkfifo((m_Dir / "fifo").c_str(), 0600), 0);
@@ -352,8 +375,11 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     EXPECT_EQ(ReadTextFile(m_Dir / "plain"), "a regular file");
     EXPECT_TRUE(fs::is_fifo(m_Dir / "fifo"));
 
-    const std::string text =
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\q]\n\"v\"=dword:0000001e\n\n";
+    // The settings store on such a place keeps giving its stored values and claims no write.
+    const std::string product = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\";
+    const std::string text = "REGEDIT4\n\n" + product + "list]\n\"black\"=hex(7):61,00,00\n\n" +
+                             product + "option]\n\"speed\"=dword:0000001e\n\n" + product +
+                             "wizard]\n\"first\"=dword:00000001\n\n";
     WriteTextFile(File(), text);
     // The temporary folder is private to its creator; let the unprivileged child in.
     fs::permissions(m_Dir.Path(), fs::perms(0755));
@@ -363,21 +389,36 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     }
     const fs::path folder = Folder();
     const fs::path file = File();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RunUnprivileged([&] {
                   CRegistryHive hive(file);
                   HKEY hKey = HKEY_NONE;
-                  const HKEY hWrite = Create(hive, "Software\\q");
+                  const HKEY hWrite = Create(hive, "Software\\hollin\\QLIO\\option");
                   if (::chmod(folder.c_str(), 0555) != 0 ||
-                      hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\q", KEY_SET_VALUE, &hKey) !=
+                      hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_SET_VALUE, &hKey) !=
                           ERROR_ACCESS_DENIED ||
-                      SetDword(hive, hWrite, "v", 25) != ERROR_ACCESS_DENIED) {
+                      SetDword(hive, hWrite, "speed", 25) != ERROR_ACCESS_DENIED) {
                       return 1;
                   }
-                  return QueryDword(hive, hWrite, "v") == 30U && ::chmod(folder.c_str(), 0755) == 0
-                             ? 0
-                             : 2;
+                  const CSettingsStore store(hive);
+                  CUrlList list;
+                  if (store.ReadOption(OPT_SPEED) != 30 ||
+                      store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) != 1 ||
+                      !ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) ||
+                      list.Entries() != std::vector<std::string>{"a"}) {
+                      return 2;
+                  }
+                  list.Add("b");
+                  if (store.WriteOption(OPT_SPEED, 25) ||
+                      store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1) ||
+                      WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list) ||
+                      store.ReadRegDword("missing", "x", 7) != 7) {
+                      return 3;
+                  }
+                  return ::chmod(folder.c_str(), 0755) == 0 ? 0 : 4;
               }),
               0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(ReadTextFile(File()), text);
     EXPECT_EQ(CountFiles(Folder(), "registry.reg"), 1U);
 }
