@@ -20,6 +20,8 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data XDG_RUNTIME_DIR=$tmp/run
 mkdir -p "$XDG_CONFIG_HOME/Quellio" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# No tip of the day at start-up: its modal dialog would hold the program before it scans.
+printf '[Tip]\nStartUp=1\n' >"$XDG_CONFIG_HOME/quellio.ini"
 printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\wizard]\n"first"=dword:00000001\n' \
     >"$XDG_CONFIG_HOME/Quellio/registry.reg"
 for n in $(seq 241 300); do

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimerEvent>
 #include <QUrl>
 
@@ -165,6 +166,13 @@ void CMainDialog::OnInitDialog() {
     }
 
     m_Scanner.ConnectBrowserWindows();
+    m_EventScanTimer.setSingleShot(true);
+    connect(&m_EventScanTimer, &QTimer::timeout, this, &CMainDialog::ScanBrowserWindows);
+    WatchBrowserEvents(true);
+    if (const int fd = m_Scanner.GetBrowserEventHandle(); fd >= 0) {
+        m_pBrowserEvents = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(m_pBrowserEvents, &QSocketNotifier::activated, this, &CMainDialog::OnBrowserEvents);
+    }
     m_ScanTimer.start(kScanPeriodMs, this);
     // Held by another program: no message, the menu's "OFF/ON" still works.
     m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
@@ -173,7 +181,7 @@ void CMainDialog::OnInitDialog() {
 
 void CMainDialog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_ScanTimer.timerId()) {
-        m_Scanner.ScanBrowserWindows();
+        ScanBrowserWindows();
         return;
     }
     if (event->timerId() == m_KillImageTimer.timerId()) {
@@ -181,6 +189,26 @@ void CMainDialog::timerEvent(QTimerEvent* event) {
         return;
     }
     QDialog::timerEvent(event);
+}
+
+void CMainDialog::ScanBrowserWindows() {
+    m_Scanner.ScanBrowserWindows();
+    OnBrowserEvents();
+}
+
+void CMainDialog::WatchBrowserEvents(bool bWatch) {
+    if (!bWatch) {
+        m_EventScanTimer.stop();
+    }
+    m_Scanner.WatchBrowserEvents(bWatch);
+}
+
+void CMainDialog::OnBrowserEvents() {
+    // Taken while blocking is off too, so that the descriptor does not stay readable.
+    const auto wait = m_Scanner.TakeBrowserEvents();
+    if (wait && m_bBlocking && !m_EventScanTimer.isActive()) {
+        m_EventScanTimer.start(*wait);
+    }
 }
 
 void CMainDialog::AddLog(std::string_view url) {
@@ -216,6 +244,7 @@ void CMainDialog::ToggleBlocking() {
         m_ScanTimer.stop();
     }
     ShowStateImage();
+    WatchBrowserEvents(m_bBlocking);
 }
 
 void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
@@ -367,6 +396,8 @@ void CMainDialog::ExitProgram() {
     m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
     m_ScanTimer.stop();
     m_KillImageTimer.stop();
+    // Windows held for a pass go on.
+    WatchBrowserEvents(false);
     QCoreApplication::exit(0);
     m_TrayIcon.Destroy();
     hide();

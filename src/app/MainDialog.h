@@ -2,6 +2,7 @@
 
 #include <QBasicTimer>
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
@@ -32,6 +33,7 @@ class IShellOpen;
 class ISoundPlayer;
 class QLabel;
 class QPushButton;
+class QSocketNotifier;
 
 // The services the main window works with, chosen by the application.
 struct CMainServices {
@@ -121,6 +123,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // One pass, then the announcements read on its way.
+    void ScanBrowserWindows();
+    void WatchBrowserEvents(bool bWatch);
+    void OnBrowserEvents();
     void AddLog(std::string_view url) override;
     void SignalKill() override;
     void ShowPage(int nIndex);
@@ -134,6 +140,9 @@ private:
     CMainServices m_Services;
     CBrowserScanner m_Scanner;
     QBasicTimer m_ScanTimer;
+    QSocketNotifier* m_pBrowserEvents = nullptr;
+    // Brings a pass forward when the browsers announce a new window or address.
+    QTimer m_EventScanTimer;
     QBasicTimer m_KillImageTimer;
     CWaveSound m_Sound;
     CTrayNotifyIcon m_TrayIcon;

@@ -3,6 +3,8 @@
 #include "engine/KillReport.h"
 #include "engine/UrlList.h"
 
+#include <algorithm>
+
 CBrowserScanner::CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList& blackList,
                                  const CUrlList& whiteList, IKillReport& report)
     : m_factory(factory), m_blackList(blackList), m_whiteList(whiteList), m_report(report) {}
@@ -16,6 +18,12 @@ void CBrowserScanner::ConnectBrowserWindows() {
 }
 
 HRESULT CBrowserScanner::ScanBrowserWindows() {
+    const HRESULT hr = ScanOnce();
+    m_lastPassEnd = std::chrono::steady_clock::now();
+    return hr;
+}
+
+HRESULT CBrowserScanner::ScanOnce() {
     if (!m_spBrowserWindows) {
         return E_POINTER;
     }
@@ -68,6 +76,25 @@ HRESULT CBrowserScanner::ScanBrowserWindows() {
         }
     }
     return S_OK;
+}
+
+void CBrowserScanner::WatchBrowserEvents(bool bWatch) {
+    if (m_spBrowserWindows) {
+        m_spBrowserWindows->WatchEvents(bWatch);
+    }
+}
+
+int CBrowserScanner::GetBrowserEventHandle() const {
+    return m_spBrowserWindows ? m_spBrowserWindows->GetEventHandle() : -1;
+}
+
+std::optional<std::chrono::milliseconds> CBrowserScanner::TakeBrowserEvents() {
+    if (!m_spBrowserWindows || m_spBrowserWindows->TakeEvents() != S_OK) {
+        return std::nullopt;
+    }
+    const auto since = std::chrono::steady_clock::now() - m_lastPassEnd;
+    return std::clamp(std::chrono::ceil<std::chrono::milliseconds>(kEventPassGap - since),
+                      std::chrono::milliseconds(0), kEventPassGap);
 }
 
 HRESULT CBrowserScanner::KillBrowserWindow(IBrowserWindow& browser, const std::string& url) {

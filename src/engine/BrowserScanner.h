@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/BrowserWindows.h"
@@ -25,7 +27,21 @@ public:
     // pass ended (S_OK, or the failure that ended it).
     HRESULT ScanBrowserWindows();
 
+    // The browsers' announcements of new windows and new addresses, which let the caller run
+    // a pass at once rather than at its next tick (see IBrowserWindows). Without a
+    // connection there are none: no descriptor (-1), never a pass due.
+    void WatchBrowserEvents(bool bWatch);
+    int GetBrowserEventHandle() const;
+    // Takes in the announcements; call it when the descriptor turns readable and after every
+    // pass. Answers nothing when no pass is due, otherwise how long to wait before it: at
+    // once, unless a pass ended less than kEventPassGap ago, so that a stream of
+    // announcements cannot run passes back to back.
+    std::optional<std::chrono::milliseconds> TakeBrowserEvents();
+
+    static constexpr std::chrono::milliseconds kEventPassGap{20};
+
 private:
+    HRESULT ScanOnce();
     HRESULT KillBrowserWindow(IBrowserWindow& browser, const std::string& url);
 
     IBrowserWindowsFactory& m_factory;
@@ -33,4 +49,5 @@ private:
     const CUrlList& m_whiteList;
     IKillReport& m_report;
     std::unique_ptr<IBrowserWindows> m_spBrowserWindows;
+    std::chrono::steady_clock::time_point m_lastPassEnd;
 };

@@ -45,6 +45,29 @@ public:
     virtual HRESULT GetCount(long* count) = 0;
     // The item at `index` (0-based). S_OK with a null `*item` when there is no item there.
     virtual HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) = 0;
+
+    // Announcements, so that a pass can come as soon as a window appears instead of at the
+    // next tick. While watched, the browsers announce new windows and new addresses, and may
+    // hold a new window before its first page is requested, so that a pass can close it
+    // before the page loads: the held window then counts with the address it is about to
+    // load. A held window goes on once a pass has dropped its reference without closing it
+    // (at the next TakeEvents), and after a short bound at the latest.
+
+    // Starts or stops watching; stopping lets every held window go on. Browsers that join
+    // later are watched as they join. Cannot fail: a browser that does not announce is
+    // still seen by every pass.
+    virtual void WatchEvents(bool bWatch) = 0;
+    // A descriptor that turns readable when an announcement may have arrived, for the
+    // caller to wait on; -1 when the collection has none (it may have one only once it has
+    // been watched). Once given, it stays the same while the collection lives. The caller
+    // only waits on it and then calls TakeEvents.
+    virtual int GetEventHandle() = 0;
+    // Takes in what has been announced, without waiting, and lets held windows go on as
+    // described above. S_OK when a window appeared or an address became known that the last
+    // count did not see, so a pass is due; S_FALSE otherwise. Call it when the descriptor
+    // turns readable and after every pass: a pass reads the announcements that arrive on
+    // its way.
+    virtual HRESULT TakeEvents() = 0;
 };
 
 // Makes connections to the collection. Each connection is independent of the others.

@@ -23,6 +23,8 @@ inline constexpr LSTATUS ERROR_KEY_DELETED = 1018;
 using HRESULT = std::int32_t;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
+// The answer is not there yet; asking again later may give it.
+inline constexpr HRESULT E_PENDING = static_cast<HRESULT>(0x8000000AU);
 inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002U);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003U);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005U);
@@ -33,5 +35,9 @@ inline constexpr HRESULT E_TIMEOUT = static_cast<HRESULT>(0x800705B4U);
 // HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION): a running program holds what was to change.
 inline constexpr HRESULT E_SHARING_VIOLATION = static_cast<HRESULT>(0x80070020U);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}

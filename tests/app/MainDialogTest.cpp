@@ -157,6 +157,7 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
     EXPECT_THAT(Stored(REGVAL_WHITE), ElementsAre("http://w.example/"));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(m_HotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
+    EXPECT_FALSE(m_Browsers.m_bWatched) << "held windows go on";
     EXPECT_FALSE(m_Tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
     EXPECT_TRUE(dialog.close());
@@ -293,18 +294,22 @@ TEST_F(MainDialogTest, TheHotKeyAndTheMenuSwitchBlockingOffAndOn) {
     EXPECT_EQ(claim.nVirtualKey, static_cast<std::uint32_t>('A'));
     std::size_t nBefore = m_Tray.m_Calls.size();
     ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
+    EXPECT_TRUE(m_Browsers.m_bWatched);
     m_HotKeys.Press(CMainDialog::kHotKeyId);
     EXPECT_FALSE(dialog.IsBlocking());
+    EXPECT_FALSE(m_Browsers.m_bWatched);
     ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
     EXPECT_EQ(TrayImages(m_Tray, nBefore).front(), IDI_TRAY_KILL);
     EXPECT_EQ(TrayImages(m_Tray, nBefore).back(), IDI_TRAY_OFF);
     m_Browsers.Open(Fake::Popup("http://ads.example/"));
+    m_Browsers.Announce();
     ProcessEventsFor(std::chrono::milliseconds(1200));
-    EXPECT_EQ(m_Browsers.OpenCount(), 1U);
+    EXPECT_EQ(m_Browsers.OpenCount(), 1U) << "announcements or not";
 
     nBefore = m_Tray.m_Calls.size();
     dialog.OnCommand(ID_MENU_OFFON);
     EXPECT_TRUE(dialog.IsBlocking());
+    EXPECT_TRUE(m_Browsers.m_bWatched);
     EXPECT_THAT(TrayImages(m_Tray, nBefore), ElementsAre(IDI_TRAY_ON));
     EXPECT_TRUE(WaitFor([&] { return m_Browsers.OpenCount() == 0; }));
 

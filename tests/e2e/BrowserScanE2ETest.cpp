@@ -7,10 +7,14 @@
 #include "support/RecordingReport.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <fstream>
+#include <future>
 #include <set>
 
 namespace {
@@ -166,6 +170,55 @@ TEST_F(BrowserScanE2E, BrowsersJoinTheCollectionWhenStartedAndLeaveItWhenKilled)
     EXPECT_TRUE(OpenAddresses(windows).contains(Url("in-b")));
     second.Process().Stop(SIGKILL);
     EXPECT_EQ(OpenAddresses(windows), (std::set<std::string>{fileUrl, Url("in-a"), Url("first")}));
+}
+
+// Passes on announcements alone, no timer: a pop-up is closed before its page is asked for,
+// while a white-listed pop-up and a tab load as usual; a black-listed address the user types
+// closes at once, in a new window as in one already open. (The browser asks for an address
+// typed into a new window before it announces the window, so that page cannot be held.)
+TEST_F(BrowserScanE2E, AnnouncementsAloneClosePopupsBeforeTheirPageIsAskedFor) {
+    CBrowserDriver& driver = StartBrowser("a").Driver();
+    m_White.Add(Url("spared"));
+    m_Black.Add(Url("typed"));
+    m_Black.Add(Url("navigated"));
+    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
+    CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
+    scanner.ConnectBrowserWindows();
+    scanner.WatchBrowserEvents(true);
+    ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
+    // The browser holds each new window until the scanner has readied it: the user acts on a
+    // thread of their own.
+    auto user = std::async(std::launch::async, [&] {
+        const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html"));
+        for (const auto& [query, features] : {std::pair{"popup", "width=320,height=240"},
+                                              std::pair{"spared", "popup"}, std::pair{"tab", ""}}) {
+            driver.RunInPage(opener, "pop('" + Url(query) + "', '" + features + "')");
+        }
+        driver.StartWindow(Url("typed"));
+        driver.RunInPage(opener, "location.href = '" + Url("navigated") + "'");
+    });
+    const std::multiset<std::string> closed = {Url("popup"), Url("typed"), Url("navigated")};
+    const auto logged = [this] {
+        const Strings urls = m_Report.Logged();
+        return std::multiset<std::string>(urls.begin(), urls.end());
+    };
+    const auto requests = [this](const char* query) {
+        return m_Server.RequestCount(std::string("/plain.html?") + query);
+    };
+    WaitUntil([&] { return logged() == closed && requests("spared") + requests("tab") == 2; },
+              kWaitLimit,
+              [&] {
+                  pollfd events{scanner.GetBrowserEventHandle(), POLLIN, 0};
+                  ::poll(&events, 1, 10);
+                  if (scanner.TakeBrowserEvents()) {
+                      scanner.ScanBrowserWindows();
+                  }
+              });
+    user.get();
+    EXPECT_EQ(logged(), closed);
+    EXPECT_EQ(requests("popup"), 0);
+    EXPECT_EQ(requests("spared"), 1);
+    EXPECT_EQ(requests("tab"), 1);
 }
 
 }  // namespace

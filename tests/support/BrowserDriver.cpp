@@ -55,18 +55,26 @@ bool CBrowserDriver::WaitForPages(
 bool CBrowserDriver::IsLoaded(const std::string& strTargetId, const std::string& url) {
     const std::string session =
         Call("Target.attachToTarget", {{"targetId", strTargetId}, {"flatten", true}})["sessionId"];
+    // Answered from a timer, so only once the page runs: a page that waits for a debugger
+    // (a new window Quellio holds) still answers script sent over DevTools.
     json result;
     const HRESULT hr = m_Browser.GetClient().Call(
         "Runtime.evaluate",
-        {{"expression", "document.readyState + ' ' + location.href"}, {"returnByValue", true}},
+        {{"expression",
+          "new Promise(done => setTimeout(() => done(document.readyState + ' ' + location.href)))"},
+         {"awaitPromise", true},
+         {"returnByValue", true}},
         &result, session);
     Call("Target.detachFromTarget", {{"sessionId", session}});
     return SUCCEEDED(hr) && result["result"]["value"] == "complete " + url;
 }
 
+std::string CBrowserDriver::StartWindow(const std::string& url, bool bNewWindow) {
+    return Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
+}
+
 std::string CBrowserDriver::OpenWindow(const std::string& url, bool bNewWindow) {
-    std::string id =
-        Call("Target.createTarget", {{"url", url}, {"newWindow", bNewWindow}})["targetId"];
+    std::string id = StartWindow(url, bNewWindow);
     if (!WaitUntil([&] { return IsLoaded(id, url); }, kWaitLimit, Pause)) {
         throw std::runtime_error("page did not load: " + url);
     }

@@ -15,8 +15,11 @@ public:
     explicit CBrowserDriver(const SDevToolsEndpoint& endpoint);
 
     // Opens `url` in a new normal window (or a new tab of the last one) and waits until it
-    // has loaded; answers the page's target id.
+    // has loaded and runs; answers the page's target id.
     std::string OpenWindow(const std::string& url, bool bNewWindow = true);
+    // Opens `url` as OpenWindow does, without waiting for anything: as a user typing an
+    // address into a new window.
+    std::string StartWindow(const std::string& url, bool bNewWindow = true);
     // Runs `script` in the page with a user gesture, so the pop-up blocker lets it open
     // windows.
     void RunInPage(const std::string& strTargetId, const std::string& script);

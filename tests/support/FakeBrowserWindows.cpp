@@ -1,5 +1,7 @@
 #include "support/FakeBrowserWindows.h"
 
+#include <sys/eventfd.h>
+
 #include <algorithm>
 
 // An item of the collection and, once asked for, the browser view of the same window.
@@ -79,10 +81,24 @@ public:
         return window.hrItem;
     }
 
+    void WatchEvents(bool bWatch) override { m_Fake.m_bWatched = bWatch; }
+    int GetEventHandle() override { return m_Fake.m_Announcements.Get(); }
+    HRESULT TakeEvents() override {
+        eventfd_t nAnnounced = 0;
+        return ::eventfd_read(m_Fake.m_Announcements.Get(), &nAnnounced) == 0 ? S_OK : S_FALSE;
+    }
+
 private:
     CFakeBrowserWindows& m_Fake;
     std::vector<Window*> m_Snapshot;
 };
+
+CFakeBrowserWindows::CFakeBrowserWindows()
+    : m_Announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+void CFakeBrowserWindows::Announce() {
+    ::eventfd_write(m_Announcements.Get(), 1);
+}
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
     Window window;

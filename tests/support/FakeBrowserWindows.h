@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/BrowserWindows.h"
+#include "platform/linux/UniqueFd.h"
 
 // A scripted collection of browser windows for tests of the logic that reads it. Each
 // window says what it is and how each call about it answers; a failure can be set on any
@@ -12,6 +13,8 @@
 // fake counts the references it has handed out that are still alive.
 class CFakeBrowserWindows : public IBrowserWindowsFactory {
 public:
+    CFakeBrowserWindows();
+
     enum class Kind { Browser, NullItem, NotBrowser };
 
     struct Window {
@@ -47,6 +50,12 @@ public:
     int m_nCreated = 0;
     int m_nCounts = 0;
 
+    // Announces a change, as a browser would: the collections' event descriptor (shared by
+    // all) turns readable and the next TakeEvents answers that a pass is due.
+    void Announce();
+    // The last WatchEvents of any collection.
+    bool m_bWatched = false;
+
     int LiveReferences() const { return static_cast<int>(m_pLive.use_count()) - 1; }
     std::size_t OpenCount() const;
 
@@ -59,4 +68,5 @@ private:
     std::vector<std::unique_ptr<Window>> m_Windows;
     // Every item and browser view handed out holds a copy.
     std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
+    CUniqueFd m_Announcements;
 };

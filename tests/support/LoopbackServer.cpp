@@ -54,6 +54,12 @@ void CLoopbackServer::SetPage(const std::string& path, std::string body, bool bC
     }
 }
 
+int CLoopbackServer::RequestCount(const std::string& target) const {
+    std::lock_guard lock(m_Mutex);
+    const auto found = m_Requests.find(target);
+    return found == m_Requests.end() ? 0 : found->second;
+}
+
 std::string CLoopbackServer::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(m_Acceptor.local_endpoint().port()) +
            std::string(path);
@@ -133,6 +139,7 @@ void CLoopbackServer::Serve(tcp::socket socket) {
         {
             std::lock_guard lock(m_Mutex);
             const std::string target(request.target());
+            ++m_Requests[target];
             const std::string path = target.substr(0, target.find('?'));
             const auto found = m_Pages.find(path);
             response.result(found == m_Pages.end() ? http::status::not_found : http::status::ok);

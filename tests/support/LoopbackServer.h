@@ -42,6 +42,8 @@ public:
     // A page is never stored by the browser unless `bCacheable`: then it may keep it in its
     // cache for an hour.
     void SetPage(const std::string& path, std::string body, bool bCacheable = false);
+    // How many GET requests have asked for `target` (a path with its query) so far.
+    int RequestCount(const std::string& target) const;
     // "http://127.0.0.1:<port>" followed by `path`.
     std::string Url(std::string_view path) const;
 
@@ -66,6 +68,7 @@ private:
     mutable std::mutex m_Mutex;
     std::map<std::string, std::string, std::less<>> m_Pages;
     std::set<std::string, std::less<>> m_Cacheable;
+    std::map<std::string, int> m_Requests;
     std::vector<std::string> m_Methods;
     bool m_bStopping = false;
     std::set<int> m_Open;  // the descriptors of the connections being served

@@ -6,6 +6,10 @@ CDevToolsBrowserWindow::CDevToolsBrowserWindow(std::shared_ptr<CDevToolsBrowser>
                                                SDevToolsTarget target)
     : m_pBrowser(std::move(pBrowser)), m_target(std::move(target)) {}
 
+CDevToolsBrowserWindow::~CDevToolsBrowserWindow() {
+    m_pBrowser->LetGo(m_target.strId);
+}
+
 HRESULT CDevToolsBrowserWindow::GetAddressBar(bool* shown) {
     return ReadBar(false, shown);
 }

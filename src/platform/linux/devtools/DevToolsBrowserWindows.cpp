@@ -1,5 +1,7 @@
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
 
+#include <sys/epoll.h>
+
 #include <algorithm>
 
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
@@ -15,8 +17,12 @@ constexpr std::chrono::seconds kSilentPause{10};
 
 CDevToolsBrowserWindows::CDevToolsBrowserWindows(CDevToolsDiscovery discovery,
                                                  std::chrono::milliseconds timeout,
-                                                 std::chrono::milliseconds addressGrace)
-    : m_discovery(std::move(discovery)), m_timeout(timeout), m_addressGrace(addressGrace) {}
+                                                 std::chrono::milliseconds addressGrace,
+                                                 std::chrono::milliseconds holdLimit)
+    : m_discovery(std::move(discovery)),
+      m_timeout(timeout),
+      m_addressGrace(addressGrace),
+      m_holdLimit(holdLimit) {}
 
 HRESULT CDevToolsBrowserWindows::GetCount(long* count) {
     if (count == nullptr) {
@@ -65,7 +71,8 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
         }
         m_silent.erase(silent);
     }
-    auto pBrowser = std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace);
+    auto pBrowser =
+        std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace, m_holdLimit);
     const HRESULT hr = pBrowser->Open();
     if (hr == E_TIMEOUT) {
         m_silent.emplace(key, now + kSilentPause);
@@ -73,8 +80,7 @@ std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
     return SUCCEEDED(hr) ? pBrowser : nullptr;
 }
 
-HRESULT CDevToolsBrowserWindows::Look() {
-    m_items.clear();
+void CDevToolsBrowserWindows::ReachBrowsers() {
     std::vector<std::shared_ptr<CDevToolsBrowser>> browsers;
     for (const SDevToolsEndpoint& endpoint : m_discovery.FindEndpoints()) {
         auto known = std::find_if(m_browsers.begin(), m_browsers.end(), [&](const auto& p) {
@@ -87,7 +93,11 @@ HRESULT CDevToolsBrowserWindows::Look() {
         }
     }
     m_browsers = std::move(browsers);
+}
 
+HRESULT CDevToolsBrowserWindows::Look() {
+    m_items.clear();
+    ReachBrowsers();
     std::vector<SItem> items;
     std::vector<std::string> seen;
     for (auto it = m_browsers.begin(); it != m_browsers.end();) {
@@ -119,5 +129,68 @@ HRESULT CDevToolsBrowserWindows::Look() {
         ++it;
     }
     m_items = std::move(items);
+    WatchBrowsers();
     return S_OK;
+}
+
+void CDevToolsBrowserWindows::WatchBrowsers() {
+    std::vector<std::string> seen;
+    for (const auto& pBrowser : m_browsers) {
+        const std::string& url = pBrowser->GetClient().GetWebSocketUrl();
+        const bool bFirst = std::find(seen.begin(), seen.end(), url) == seen.end();
+        if (!url.empty()) {
+            seen.push_back(url);
+        }
+        GuardedCall([&] {
+            pBrowser->Watch(m_bWatching && bFirst);
+            return S_OK;
+        });
+        AddToEvents(*pBrowser);
+    }
+}
+
+void CDevToolsBrowserWindows::WatchEvents(bool bWatch) {
+    if (bWatch && !m_events.IsValid()) {
+        // Without it the passes still come at every tick.
+        m_events.Reset(::epoll_create1(EPOLL_CLOEXEC));
+    }
+    m_bWatching = bWatch;
+    if (bWatch) {
+        // The browsers running now are watched from now on, not from the next count.
+        GuardedCall([this] {
+            ReachBrowsers();
+            return S_OK;
+        });
+    }
+    WatchBrowsers();
+}
+
+int CDevToolsBrowserWindows::GetEventHandle() {
+    return m_events.Get();
+}
+
+HRESULT CDevToolsBrowserWindows::TakeEvents() {
+    bool bAnyDue = false;
+    for (const auto& pBrowser : m_browsers) {
+        // A browser whose connection broke is opened again at the next count.
+        GuardedCall([&] {
+            bool bDue = false;
+            const HRESULT hr = pBrowser->TakeEvents(&bDue);
+            bAnyDue = bAnyDue || bDue;
+            return hr;
+        });
+    }
+    return bAnyDue ? S_OK : S_FALSE;
+}
+
+void CDevToolsBrowserWindows::AddToEvents(CDevToolsBrowser& browser) {
+    const int fd = browser.GetClient().GetNativeHandle();
+    if (!m_bWatching || !m_events.IsValid() || fd < 0) {
+        return;
+    }
+    // A closed socket leaves the set by itself; adding the same one again answers EEXIST.
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    ::epoll_ctl(m_events.Get(), EPOLL_CTL_ADD, fd, &event);
 }

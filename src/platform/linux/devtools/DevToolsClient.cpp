@@ -224,9 +224,7 @@ bool CDevToolsClient::Dispatch() {
     }
     auto id = message.find("id");
     if (id == message.end()) {
-        // An event: not used, but it must look like one.
-        auto method = message.find("method");
-        return method != message.end() && method->is_string();
+        return DispatchEvent(message);
     }
     if (!id->is_number_integer() || id->get<std::int64_t>() < 1 ||
         id->get<std::int64_t>() >= m_nNextId) {
@@ -236,6 +234,50 @@ bool CDevToolsClient::Dispatch() {
         m_answer = std::move(message);
     }
     return true;
+}
+
+bool CDevToolsClient::DispatchEvent(const json& message) {
+    auto method = message.find("method");
+    if (method == message.end() || !method->is_string()) {
+        return false;
+    }
+    auto params = message.find("params");
+    if (params != message.end() && !params->is_object()) {
+        return false;
+    }
+    std::string strSessionId;
+    if (auto session = message.find("sessionId"); session != message.end()) {
+        if (!session->is_string()) {
+            return false;
+        }
+        strSessionId = session->get<std::string>();
+    }
+    if (m_eventHandler) {
+        m_eventHandler(method->get<std::string>(),
+                       params != message.end() ? *params : json::object(), strSessionId);
+    }
+    return true;
+}
+
+HRESULT CDevToolsClient::Poll() {
+    if (!m_pSocket) {
+        return E_FAIL;
+    }
+    if (m_ioc.stopped()) {
+        m_ioc.restart();
+    }
+    // A message read may complete the next one from what was read with it.
+    while (!m_bBroken && m_ioc.poll() != 0) {
+    }
+    if (m_bBroken) {
+        Disconnect();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+int CDevToolsClient::GetNativeHandle() {
+    return m_pSocket ? beast::get_lowest_layer(*m_pSocket).socket().native_handle() : -1;
 }
 
 HRESULT CDevToolsClient::Call(std::string_view method, const json& params, json* result,

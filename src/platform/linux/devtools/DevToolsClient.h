@@ -26,8 +26,19 @@
 // E_FAIL and IsConnected() turns false. An error answer to a call fails that call only. A
 // timeout keeps the connection, so a browser that was only slow answers the next call;
 // late answers are recognised by their id and dropped.
+//
+// Events (messages with a method and no id) are read whenever the connection is read:
+// during a call, or by Poll, which reads what has arrived without waiting. They go to the
+// event handler, if any, and are dropped otherwise.
 class CDevToolsClient {
 public:
+    // Receives an event's method, its params (an object, empty when the event has none) and
+    // its session (empty for the browser's own). It runs inside the client's reading, so it
+    // must not call the client.
+    using EventHandler =
+        std::function<void(const std::string& strMethod, const nlohmann::json& params,
+                           const std::string& strSessionId)>;
+
     explicit CDevToolsClient(std::chrono::milliseconds timeout,
                              std::size_t nMaxMessage = std::size_t{64} * 1024 * 1024);
     ~CDevToolsClient();
@@ -44,6 +55,14 @@ public:
     // object. `strSessionId` addresses a target session attached in flat mode.
     HRESULT Call(std::string_view method, const nlohmann::json& params, nlohmann::json* result,
                  const std::string& strSessionId = {});
+
+    void SetEventHandler(EventHandler handler) { m_eventHandler = std::move(handler); }
+    // Reads what the browser has sent so far without waiting, handing events to the handler.
+    // E_FAIL when there is no connection or it broke (it is dropped).
+    HRESULT Poll();
+    // The connection's socket, which turns readable when the browser has sent something
+    // that Poll or a call would read; -1 without a connection.
+    int GetNativeHandle();
 
     // The browser's WebSocket address of the current connection ("ws://...").
     const std::string& GetWebSocketUrl() const { return m_strWebSocketUrl; }
@@ -63,6 +82,7 @@ private:
     void OnRead(boost::beast::error_code ec);
     // Takes in the message just read; false when it breaks the protocol.
     bool Dispatch();
+    bool DispatchEvent(const nlohmann::json& message);
 
     boost::asio::io_context m_ioc;
     std::unique_ptr<boost::beast::websocket::stream<boost::beast::tcp_stream>> m_pSocket;
@@ -77,4 +97,5 @@ private:
     std::string m_strOutgoing;
     std::string m_strWebSocketUrl;
     std::uint64_t m_nRoundTrips = 0;
+    EventHandler m_eventHandler;
 };

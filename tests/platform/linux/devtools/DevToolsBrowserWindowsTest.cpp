@@ -27,8 +27,24 @@ struct SFakeBrowser {
         bool bCanAccessOpener = true;
     };
 
+    // The events queued for the request's method, then the answer.
     Frames Answer(const json& request) {
         std::lock_guard lock(mutex);
+        Frames frames;
+        std::erase_if(eventsBefore, [&](const auto& entry) {
+            if (entry.first != request.value("method", "")) {
+                return false;
+            }
+            frames.push_back({entry.second.dump()});
+            return true;
+        });
+        for (auto& frame : AnswerOnly(request)) {
+            frames.push_back(std::move(frame));
+        }
+        return frames;
+    }
+
+    Frames AnswerOnly(const json& request) {
         const std::string method = request.value("method", "");
         const json params = request.value("params", json::object());
         const std::string target = params.value("targetId", "");
@@ -85,7 +101,22 @@ struct SFakeBrowser {
     std::vector<SPage> pages;
     json others = json::array();  // targets that are no page
     std::set<std::string> hungRenderers;
+    // Events sent just before the answer to the next request of a method: (method, event).
+    std::vector<std::pair<std::string, json>> eventsBefore;
 };
+
+json Event(const std::string& method, json params, const std::string& session = {}) {
+    json event = {{"method", method}, {"params", std::move(params)}};
+    if (!session.empty()) {
+        event["sessionId"] = session;
+    }
+    return event;
+}
+
+json Info(const std::string& id, const std::string& url, const std::string& type = "page",
+          const std::string& title = {}) {
+    return {{"targetId", id}, {"type", type}, {"title", title}, {"url", url}};
+}
 
 struct SSeen {
     std::string url;
@@ -97,9 +128,13 @@ struct SSeen {
 class DevToolsBrowserWindowsTest : public testing::Test {
 protected:
     CDevToolsBrowserWindows Collection(
-        std::chrono::milliseconds urlWait = CDevToolsBrowser::kAddressGrace) {
+        std::chrono::milliseconds urlWait = CDevToolsBrowser::kAddressGrace,
+        std::chrono::milliseconds holdLimit = CDevToolsBrowser::kHoldLimit) {
         return CDevToolsBrowserWindows(CDevToolsDiscovery(m_Server.Endpoint().Url(), {}), kTimeout,
-                                       urlWait);
+                                       urlWait, holdLimit);
+    }
+    void SendBefore(const std::string& method, json event) {
+        Change([&](SFakeBrowser& b) { b.eventsBefore.emplace_back(method, std::move(event)); });
     }
     void Change(const std::function<void(SFakeBrowser&)>& change) {
         std::lock_guard lock(m_Browser.mutex);
@@ -247,6 +282,95 @@ TEST_F(DevToolsBrowserWindowsTest, AMalformedTargetListFailsTheCount) {
     long count = -1;
     EXPECT_EQ(none.GetCount(&count), S_OK);
     EXPECT_EQ(count, 0);
+}
+
+// Only an address that the last look did not show calls for a pass (the browser tests show
+// that one does): not a new title, not a window without an address yet, not a target that is
+// no window; what cannot be read is passed over without harm.
+TEST_F(DevToolsBrowserWindowsTest, AnAnnouncementOfNoNewAddressCallsForNoPass) {
+    m_Browser.pages = {{"TAB", "https://a/", 1}};
+    CDevToolsBrowserWindows windows = Collection();
+    long count = 0;
+    ASSERT_EQ(windows.GetCount(&count), S_OK);
+    EXPECT_EQ(windows.GetEventHandle(), -1) << "not watched yet";
+    for (const json& event :
+         {Event("Target.targetInfoChanged",
+                {{"targetInfo", Info("TAB", "https://a/", "page", "t")}}),
+          Event("Target.targetCreated", {{"targetInfo", Info("NEW", "")}}),
+          Event("Target.targetCreated", {{"targetInfo", Info("W", "https://a/sw.js", "worker")}}),
+          Event("Target.targetInfoChanged", {{"targetInfo", "x"}}),
+          Event("Target.targetDestroyed", {{"targetId", 5}}),
+          Event("Target.attachedToTarget", {{"waitingForDebugger", "yes"}}),
+          Event("Fetch.requestPaused", {{"requestId", "R"}}, "NOBODY")}) {
+        SendBefore("Target.setDiscoverTargets", event);
+    }
+    windows.WatchEvents(true);
+    EXPECT_GE(windows.GetEventHandle(), 0);
+    EXPECT_EQ(windows.TakeEvents(), S_FALSE);
+    EXPECT_EQ(windows.GetCount(&count), S_OK);
+}
+
+// A new pop-up waits to start while its bars are read, then its first request is stopped:
+// a pass sees it with the address it asks for and lets it go on right after (the browser
+// tests show one closed before its page is asked for). One not judged in time goes on all
+// the same, but not before a pass could judge it; so does one that still waits to start
+// when watching stops, and new windows stop waiting before its session is left.
+TEST_F(DevToolsBrowserWindowsTest, AHeldWindowIsJudgedOnTheAddressItAsksForThenLetGo) {
+    enum class EFate { LeftOpen, NotJudgedInTime, Unwatched };
+    const std::vector<std::string> ready = {"Page.createIsolatedWorld", "Runtime.evaluate",
+                                            "Fetch.enable", "Runtime.runIfWaitingForDebugger"};
+    const auto then = [&ready](std::vector<std::string> more) {
+        more.insert(more.begin(), ready.begin(), ready.end());
+        return more;
+    };
+    const struct {
+        EFate eFate;
+        std::vector<std::string> methods;  // asked once watching has begun
+    } cases[] = {
+        {EFate::LeftOpen,
+         then({"Target.getTargets", "Fetch.continueRequest", "Target.detachFromTarget"})},
+        {EFate::NotJudgedInTime, then({"Fetch.continueRequest", "Target.detachFromTarget"})},
+        {EFate::Unwatched,
+         {"Target.setAutoAttach", "Runtime.runIfWaitingForDebugger", "Target.detachFromTarget",
+          "Target.setDiscoverTargets", "Target.setAutoAttach"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.eFate));
+        Change([](SFakeBrowser& b) {
+            b.pages = {{"TAB", "https://opener/", 1}, {"POP", "", 2, false, "TAB"}};
+        });
+        json info = Info("POP", "");
+        info["openerId"] = "TAB";
+        info["canAccessOpener"] = true;
+        SendBefore(
+            "Target.setAutoAttach",
+            Event("Target.attachedToTarget",
+                  {{"sessionId", "POP"}, {"targetInfo", info}, {"waitingForDebugger", true}}));
+        SendBefore("Runtime.runIfWaitingForDebugger",
+                   Event("Fetch.requestPaused",
+                         {{"requestId", "R1"},
+                          {"frameId", "POP"},
+                          {"request", {{"url", "https://ad/"}, {"method", "GET"}}}},
+                         "POP"));
+        CDevToolsBrowserWindows windows =
+            Collection(CDevToolsBrowser::kAddressGrace,
+                       c.eFate == EFate::NotJudgedInTime ? 0ms : CDevToolsBrowser::kHoldLimit);
+        ReadAll(windows);
+        windows.WatchEvents(true);
+        m_Server.ClearMethods();
+
+        if (c.eFate == EFate::Unwatched) {
+            windows.WatchEvents(false);
+        } else {
+            EXPECT_EQ(windows.TakeEvents(), S_OK) << "the address is known";
+            EXPECT_EQ(m_Server.Methods(), ready) << "held for the next pass, however late";
+        }
+        if (c.eFate == EFate::LeftOpen) {
+            EXPECT_EQ(ReadAll(windows).back(), (SSeen{"https://ad/", false, false}));
+        }
+        EXPECT_EQ(windows.TakeEvents(), S_FALSE);
+        EXPECT_EQ(m_Server.Methods(), c.methods);
+    }
 }
 
 }  // namespace

@@ -57,6 +57,12 @@ TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
          [](const json& r) { return Frames{Reply(r, R"(,"result":"x"})")}; }, E_FAIL, false},
         {"event without method", [](const json&) { return Frames{{R"({"params":{}})"}}; }, E_FAIL,
          false},
+        {"event params not an object",
+         [](const json&) { return Frames{{R"({"method":"Target.x","params":[1]})"}}; }, E_FAIL,
+         false},
+        {"event session not text",
+         [](const json&) { return Frames{{R"({"method":"Target.x","params":{},"sessionId":5})"}}; },
+         E_FAIL, false},
         {"error answer",
          [](const json& r) {
              return Frames{Reply(r, R"(,"error":{"code":-32000,"message":"no"}})")};
@@ -76,8 +82,9 @@ TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
     }
 }
 
-// Events before the answer are skipped, large strings come whole, and an answer that comes
-// after its call timed out is dropped without spoiling the next call.
+// Events before the answer go to the event handler, not to the call; large strings come
+// whole, and an answer that comes after its call timed out is dropped without spoiling the
+// next call.
 TEST(DevToolsClient, AnswersSkipEventsAndLateAnswersAreDropped) {
     const std::string huge(kMaxMessage / 2, 'u');
     json late;
@@ -95,9 +102,14 @@ TEST(DevToolsClient, AnswersSkipEventsAndLateAnswersAreDropped) {
         return frames;
     });
     CDevToolsClient client(kTimeout, kMaxMessage);
+    EXPECT_EQ(client.Poll(), E_FAIL) << "not connected";
+    int nEvents = 0;
+    client.SetEventHandler(
+        [&nEvents](const std::string&, const json&, const std::string&) { ++nEvents; });
     ASSERT_EQ(client.Connect(server.Endpoint()), S_OK);
     json result;
     ASSERT_EQ(client.Call("Target.closeTarget", {{"targetId", "A"}}, &result, "S1"), S_OK);
+    EXPECT_EQ(nEvents, 1) << "handed on during the call";
     EXPECT_EQ(result["echo"], json({{"targetId", "A"}}));
     EXPECT_EQ(result["huge"], huge);
     EXPECT_EQ(client.GetRoundTrips(), 1U);
