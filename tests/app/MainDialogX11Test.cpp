@@ -3,6 +3,7 @@
 #include "app/MainDialog.h"
 
 #include "Resource.h"
+#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "platform/qt/SystemTrayHost.h"
 #include "platform/qt/X11HotKeys.h"
@@ -16,18 +17,52 @@
 #include "widgets/SlidingTabCtrl.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 bool Xdotool(std::vector<std::string> args) {
     args.insert(args.begin(), "xdotool");
     return CChildProcess::Run(args) == 0;
+}
+
+// Whether the window manager state of `window` on the X server holds `szState` now. (A
+// change of the stay-on-top flag gives the widget a new native window, which only its
+// QWindow knows at once.)
+bool HasNetWmState(const QWidget& window, const char* szState) {
+    auto* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    auto atom = [connection](const char* szName) {
+        auto* reply = xcb_intern_atom_reply(
+            connection,
+            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(szName)), szName),
+            nullptr);
+        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return result;
+    };
+    auto* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.windowHandle()->winId()),
+                         atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
+        nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int nCount = xcb_get_property_value_length(reply) / 4;
+    const bool bHas = std::find(atoms, atoms + nCount, atom(szState)) != atoms + nCount;
+    std::free(reply);
+    return bHas;
 }
 
 class MainDialogX11Test : public ::testing::Test {
@@ -67,6 +102,23 @@ protected:
     CMainRig m_Rig{{.pTray = &m_SystemTray, .pHotKeys = &m_X11HotKeys}};
     CMainDialog* m_pDialog = nullptr;
 };
+
+// "Always on top" reaches the window manager at once, both ways, and the window stays shown.
+TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAbove) {
+    QCheckBox* onTop = nullptr;
+    for (QCheckBox* box : m_pDialog->GeneralPage()->findChildren<QCheckBox*>()) {
+        if (box->text() == QStringLiteral("Always on top")) {
+            onTop = box;
+        }
+    }
+    ASSERT_NE(onTop, nullptr);
+    for (const bool bAbove : {true, false}) {
+        onTop->click();
+        EXPECT_TRUE(
+            WaitFor([&] { return HasNetWmState(*m_pDialog, "_NET_WM_STATE_ABOVE") == bAbove; }));
+        EXPECT_TRUE(m_pDialog->isVisible());
+    }
+}
 
 // The kill image stays long enough for the tray to show it.
 TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
