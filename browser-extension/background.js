@@ -8,11 +8,19 @@
 //   {type: "hello", browser: {name, version, profile}}
 //   {type: "window", window: {id, type}}            type as the browser classifies it
 //   {type: "windowRemoved", windowId}
-//   {type: "tab", tab: {id, windowId, url, opener}} opener: the opening tab's id, or null
+//   {type: "tab", tab: {id, windowId, url, opener, held}}
+//                                                   opener: the opening tab's id, or null;
+//                                                   held: its first page waits for Quellio
 //   {type: "tabRemoved", tabId}
 //   {type: "ready"}                                  everything open has been told
 // From Quellio: {type: "sync"} (tell everything again: Quellio has just connected),
-// {type: "closeWindow", windowId}, {type: "closeTab", tabId}.
+// {type: "closeWindow", windowId}, {type: "closeTab", tabId}, {type: "watch", on} (whether
+// Quellio judges new tabs at once), {type: "release", tabId} (a held tab may load its page).
+//
+// While Quellio watches, where the browser lets an extension hold a request (Firefox), a new
+// tab's first page is held until Quellio has judged the tab, so that a pop-up it closes never
+// asks its server for anything. The address comes with the earliest event that names it:
+// webNavigation.onCreatedNavigationTarget, a few milliseconds before the held request.
 
 const api = globalThis.browser ?? globalThis.chrome;
 const kHost = "io.github.quellio.bridge";
@@ -21,6 +29,11 @@ const kHost = "io.github.quellio.bridge";
 const kMaxUrl = 128 * 1024;
 const kRetryFirst = 1000;
 const kRetryLast = 60000;
+// How long a new tab's first page waits for Quellio's verdict at most.
+const kHoldLimit = 1000;
+// Only Firefox's package asks for the request permissions: Chromium takes blocking request
+// listeners only from extensions installed by policy.
+const kCanHold = Boolean(api.webRequest);
 
 let port = null;
 let retry = kRetryFirst;
@@ -30,8 +43,16 @@ let retry = kRetryFirst;
 let synced = false;
 let held = null;
 let syncs = 0;
-// The address last told for each tab, so that a tab is told again only when it changes.
-const toldUrls = new Map();
+// What was last told of each tab, so that a tab is told again only when it changes.
+const told = new Map();
+// Tabs whose first page has not been asked for yet.
+const fresh = new Set();
+// Held first pages by tab id: {finish(cancel), timer}.
+const holds = new Map();
+let watched = false;
+// Windows and tabs Quellio asked to close: a page they ask for on their way out is cancelled.
+const closingWindows = new Set();
+const closingTabs = new Set();
 
 function post(message) {
     if (!port || !synced) {
@@ -58,12 +79,75 @@ function tabUrl(tab) {
     return (tab.pendingUrl || tab.url || "").slice(0, kMaxUrl);
 }
 
-function tellTab(tab) {
-    const url = tabUrl(tab);
-    toldUrls.set(tab.id, url);
-    post({
-        type: "tab",
-        tab: {id: tab.id, windowId: tab.windowId, url, opener: tab.openerTabId ?? null},
+function tabState(tab) {
+    return {id: tab.id, windowId: tab.windowId, url: tabUrl(tab), opener: tab.openerTabId ?? null,
+            held: holds.has(tab.id)};
+}
+
+function tell(state) {
+    told.set(state.id, state);
+    post({type: "tab", tab: state});
+}
+
+function isBlank(url) {
+    return url === "" || url === "about:blank";
+}
+
+// Lets a held first page go on, or cancels it.
+function release(tabId, cancel) {
+    const hold = holds.get(tabId);
+    if (hold) {
+        holds.delete(tabId);
+        clearTimeout(hold.timer);
+        hold.finish(cancel);
+    }
+}
+
+function releaseAll() {
+    for (const tabId of [...holds.keys()]) {
+        release(tabId, false);
+    }
+}
+
+function onTabUpdated(tab) {
+    const known = told.get(tab.id);
+    const state = tabState(tab);
+    // While the first page loads, Firefox still shows the tab as blank: the address already
+    // told stays until the page commits.
+    if (known && known.windowId === state.windowId &&
+        (known.url === state.url ||
+         (tab.status === "loading" && isBlank(state.url) && !isBlank(known.url)))) {
+        return;
+    }
+    tell(state);
+}
+
+// A page opened a new tab or window: its address, before anything else names it.
+function onNavigationTarget(details) {
+    const known = told.get(details.tabId);
+    if (known && details.frameId === 0 && isBlank(known.url)) {
+        tell({...known, url: details.url.slice(0, kMaxUrl)});
+    }
+}
+
+// The first page of a new tab waits for Quellio's verdict, within a bound.
+function onBeforeRequest(details) {
+    const known = told.get(details.tabId);
+    if (closingTabs.has(details.tabId) || closingWindows.has(known?.windowId)) {
+        return {cancel: true};
+    }
+    if (!fresh.delete(details.tabId)) {
+        return {};
+    }
+    if (!known || !watched || !port || !synced) {
+        return {};
+    }
+    return new Promise(resolve => {
+        holds.set(details.tabId, {
+            finish: cancel => resolve(cancel ? {cancel: true} : {}),
+            timer: setTimeout(() => release(details.tabId, false), kHoldLimit),
+        });
+        tell({...known, url: details.url.slice(0, kMaxUrl), held: true});
     });
 }
 
@@ -99,16 +183,13 @@ async function sync() {
             return;  // a newer sync tells everything again
         }
         const state = [{type: "hello", browser}];
-        toldUrls.clear();
+        told.clear();
         for (const window of windows) {
             state.push(windowMessage(window));
             for (const tab of window.tabs ?? []) {
-                toldUrls.set(tab.id, tabUrl(tab));
-                state.push({
-                    type: "tab",
-                    tab: {id: tab.id, windowId: tab.windowId, url: tabUrl(tab),
-                          opener: tab.openerTabId ?? null},
-                });
+                const tabMessage = tabState(tab);
+                told.set(tab.id, tabMessage);
+                state.push({type: "tab", tab: tabMessage});
             }
         }
         state.push({type: "ready"}, ...held);
@@ -128,10 +209,27 @@ function onMessage(message) {
         sync();
         break;
     case "closeWindow":
+        closingWindows.add(message.windowId);
+        for (const [tabId, tab] of told) {
+            if (tab.windowId === message.windowId) {
+                release(tabId, true);
+            }
+        }
         api.windows.remove(message.windowId).catch(() => {});
         break;
     case "closeTab":
+        closingTabs.add(message.tabId);
+        release(message.tabId, true);
         api.tabs.remove(message.tabId).catch(() => {});
+        break;
+    case "watch":
+        watched = message.on === true;
+        if (!watched) {
+            releaseAll();
+        }
+        break;
+    case "release":
+        release(message.tabId, false);
         break;
     }
 }
@@ -140,6 +238,8 @@ function onDisconnect() {
     port = null;
     synced = false;
     held = null;
+    watched = false;
+    releaseAll();
     // The bridge waits for Quellio itself; a port that closes means the bridge is missing or
     // ended, so the next try comes later and later.
     setTimeout(connect, retry);
@@ -163,23 +263,34 @@ function connect() {
 }
 
 api.windows.onCreated.addListener(window => post(windowMessage(window)));
-api.windows.onRemoved.addListener(windowId => post({type: "windowRemoved", windowId}));
-api.tabs.onCreated.addListener(tellTab);
-api.tabs.onUpdated.addListener((tabId, change, tab) => {
-    if (toldUrls.get(tabId) !== tabUrl(tab)) {
-        tellTab(tab);
-    }
+api.windows.onRemoved.addListener(windowId => {
+    closingWindows.delete(windowId);
+    post({type: "windowRemoved", windowId});
 });
-api.tabs.onAttached.addListener(tabId => api.tabs.get(tabId).then(tellTab, () => {}));
-api.tabs.onRemoved.addListener(tabId => {
-    toldUrls.delete(tabId);
+api.tabs.onCreated.addListener(tab => {
+    fresh.add(tab.id);
+    tell(tabState(tab));
+});
+api.tabs.onUpdated.addListener((tabId, change, tab) => onTabUpdated(tab));
+api.tabs.onAttached.addListener(tabId => api.tabs.get(tabId).then(onTabUpdated, () => {}));
+function forget(tabId) {
+    told.delete(tabId);
+    fresh.delete(tabId);
+    closingTabs.delete(tabId);
+    release(tabId, true);
     post({type: "tabRemoved", tabId});
-});
+}
+api.tabs.onRemoved.addListener(forget);
 api.tabs.onReplaced?.addListener((addedTabId, removedTabId) => {
-    toldUrls.delete(removedTabId);
-    post({type: "tabRemoved", tabId: removedTabId});
-    api.tabs.get(addedTabId).then(tellTab, () => {});
+    forget(removedTabId);
+    api.tabs.get(addedTabId).then(onTabUpdated, () => {});
 });
+api.webNavigation.onCreatedNavigationTarget.addListener(onNavigationTarget);
+if (kCanHold) {
+    api.webRequest.onBeforeRequest.addListener(
+        onBeforeRequest, {urls: ["http://*/*", "https://*/*"], types: ["main_frame"]},
+        ["blocking"]);
+}
 // Listening to the browser's start wakes this script when the browser starts.
 api.runtime.onStartup.addListener(() => {});
 

@@ -109,7 +109,9 @@ protected:
 
 // A page opens two pop-ups, a tab and a white-listed pop-up, then goes to a black-listed
 // address: the pop-ups close, the black-listed tab closes, each logged once; the tab and the
-// white-listed pop-up stay, and the list pages see them.
+// white-listed pop-up stay, load their page once, and the list pages see them. Firefox lets
+// the extension hold a new tab's first page: there the closed pop-ups' pages are never asked
+// for.
 TEST_P(ExtensionE2E, PopupsAndABlackListedAddressCloseEachLoggedOnce) {
     m_Server.SetPage("/plain.html", kPlainPage);
     m_Server.SetPage("/scenario.html",
@@ -137,7 +139,19 @@ TEST_P(ExtensionE2E, PopupsAndABlackListedAddressCloseEachLoggedOnce) {
     scanner.ConnectBrowserWindows();
     scanner.WatchBrowserEvents(true);
     ASSERT_GE(scanner.GetBrowserEventHandle(), 0);
-    ASSERT_NO_FATAL_FAILURE(StartBrowser(m_Server.Url("/scenario.html")));
+    // The browser starts on a page that waits for the go, given once the extension has told
+    // its state: a pop-up opened before the extension runs is closed, but not held.
+    m_Server.SetPage("/start.html",
+                     "<!doctype html><title>start</title><script>"
+                     "setInterval(() => fetch('/go').then(r => { if (r.ok) location.href = "
+                     "'/scenario.html'; }), 100);"
+                     "</script>");
+    ASSERT_NO_FATAL_FAILURE(StartBrowser(m_Server.Url("/start.html")));
+    ASSERT_TRUE(PassUntil(
+        scanner, [&] { return OpenAddresses(factory).contains(m_Server.Url("/start.html")); },
+        kBrowserStartTimeout))
+        << "see " << (m_Dir / "browser.log").string();
+    m_Server.SetPage("/go", "");
 
     const std::multiset<std::string> expected = {Url("popup"), Url("sized"), Url("black")};
     const auto logged = [&] {
@@ -148,13 +162,22 @@ TEST_P(ExtensionE2E, PopupsAndABlackListedAddressCloseEachLoggedOnce) {
         scanner, [&] { return logged() == expected; }, 3 * kWaitLimit))
         << "see " << (m_Dir / "browser.log").string();
     const auto open = [&] { return OpenAddresses(factory); };
+    const auto loaded = [&](const char* query) {
+        return m_Server.RequestCount("/plain.html?" + std::string(query));
+    };
     EXPECT_TRUE(PassUntil(
         scanner,
         [&] {
-            return open() == std::set<std::string>{Url("tab"), Url("spared")};
+            return open() == std::set<std::string>{Url("tab"), Url("spared")} &&
+                   loaded("tab") == 1 && loaded("spared") == 1;
         },
         kWaitLimit))
-        << testing::PrintToString(open());
+        << testing::PrintToString(open()) << " tab " << loaded("tab") << " spared "
+        << loaded("spared");
+    if (std::string(GetParam()) == "firefox-esr") {
+        EXPECT_EQ(loaded("popup"), 0);
+        EXPECT_EQ(loaded("sized"), 0);
+    }
     EXPECT_EQ(logged(), expected) << "each once";
     EXPECT_EQ(m_Report.m_Events.size(), 2 * expected.size()) << "each log with its signal";
 }

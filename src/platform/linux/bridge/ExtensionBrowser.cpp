@@ -83,10 +83,13 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
         const nlohmann::json& tab = message.at("tab");
         const auto nId = Field<std::int64_t>(tab, "id");
         const nlohmann::json& opener = tab.at("opener");
-        STab update{Field<std::int64_t>(tab, "windowId"), Field<std::string>(tab, "url"),
+        STab update{Field<std::int64_t>(tab, "windowId"),
+                    Field<std::string>(tab, "url"),
                     opener.is_null() ? std::nullopt
                                      : std::optional<std::int64_t>(opener.get<std::int64_t>()),
-                    now, false};
+                    now,
+                    false,
+                    tab.value("held", false)};
         auto [it, bNew] = m_tabs.try_emplace(nId);
         STab& known = it->second;
         if (!bNew) {
@@ -94,8 +97,8 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
             update.bAddressed = known.bAddressed;
         }
         update.bAddressed = update.bAddressed || !IsBlank(update.strUrl);
-        const bool bDue =
-            bNew || known.strUrl != update.strUrl || known.nWindowId != update.nWindowId;
+        const bool bDue = bNew || known.strUrl != update.strUrl ||
+                          known.nWindowId != update.nWindowId || (update.bHeld && !known.bHeld);
         known = std::move(update);
         if (m_tabs.size() > kMaxItems) {
             throw std::length_error("too many tabs");
@@ -123,7 +126,7 @@ std::vector<SExtensionTab> CExtensionBrowser::Tabs() const {
             continue;
         }
         tabs.push_back({nId, tab.nWindowId, tab.strUrl, window->second == "popup",
-                        !tab.bAddressed && now - tab.since < m_addressGrace});
+                        !tab.bAddressed && now - tab.since < m_addressGrace, tab.bHeld});
     }
     return tabs;
 }
@@ -148,6 +151,24 @@ HRESULT CExtensionBrowser::Close(const SExtensionTab& tab) {
         m_closingTabs[tab.nId] = now;
     }
     return S_OK;
+}
+
+void CExtensionBrowser::Watch(bool bWatch) {
+    Send({{"type", "watch"}, {"on", bWatch}});
+}
+
+void CExtensionBrowser::LetGo(std::int64_t nTabId) noexcept {
+    try {
+        const auto it = m_tabs.find(nTabId);
+        if (it == m_tabs.end() || !it->second.bHeld || IsClosing(m_closingTabs, nTabId) ||
+            IsClosing(m_closingWindows, it->second.nWindowId)) {
+            return;
+        }
+        it->second.bHeld = false;
+        Send({{"type", "release"}, {"tabId", nTabId}});
+    } catch (const std::exception&) {
+        // Out of memory for a message: the extension lets the page go after its bound.
+    }
 }
 
 bool CExtensionBrowser::Send(const nlohmann::json& message) {

@@ -24,12 +24,19 @@ struct SExtensionTab {
     bool bPopup = false;
     // New and without an address yet: to be judged once its address is known.
     bool bAwaiting = false;
+    // Its first page waits for a pass to judge the tab.
+    bool bHeld = false;
 };
 
 // One browser connected through its companion extension and a bridge: its windows and tabs
 // as the extension last told them, kept current from its messages alone, so that reading them
 // never waits on the browser. Closing a tab or a window is a message to the extension; what
 // was asked to close is left out of the tabs until it goes, or for a grace at most.
+//
+// While watched, the extension holds a new tab's first page where the browser allows it, and
+// tells the tab as held with the address it is about to load: closing the tab cancels the
+// page, and a pass that leaves the tab open lets it go (LetGo). The extension lets it go
+// after a short bound by itself.
 //
 // Each message is checked as it is applied: one of the wrong shape (a missing or mistyped
 // field, more windows or tabs than any browser has) ends the connection, and with it
@@ -66,6 +73,11 @@ public:
     // Asks the extension to close the tab, or its window when that is a pop-up. S_OK once
     // the request is on its way; E_FAIL when the connection cannot take it (it is then over).
     HRESULT Close(const SExtensionTab& tab);
+    // Starts or stops the holding of new tabs' first pages; stopping lets every held page go.
+    void Watch(bool bWatch);
+    // A pass is done with the tab: if its first page is held and the tab was not asked to
+    // close, the page goes on. Cannot fail.
+    void LetGo(std::int64_t nTabId) noexcept;
 
 private:
     struct STab {
@@ -74,6 +86,7 @@ private:
         std::optional<std::int64_t> opener;
         Clock::time_point since;
         bool bAddressed = false;
+        bool bHeld = false;
     };
 
     // Applies one message; throws on a message of the wrong shape. Answers whether a pass

@@ -4,21 +4,20 @@
 
 namespace {
 
-// A tab seen as a browser window, and as the item that holds it.
-class CExtensionTabWindow : public IBrowserItem, public IBrowserWindow {
+// A tab seen as a browser window. Dropping it lets the tab's held first page go on when it
+// comes from a pass of the watching collection.
+class CExtensionTabWindow : public IBrowserWindow {
 public:
-    CExtensionTabWindow(std::shared_ptr<CExtensionBrowser> pBrowser, SExtensionTab tab)
-        : m_pBrowser(std::move(pBrowser)), m_tab(std::move(tab)) {}
-
-    HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
-        if (browser == nullptr) {
-            return E_POINTER;
+    CExtensionTabWindow(std::shared_ptr<CExtensionBrowser> pBrowser, SExtensionTab tab,
+                        bool bJudging)
+        : m_pBrowser(std::move(pBrowser)), m_tab(std::move(tab)), m_bJudging(bJudging) {}
+    ~CExtensionTabWindow() override {
+        if (m_bJudging && m_tab.bHeld) {
+            m_pBrowser->LetGo(m_tab.nId);
         }
-        return GuardedCall([&] {
-            *browser = std::make_unique<CExtensionTabWindow>(m_pBrowser, m_tab);
-            return S_OK;
-        });
     }
+    CExtensionTabWindow(const CExtensionTabWindow&) = delete;
+    CExtensionTabWindow& operator=(const CExtensionTabWindow&) = delete;
     HRESULT GetAddressBar(bool* shown) override { return GetBar(shown); }
     HRESULT GetToolBar(bool* shown) override { return GetBar(shown); }
     HRESULT GetLocationUrl(std::string* url) override {
@@ -45,6 +44,29 @@ private:
 
     std::shared_ptr<CExtensionBrowser> m_pBrowser;
     SExtensionTab m_tab;
+    bool m_bJudging;
+};
+
+// The item that holds a tab.
+class CExtensionTabItem : public IBrowserItem {
+public:
+    CExtensionTabItem(std::shared_ptr<CExtensionBrowser> pBrowser, SExtensionTab tab, bool bJudging)
+        : m_pBrowser(std::move(pBrowser)), m_tab(std::move(tab)), m_bJudging(bJudging) {}
+
+    HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
+        if (browser == nullptr) {
+            return E_POINTER;
+        }
+        return GuardedCall([&] {
+            *browser = std::make_unique<CExtensionTabWindow>(m_pBrowser, m_tab, m_bJudging);
+            return S_OK;
+        });
+    }
+
+private:
+    std::shared_ptr<CExtensionBrowser> m_pBrowser;
+    SExtensionTab m_tab;
+    bool m_bJudging;
 };
 
 }  // namespace
@@ -78,14 +100,17 @@ HRESULT CExtensionBrowserWindows::Item(long index, std::unique_ptr<IBrowserItem>
         if (index >= 0 && static_cast<std::size_t>(index) < m_items.size()) {
             const SItem& found = m_items[static_cast<std::size_t>(index)];
             if (!found.tab.bAwaiting) {
-                *item = std::make_unique<CExtensionTabWindow>(found.pBrowser, found.tab);
+                *item = std::make_unique<CExtensionTabItem>(found.pBrowser, found.tab, m_bWatching);
             }
         }
         return S_OK;
     });
 }
 
-void CExtensionBrowserWindows::WatchEvents(bool /*bWatch*/) {}
+void CExtensionBrowserWindows::WatchEvents(bool bWatch) {
+    m_bWatching = bWatch;
+    m_pBrowsers->Watch(bWatch);
+}
 
 int CExtensionBrowserWindows::GetEventHandle() {
     return m_pBrowsers->GetEventHandle();

@@ -9,8 +9,10 @@
 // The tabs of the browsers connected through the companion extension, as a collection of
 // browser windows: each tab is an item, its bars are those of its window's type, and Quit
 // closes the tab, or its whole window when that is a pop-up. Every call reads what the
-// extensions have told; none waits on a browser. The browsers announce by themselves, so
-// watching changes nothing, and the event descriptor is the socket's.
+// extensions have told; none waits on a browser. The browsers announce by themselves; watching
+// has them hold new tabs' first pages for the passes of this collection, which let a held
+// page go by dropping the tab's window without closing it. The event descriptor is the
+// socket's.
 class CExtensionBrowserWindows : public IBrowserWindows {
 public:
     explicit CExtensionBrowserWindows(std::shared_ptr<CExtensionBrowsers> pBrowsers);
@@ -32,4 +34,5 @@ private:
 
     std::shared_ptr<CExtensionBrowsers> m_pBrowsers;
     std::vector<SItem> m_items;
+    bool m_bWatching = false;
 };

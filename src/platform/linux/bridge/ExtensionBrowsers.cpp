@@ -40,6 +40,13 @@ int CExtensionBrowsers::GetEventHandle() {
     return m_events.Get();
 }
 
+void CExtensionBrowsers::Watch(bool bWatch) {
+    m_bWatched = bWatch;
+    for (const auto& pBrowser : m_browsers) {
+        pBrowser->Watch(bWatch);
+    }
+}
+
 bool CExtensionBrowsers::Pump() {
     Listen();
     if (!m_listener.IsValid()) {
@@ -58,6 +65,9 @@ bool CExtensionBrowsers::Pump() {
         AddToEvents(m_events.Get(), fd.Get());
         m_browsers.push_back(std::make_shared<CExtensionBrowser>(
             std::move(fd), ParentProcess(*bridge), m_addressGrace));
+        if (m_bWatched) {
+            m_browsers.back()->Watch(true);
+        }
     }
     // A connection that ended leaves; its descriptor closes and so leaves the epoll set.
     std::erase_if(m_browsers, [&](const auto& pBrowser) { return !pBrowser->Receive(&bDue); });

@@ -23,6 +23,9 @@ public:
     // Takes new connections and the messages that have arrived. Answers whether a tab
     // appeared or showed a new address, or a browser finished telling its state.
     bool Pump();
+    // Starts or stops the holding of new tabs' first pages in every browser, and in those
+    // that connect later.
+    void Watch(bool bWatch);
     // An epoll descriptor holding the socket and every connection; -1 when it cannot listen.
     int GetEventHandle();
     const std::vector<std::shared_ptr<CExtensionBrowser>>& Browsers() const { return m_browsers; }
@@ -33,6 +36,7 @@ private:
     std::filesystem::path m_socketPath;
     std::chrono::milliseconds m_addressGrace;
     bool m_bTried = false;
+    bool m_bWatched = false;
     CUniqueFd m_listener;
     CUniqueFd m_events;
     std::vector<std::shared_ptr<CExtensionBrowser>> m_browsers;

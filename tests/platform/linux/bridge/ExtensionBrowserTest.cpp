@@ -159,6 +159,9 @@ TEST(ExtensionBrowser, AMessageOfTheWrongShapeEndsTheConnection) {
           json{{"type", "tab"}, {"tab", {{"id", 2}, {"windowId", 1}, {"url", "u"}}}},
           json{{"type", "tab"},
                {"tab", {{"id", 2}, {"windowId", 1}, {"url", "u"}, {"opener", "x"}}}},
+          json{{"type", "tab"},
+               {"tab",
+                {{"id", 2}, {"windowId", 1}, {"url", "u"}, {"opener", nullptr}, {"held", 1}}}},
           json{{"type", "window"}, {"window", {{"id", 1}}}},
           json{{"type", "hello"}, {"browser", "Firefox"}},
           json{{"type", "tabRemoved"}, {"tabId", nullptr}}}) {
