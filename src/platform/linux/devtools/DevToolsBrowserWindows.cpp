@@ -104,6 +104,12 @@ HRESULT CDevToolsBrowserWindows::Look() {
     for (auto it = m_browsers.begin(); it != m_browsers.end();) {
         CDevToolsBrowser& browser = **it;
         if (m_guardedElsewhere && m_guardedElsewhere(browser.GetEndpoint())) {
+            // Closing the connection detaches every session it had, which lets go of
+            // whatever it held or paused.
+            if (browser.GetClient().IsConnected()) {
+                browser.Watch(false);
+                browser.GetClient().Disconnect();
+            }
             m_elsewhere.push_back(&browser);
             ++it;
             continue;
