@@ -25,8 +25,10 @@ CLinuxServices::CLinuxServices()
         std::filesystem::path(GetModuleFileName()).parent_path() / "quellio-bridge";
     const char* home = std::getenv("HOME");
     if (::access(bridge.c_str(), X_OK) == 0 && home != nullptr && home[0] == '/') {
-        WriteHostManifests(UserHostManifestFolders(
-                               home, XdgBaseDir(std::getenv("XDG_CONFIG_HOME"), home, ".config")),
-                           bridge);
+        WriteHostManifests(
+            UserHostManifestFolders(
+                home, XdgBaseDir(std::getenv("XDG_CONFIG_HOME"), home, ".config"),
+                CDevToolsDiscovery::GuardedProfileDir(home, std::getenv("XDG_DATA_HOME"))),
+            bridge);
     }
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the demo of `make run` (scripts/run-quellio without a display) for about twenty
 seconds and checks what a newcomer is meant to see: no pop-up listed for more than two
-seconds, the tab kept once it is open, and the demo page counting its pop-ups closed.
+seconds, the tab kept once it is open, the demo page counting its pop-ups closed, and the
+browser's companion extension connected to Quellio through its bridge.
     demo_test.py SOURCE_FOLDER BIN_FOLDER
 """
 import os
@@ -16,8 +17,26 @@ WATCHED_LINES = 20
 LINE = re.compile(r"^(\d\d):(\d\d):(\d\d)  \d+ open window\(s\): (.*)$")
 
 
+def bridges_in_session(session):
+    """How many quellio-bridge processes run in the process session `session`."""
+    count = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat", encoding="utf-8", errors="replace") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # pid (comm) state ppid pgrp session ...
+        comm = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2:].split()
+        if comm == "quellio-bridge" and int(fields[3]) == session:
+            count += 1
+    return count
+
+
 def run_demo(root, bindir):
-    """The watch lines the demo printed, as (seconds of the day, what was listed)."""
+    """The watch lines the demo printed, as (seconds of the day, what was listed), and
+    whether the extension's bridge was running at the end."""
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     env["QUELLIO_BIN"] = bindir
     demo = subprocess.Popen([os.path.join(root, "scripts", "run-quellio")], env=env,
@@ -39,6 +58,7 @@ def run_demo(root, bindir):
             if match:
                 h, m, s, listed = match.groups()
                 seen.append((int(h) * 3600 + int(m) * 60 + int(s), listed))
+        bridged = bridges_in_session(demo.pid) > 0
     finally:
         # The script's own Ctrl+C handling ends everything it started.
         demo.send_signal(signal.SIGINT)
@@ -46,12 +66,14 @@ def run_demo(root, bindir):
             demo.wait(timeout=30)
         except subprocess.TimeoutExpired:
             os.killpg(demo.pid, signal.SIGKILL)
-    return seen, "".join(output)
+    return seen, bridged, "".join(output)
 
 
-def faults(seen):
+def faults(seen, bridged):
     """What is wrong with the watch lines, in words; empty when all is well."""
     found = []
+    if not bridged:
+        found.append("the companion extension never started its bridge")
     if len(seen) < WATCHED_LINES:
         found.append(f"only {len(seen)} lines with the browser's windows")
     listed_at = {}
@@ -78,8 +100,8 @@ def faults(seen):
 
 
 def main():
-    seen, output = run_demo(sys.argv[1], sys.argv[2])
-    found = faults(seen)
+    seen, bridged, output = run_demo(sys.argv[1], sys.argv[2])
+    found = faults(seen, bridged)
     if found:
         print(output)
         print("\n".join(found))

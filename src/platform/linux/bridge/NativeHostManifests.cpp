@@ -25,8 +25,9 @@ std::string HostManifest(const std::filesystem::path& bridge, bool bFirefox) {
     return manifest.dump(2) + "\n";
 }
 
-std::vector<SHostManifestFolder> UserHostManifestFolders(const std::filesystem::path& home,
-                                                         const std::filesystem::path& configHome) {
+std::vector<SHostManifestFolder> UserHostManifestFolders(
+    const std::filesystem::path& home, const std::filesystem::path& configHome,
+    const std::filesystem::path& guardedProfile) {
     std::vector<SHostManifestFolder> candidates;
     if (!configHome.empty()) {
         for (const char* browser :
@@ -46,6 +47,9 @@ std::vector<SHostManifestFolder> UserHostManifestFolders(const std::filesystem::
             {home / ".var/app/com.google.Chrome/config/google-chrome/NativeMessagingHosts", false});
         candidates.push_back(
             {home / ".var/app/org.mozilla.firefox/.mozilla/native-messaging-hosts", true});
+    }
+    if (!guardedProfile.empty()) {
+        candidates.push_back({guardedProfile / "NativeMessagingHosts", false});
     }
     std::vector<SHostManifestFolder> folders;
     for (SHostManifestFolder& candidate : candidates) {

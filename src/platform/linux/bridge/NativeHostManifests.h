@@ -21,9 +21,11 @@ std::string HostManifest(const std::filesystem::path& bridge, bool bFirefox);
 
 // The user's manifest folders of every browser we know, each only where that browser keeps
 // its files: its own folder (the parent of the manifest folder) exists. `home` and
-// `configHome` are the home folder and the XDG config folder.
-std::vector<SHostManifestFolder> UserHostManifestFolders(const std::filesystem::path& home,
-                                                         const std::filesystem::path& configHome);
+// `configHome` are the home folder and the XDG config folder; `guardedProfile` is the profile
+// of the browser quellio-browser starts, which reads host manifests from inside it.
+std::vector<SHostManifestFolder> UserHostManifestFolders(
+    const std::filesystem::path& home, const std::filesystem::path& configHome,
+    const std::filesystem::path& guardedProfile);
 
 // Writes the manifest for `bridge` into each folder, creating the folder in its existing
 // parent, and only where the file is missing or says something else; each file is replaced

@@ -23,7 +23,10 @@ TEST(NativeHostManifests, WrittenWhereBrowsersLiveAndOnlyWhenTheyDiffer) {
     fs::create_directories(config / "BraveSoftware/Brave-Browser/NativeMessagingHosts");
     fs::create_directories(home / ".mozilla");
     fs::create_directories(config / "vivaldi-not-quite");
-    const std::vector<SHostManifestFolder> folders = UserHostManifestFolders(home.Path(), config);
+    const fs::path guarded = home / "data/Quellio/browser";
+    fs::create_directories(guarded);
+    const std::vector<SHostManifestFolder> folders =
+        UserHostManifestFolders(home.Path(), config, guarded);
     std::vector<std::pair<fs::path, bool>> found;
     for (const auto& folder : folders) {
         found.emplace_back(folder.folder, folder.bFirefox);
@@ -31,7 +34,8 @@ TEST(NativeHostManifests, WrittenWhereBrowsersLiveAndOnlyWhenTheyDiffer) {
     EXPECT_EQ(found, (std::vector<std::pair<fs::path, bool>>{
                          {config / "chromium/NativeMessagingHosts", false},
                          {config / "BraveSoftware/Brave-Browser/NativeMessagingHosts", false},
-                         {home / ".mozilla/native-messaging-hosts", true}}));
+                         {home / ".mozilla/native-messaging-hosts", true},
+                         {guarded / "NativeMessagingHosts", false}}));
 
     const fs::path bridge = "/opt/Quellio \"x\"/quellio-bridge";
     const fs::path stale = config / "BraveSoftware/Brave-Browser/NativeMessagingHosts" /
