@@ -4,13 +4,12 @@
 #include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "platform/linux/AllBrowserWindowsFactory.h"
-#include "platform/linux/bridge/NativeHostManifests.h"
 #include "support/ChildProcess.h"
+#include "support/CompanionBrowser.h"
 #include "support/LoopbackServer.h"
 #include "support/RecordingReport.h"
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
-#include "support/TextFile.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -28,47 +27,16 @@ protected:
     ExtensionE2E() { fs::create_directories(m_Dir / "run"); }
 
     std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
-    fs::path Socket() const { return m_Dir / "run" / "Quellio" / "bridge.sock"; }
+    fs::path Socket() const { return CompanionSocket(m_Dir.Path()); }
 
-    // Starts the browser on `url` with the extension, and the bridge allowed to it.
+    // Starts the browser on `url` with the extension; Chromium also with remote debugging,
+    // as quellio-browser starts it.
     void StartBrowser(const std::string& url) {
-        const fs::path bridge = QUELLIO_BIN_DIR "/quellio-bridge";
-        std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", (m_Dir / "run").string()}};
-        std::vector<std::string> command;
-        if (std::string(GetParam()) == "chromium") {
-            const fs::path profile = m_Dir / "profile";
-            fs::create_directories(profile);
-            ASSERT_EQ(WriteHostManifests({{profile / "NativeMessagingHosts", false}}, bridge), 0);
-            command = {QUELLIO_SOURCE_DIR "/scripts/headless-browser",
-                       "chromium",
-                       "--user-data-dir=" + profile.string(),
-                       "--load-extension=" QUELLIO_SOURCE_DIR "/browser-extension",
-                       "--disable-popup-blocking",
-                       "--remote-debugging-port=0",
-                       url};
-        } else {
-            // Firefox reads host manifests from the home folder only, and takes an unsigned
-            // add-on dropped into the profile when signatures are not required.
-            const fs::path home = m_Dir / "home";
-            const fs::path profile = m_Dir / "profile";
-            fs::create_directories(home / ".mozilla");
-            ASSERT_EQ(
-                WriteHostManifests({{home / ".mozilla/native-messaging-hosts", true}}, bridge), 0);
-            fs::create_directories(profile / "extensions");
-            fs::copy_file(QUELLIO_BIN_DIR "/quellio-companion.xpi",
-                          profile / "extensions" / "companion@quellio.github.io.xpi");
-            WriteTextFile(profile / "user.js",
-                          "user_pref(\"xpinstall.signatures.required\", false);\n"
-                          "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-                          "user_pref(\"dom.disable_open_during_load\", false);\n"
-                          "user_pref(\"datareporting.policy.firstRunURL\", \"\");\n"
-                          "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                          "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n");
-            env["HOME"] = home.string();
-            command = {"firefox-esr", "--headless",     "--no-remote",
-                       "--profile",   profile.string(), url};
-        }
-        ASSERT_TRUE(m_Browser.Start(command, env, m_Dir / "browser.log"));
+        const bool bChromium = std::string(GetParam()) == "chromium";
+        ASSERT_TRUE(
+            StartCompanionBrowser(m_Browser, GetParam(), m_Dir.Path(), url,
+                                  bChromium ? std::vector<std::string>{"--remote-debugging-port=0"}
+                                            : std::vector<std::string>{}));
     }
 
     // Runs passes as Quellio does, on announcements and at ticks, until `done` holds.
@@ -150,7 +118,12 @@ TEST_P(ExtensionE2E, PopupsAndABlackListedAddressCloseEachLoggedOnce) {
                      "</script>");
     ASSERT_NO_FATAL_FAILURE(StartBrowser(m_Server.Url("/start.html")));
     ASSERT_TRUE(PassUntil(
-        scanner, [&] { return OpenAddresses(factory).contains(m_Server.Url("/start.html")); },
+        scanner,
+        [&] {
+            const auto& browsers = factory.ExtensionBrowsers().Browsers();
+            return browsers.size() == 1 && browsers[0]->IsReady() &&
+                   OpenAddresses(factory).contains(m_Server.Url("/start.html"));
+        },
         kBrowserStartTimeout))
         << "see " << (m_Dir / "browser.log").string();
     m_Server.SetPage("/go", "");

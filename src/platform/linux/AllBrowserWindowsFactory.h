@@ -20,6 +20,8 @@ public:
                               std::chrono::milliseconds timeout = kDefaultTimeout);
 
     HRESULT CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) override;
+    // The browsers connected through their extension, as the last collection pumped them.
+    const CExtensionBrowsers& ExtensionBrowsers() const { return *m_pExtensionBrowsers; }
 
 private:
     CDevToolsDiscovery m_discovery;

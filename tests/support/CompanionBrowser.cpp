@@ -1,0 +1,55 @@
+#include "support/CompanionBrowser.h"
+
+#include <map>
+
+#include "platform/linux/bridge/NativeHostManifests.h"
+#include "support/TextFile.h"
+
+namespace fs = std::filesystem;
+
+fs::path CompanionSocket(const fs::path& dir) {
+    return dir / "run" / "Quellio" / "bridge.sock";
+}
+
+bool StartCompanionBrowser(CChildProcess& process, const std::string& browser, const fs::path& dir,
+                           const std::string& url, const std::vector<std::string>& extraArgs) {
+    const fs::path bridge = QUELLIO_BIN_DIR "/quellio-bridge";
+    const fs::path profile = dir / "profile";
+    fs::create_directories(dir / "run");
+    std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", (dir / "run").string()}};
+    std::vector<std::string> command;
+    if (browser == "chromium") {
+        fs::create_directories(profile);
+        if (WriteHostManifests({{profile / "NativeMessagingHosts", false}}, bridge) != 0) {
+            return false;
+        }
+        command = {QUELLIO_SOURCE_DIR "/scripts/headless-browser", "chromium",
+                   "--user-data-dir=" + profile.string(),
+                   "--load-extension=" QUELLIO_SOURCE_DIR "/browser-extension",
+                   "--disable-popup-blocking"};
+    } else {
+        // Firefox reads host manifests from the home folder only, and takes an unsigned
+        // add-on dropped into the profile when signatures are not required.
+        const fs::path home = dir / "home";
+        fs::create_directories(home / ".mozilla");
+        if (WriteHostManifests({{home / ".mozilla/native-messaging-hosts", true}}, bridge) != 0) {
+            return false;
+        }
+        fs::create_directories(profile / "extensions");
+        fs::copy_file(QUELLIO_BIN_DIR "/quellio-companion.xpi",
+                      profile / "extensions" / "companion@quellio.github.io.xpi",
+                      fs::copy_options::overwrite_existing);
+        WriteTextFile(profile / "user.js",
+                      "user_pref(\"xpinstall.signatures.required\", false);\n"
+                      "user_pref(\"extensions.autoDisableScopes\", 0);\n"
+                      "user_pref(\"dom.disable_open_during_load\", false);\n"
+                      "user_pref(\"datareporting.policy.firstRunURL\", \"\");\n"
+                      "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n");
+        env["HOME"] = home.string();
+        command = {browser, "--headless", "--no-remote", "--profile", profile.string()};
+    }
+    command.insert(command.end(), extraArgs.begin(), extraArgs.end());
+    command.push_back(url);
+    return process.Start(command, env, dir / "browser.log");
+}
