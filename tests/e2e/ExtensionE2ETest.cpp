@@ -24,8 +24,6 @@ namespace fs = std::filesystem;
 
 class ExtensionE2E : public testing::TestWithParam<const char*> {
 protected:
-    ExtensionE2E() { fs::create_directories(m_Dir / "run"); }
-
     std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
     fs::path Socket() const { return CompanionSocket(m_Dir.Path()); }
 

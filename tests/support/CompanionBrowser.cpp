@@ -8,6 +8,7 @@
 namespace fs = std::filesystem;
 
 fs::path CompanionSocket(const fs::path& dir) {
+    fs::create_directories(dir / "run");
     return dir / "run" / "Quellio" / "bridge.sock";
 }
 

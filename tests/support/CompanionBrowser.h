@@ -15,5 +15,6 @@ bool StartCompanionBrowser(CChildProcess& process, const std::string& browser,
                            const std::filesystem::path& dir, const std::string& url,
                            const std::vector<std::string>& extraArgs = {});
 
-// Where the bridges of browsers started in `dir` look for Quellio.
+// Where the bridges of browsers started in `dir` look for Quellio; makes the runtime folder
+// that Quellio's socket folder goes into.
 std::filesystem::path CompanionSocket(const std::filesystem::path& dir);
