@@ -492,7 +492,8 @@ TEST_F(BmpMenuDrawingTest, RowsShowTheirPicturesChecksAndArrows) {
         } pixels[] = {
             {image, p, c.btnText},  // the picture's copy, in the middle of its square
             {image, p - QPoint(1, 0), c.menu},
-            {hot0, p + QPoint(2, 0), c.highlight},
+            {hot0, p + QPoint(2, 0), c.highlight},  // light grey and clear pixels highlighted
+            {hot0, p + QPoint(4, 0), c.highlight},
             {image, PictureAt(1), c.grayText},                 // a disabled one's silhouette
             {image, {s.left(), s.center().y()}, c.btnShadow},  // a checked square is sunken
             {image, {s.center().x(), s.bottom()}, c.btnHighlight},
