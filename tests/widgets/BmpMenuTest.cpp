@@ -14,7 +14,6 @@
 #include <gmock/gmock.h>
 
 #include <functional>
-#include <set>
 #include <tuple>
 
 namespace {
@@ -369,21 +368,35 @@ QPalette DistinctPalette() {
     return palette;
 }
 
-// 16 x 16: the upper half in columns of black, dark grey, light grey and white; the lower
-// half transparent on the left, dark red on the right.
-QPixmap TablePicture() {
-    QImage picture(16, 16, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    const QRgb columns[] = {qRgb(0, 0, 0), qRgb(128, 128, 128), qRgb(192, 192, 192),
-                            qRgb(255, 255, 255)};
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            if (y < 8 || x >= 8) {
-                picture.setPixel(x, y, y < 8 ? columns[x / 4] : qRgb(200, 0, 0));
-            }
-        }
+// A picture of one row: black, dark grey, light grey, white, clear, dark red, and black at
+// half and at a quarter cover.
+const QRgb kStrip[] = {qRgb(0, 0, 0),       qRgb(128, 128, 128), qRgb(192, 192, 192),
+                       qRgb(255, 255, 255), qRgba(0, 0, 0, 0),   qRgb(200, 0, 0),
+                       qRgba(0, 0, 0, 128), qRgba(0, 0, 0, 64)};
+QImage Strip() {
+    QImage strip(8, 1, QImage::Format_ARGB32);
+    for (int x = 0; x < 8; ++x) {
+        strip.setPixel(x, 0, kStrip[x]);
     }
-    return QPixmap::fromImage(picture);
+    return strip;
+}
+
+// A row's copy of a picture has its four greys in the menu colours and everything else as
+// it was; a disabled row's is a silhouette (0) of what looks dark over light grey.
+TEST(BmpMenuPictureTest, CopiesTakeTheMenuColours) {
+    const auto c = CBmpMenuToolBar::SMenuColours::FromPalette(DistinctPalette());
+    const QRgb normal[] = {c.btnText.rgb(), c.btnShadow.rgb(), c.menu.rgb(), c.btnHighlight.rgb(),
+                           kStrip[4],       kStrip[5],         kStrip[6],    kStrip[7]};
+    const int disabled[] = {0, 1, 1, 1, 1, 0, 0, 1};
+    const QImage copy = CBmpMenuToolBar::CopyBitmapForMenu(Strip(), false, false, c);
+    const QImage hot = CBmpMenuToolBar::CopyBitmapForMenu(Strip(), false, true, c);
+    const QImage grey = CBmpMenuToolBar::CopyBitmapForMenu(Strip(), true, false, c);
+    ASSERT_EQ(grey.format(), QImage::Format_Mono);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(copy.pixel(x, 0), normal[x]) << x;
+        EXPECT_EQ(hot.pixel(x, 0), x == 2 ? c.highlight.rgb() : normal[x]) << x;
+        EXPECT_EQ(grey.pixelIndex(x, 0), disabled[x]) << x;
+    }
 }
 
 // The bar as drawn with `nHot` highlighted.
@@ -391,21 +404,26 @@ QImage Rendered(int nHot) {
     Bar(1)->SetHotItem(nHot);
     return Bar(1)->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
-// The picture square of row `nRow`.
+// The picture square of row `nRow`, and where the strip in it starts.
 QRect Square(int nRow) {
     const QRect rc = Bar(1)->GetItemRect(nRow);
     return {rc.left() + 1, rc.top(), rc.height(), rc.height()};
 }
-// The colours right of the picture square of row `nRow`, where its text is.
-std::set<QRgb> TextColours(const QImage& image, int nRow) {
+QPoint PictureAt(int nRow) {
+    const QRect s = Square(nRow);
+    return s.topLeft() + QPoint((s.width() - 8) / 2, (s.height() - 1) / 2);
+}
+// Whether `colour` is right of the picture square of row `nRow`, where its text is.
+bool TextHas(const QImage& image, int nRow, const QColor& colour) {
     const QRect rcRow = Bar(1)->GetItemRect(nRow);
-    std::set<QRgb> colours;
     for (int y = rcRow.top(); y <= rcRow.bottom(); ++y) {
         for (int x = rcRow.left() + rcRow.height() + 3; x <= rcRow.right(); ++x) {
-            colours.insert(image.pixel(x, y));
+            if (image.pixelColor(x, y) == colour) {
+                return true;
+            }
         }
     }
-    return colours;
+    return false;
 }
 
 // The arrow of the submenu row (the fourth) of `image`, drawn at `nScale` times the bar's
@@ -413,25 +431,21 @@ std::set<QRgb> TextColours(const QImage& image, int nRow) {
 void ExpectArrow(const QImage& image, int nScale, const QColor& colour) {
     const QRect rcRow(Bar(1)->GetItemRect(3).topLeft() * nScale,
                       Bar(1)->GetItemRect(3).size() * nScale);
-    // The arrow's pixels within the last check-mark width of the row.
     QRect box;
+    int nPixels = 0;
     for (int y = rcRow.top(); y <= rcRow.bottom(); ++y) {
         for (int x = rcRow.right() - Bar(1)->CheckMarkSize().width() * nScale; x <= rcRow.right();
              ++x) {
-            box |= image.pixelColor(x, y) == colour ? QRect(x, y, 1, 1) : QRect();
+            const bool bArrow = image.pixelColor(x, y) == colour;
+            box |= bArrow ? QRect(x, y, 1, 1) : QRect();
+            nPixels += bArrow ? 1 : 0;
         }
     }
-    // Column i from the left spans rows i to 2h - i.
-    const int h = box.width() - 1;
-    ASSERT_GE(h, 2 * nScale);
-    EXPECT_EQ(box.height(), 2 * h + 1);
-    for (int i = 0; i <= h; ++i) {
-        for (int y = 0; y <= 2 * h; ++y) {
-            EXPECT_EQ(image.pixelColor(box.left() + i, box.top() + y) == colour,
-                      y >= i && y <= 2 * h - i)
-                << "column " << i << " row " << y;
-        }
-    }
+    // Columns of 2w - 1, 2w - 3, ..., 1 pixels.
+    ASSERT_GE(box.width(), 2 * nScale + 1);
+    EXPECT_EQ(box.height(), 2 * box.width() - 1);
+    EXPECT_EQ(nPixels, box.width() * box.width());
+    EXPECT_EQ(image.pixelColor(box.right(), box.center().y()), colour);
     EXPECT_LE(std::abs(box.center().y() - rcRow.center().y()), 1);
     EXPECT_LT(box.right(), rcRow.right());
 }
@@ -448,8 +462,9 @@ protected:
         pChecked->setCheckable(true);
         pChecked->setChecked(true);
         m_pItems->addMenu(QStringLiteral("Submenu"));
-        m_Menu.SetMenuItemBitmaps(0, TablePicture(), TablePicture());
-        m_Menu.SetMenuItemBitmaps(1, TablePicture(), TablePicture());
+        const QPixmap picture = QPixmap::fromImage(Strip());
+        m_Menu.SetMenuItemBitmaps(0, picture, picture);
+        m_Menu.SetMenuItemBitmaps(1, picture, picture);
     }
     ~BmpMenuDrawingTest() override { QApplication::setPalette(m_OldPalette); }
 
@@ -458,80 +473,48 @@ protected:
         CBmpMenuToolBar::SMenuColours::FromPalette(DistinctPalette());
 };
 
-// Pictures take the menu colours, disabled ones are a grey silhouette with embossed text;
-// checked items are sunken with a checkerboard; submenu rows end in a filled arrow.
-TEST_F(BmpMenuDrawingTest, PicturesChecksAndArrowsTakeTheMenuColours) {
+// Pictures sit in the middle of their square, a disabled one in grey; a checked row is a
+// sunken checkerboard; a submenu row ends in an arrow; the side band is inside the frame.
+TEST_F(BmpMenuDrawingTest, RowsShowTheirPicturesChecksAndArrows) {
     EXPECT_TRUE(Track({At(1, [this] {
-        // Where the 16-pixel pictures of the first two rows start.
-        const auto pictureAt = [](int nRow) {
-            const QRect s = Square(nRow);
-            return s.topLeft() + QPoint((s.width() - 16) / 2, (s.height() - 16) / 2);
-        };
-        const QPoint p = pictureAt(0);
-        const QPoint d = pictureAt(1);
-        const struct {
-            QPoint pt;
-            QColor normal;
-            QColor highlighted;
-            QColor disabled;
-        } cases[] = {
-            {{1, 1}, m_Colours.btnText, m_Colours.btnText, m_Colours.grayText},
-            {{5, 1}, m_Colours.btnShadow, m_Colours.btnShadow, m_Colours.menu},
-            {{9, 1}, m_Colours.menu, m_Colours.highlight, m_Colours.menu},
-            {{13, 1}, m_Colours.btnHighlight, m_Colours.btnHighlight, m_Colours.menu},
-            {{2, 10}, m_Colours.menu, m_Colours.highlight, m_Colours.menu},  // transparent
-            {{10, 10}, QColor(200, 0, 0), QColor(200, 0, 0), m_Colours.grayText},
-            {{-1, 0}, m_Colours.menu, m_Colours.highlight, m_Colours.menu},  // in the middle
-        };
-        const QImage normal = Rendered(-1);
-        const QImage highlighted = Rendered(0);
-        for (const auto& c : cases) {
-            EXPECT_EQ(normal.pixelColor(p + c.pt), c.normal) << c.pt.x() << "," << c.pt.y();
-            EXPECT_EQ(highlighted.pixelColor(p + c.pt), c.highlighted)
-                << c.pt.x() << "," << c.pt.y();
-            EXPECT_EQ(normal.pixelColor(d + c.pt), c.disabled) << c.pt.x() << "," << c.pt.y();
-        }
-        // Disabled text: grey over a light copy, nothing in the normal text colour; an item
-        // that can be chosen has its text plain.
-        const std::set<QRgb> disabled = TextColours(normal, 1);
-        EXPECT_TRUE(disabled.count(m_Colours.grayText.rgb()));
-        EXPECT_TRUE(disabled.count(m_Colours.btnHighlight.rgb()));
-        EXPECT_FALSE(disabled.count(m_Colours.menuText.rgb()));
-        const std::set<QRgb> enabled = TextColours(normal, 0);
-        EXPECT_TRUE(enabled.count(m_Colours.menuText.rgb()));
-        EXPECT_FALSE(enabled.count(m_Colours.btnHighlight.rgb()));
-        // The side band shows its picture inside the frame, a raised edge in a border.
-        const QImage menu = m_Menu.grab().toImage();
-        EXPECT_EQ(menu.pixelColor(1, 9), DistinctPalette().color(QPalette::Light));
-        EXPECT_EQ(menu.pixelColor(menu.width() - 3, 9), DistinctPalette().color(QPalette::Dark));
-        EXPECT_EQ(menu.pixelColor(3, 3), kSideColour);
-        EXPECT_EQ(menu.pixelColor(3 + 15, menu.height() - 4), kSideColour);
-
+        const QImage image = Rendered(-1);
+        const QImage hot0 = Rendered(0);
+        const QImage hot2 = Rendered(2);
+        const QPoint p = PictureAt(0);
         const QRect s = Square(2);
-        const int nMid = s.height() / 2;
         const QPoint in = s.topLeft() + QPoint(1, 1);
         const bool bEven = (in.x() + in.y()) % 2 == 0;
-        for (const bool bHot : {false, true}) {
-            const QImage image = Rendered(bHot ? 2 : -1);
-            // A sunken edge.
-            EXPECT_EQ(image.pixelColor(s.left(), s.top() + nMid), m_Colours.btnShadow);
-            EXPECT_EQ(image.pixelColor(s.left() + nMid, s.top()), m_Colours.btnShadow);
-            EXPECT_EQ(image.pixelColor(s.right(), s.top() + nMid), m_Colours.btnHighlight);
-            EXPECT_EQ(image.pixelColor(s.left() + nMid, s.bottom()), m_Colours.btnHighlight);
-            // The check mark, in the menu text colour, in the middle of the square.
-            const QPoint mark = s.center() - QPoint(6, 6);
-            EXPECT_EQ(image.pixelColor(mark + QPoint(3, 6)), m_Colours.menuText);
-            EXPECT_EQ(image.pixelColor(mark + QPoint(9, 4)), m_Colours.menuText);
-            // Inside the edge: a one-pixel checkerboard, or solid in a highlighted row.
-            EXPECT_EQ(image.pixelColor(in),
-                      bHot || !bEven ? m_Colours.menu : m_Colours.btnHighlight);
-            EXPECT_EQ(image.pixelColor(in + QPoint(1, 0)),
-                      bHot || bEven ? m_Colours.menu : m_Colours.btnHighlight);
+        const CBmpMenuToolBar::SMenuColours& c = m_Colours;
+        const struct {
+            const QImage& image;
+            QPoint pt;
+            QColor colour;
+        } pixels[] = {
+            {image, p, c.btnText},  // the picture's copy, in the middle of its square
+            {image, p - QPoint(1, 0), c.menu},
+            {hot0, p + QPoint(2, 0), c.highlight},  // light grey and clear pixels highlighted
+            {hot0, p + QPoint(4, 0), c.highlight},
+            {image, PictureAt(1), c.grayText},                 // a disabled one's silhouette
+            {image, {s.left(), s.center().y()}, c.btnShadow},  // a checked square is sunken
+            {image, {s.center().x(), s.bottom()}, c.btnHighlight},
+            {image, in, bEven ? c.btnHighlight : c.menu},  // with a checkerboard inside
+            {image, in + QPoint(1, 0), bEven ? c.menu : c.btnHighlight},
+            {hot2, in, c.menu},  // solid when highlighted
+            {hot2, in + QPoint(1, 0), c.menu},
+        };
+        for (const auto& pixel : pixels) {
+            EXPECT_EQ(pixel.image.pixelColor(pixel.pt), pixel.colour) << &pixel - pixels;
         }
-        for (const bool bHot : {false, true}) {
-            ExpectArrow(Rendered(bHot ? 3 : -1), 1,
-                        bHot ? m_Colours.highlightText : m_Colours.menuText);
-        }
+        ExpectArrow(image, 1, c.menuText);
+        // Highlighted text; disabled text embossed, grey over a light copy.
+        EXPECT_TRUE(TextHas(hot0, 0, c.highlightText));
+        EXPECT_FALSE(TextHas(image, 0, c.btnHighlight));
+        EXPECT_TRUE(TextHas(image, 1, c.grayText));
+        EXPECT_TRUE(TextHas(image, 1, c.btnHighlight));
+
+        const QImage menu = m_Menu.grab().toImage();
+        EXPECT_EQ(menu.pixelColor(1, 9), DistinctPalette().color(QPalette::Light));
+        EXPECT_EQ(menu.pixelColor(3 + 15, menu.height() - 4), kSideColour);
         OpenMenu(1)->CloseMenuChain();
     })}));
 }

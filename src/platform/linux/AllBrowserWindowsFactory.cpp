@@ -1,7 +1,7 @@
 #include "platform/linux/AllBrowserWindowsFactory.h"
 
 #include "platform/linux/AllBrowserWindows.h"
-#include "platform/linux/devtools/GuardedCall.h"
+#include "platform/linux/GuardedCall.h"
 
 CAllBrowserWindowsFactory::CAllBrowserWindowsFactory(CDevToolsDiscovery discovery,
                                                      const std::filesystem::path& bridgeSocket,

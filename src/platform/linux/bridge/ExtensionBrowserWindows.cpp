@@ -1,6 +1,6 @@
 #include "platform/linux/bridge/ExtensionBrowserWindows.h"
 
-#include "platform/linux/devtools/GuardedCall.h"
+#include "platform/linux/GuardedCall.h"
 
 namespace {
 

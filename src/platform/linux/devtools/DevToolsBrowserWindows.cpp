@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/linux/GuardedCall.h"
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
-#include "platform/linux/devtools/GuardedCall.h"
 
 namespace {
 
