@@ -36,12 +36,13 @@ using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
 // Connections that tell whether one of their counts, which calls every browser, is under way,
-// and how long the longest took.
+// how many succeeded and how long the longest took.
 class CCountWatch : public IBrowserWindowsFactory {
 public:
     explicit CCountWatch(IBrowserWindowsFactory& factory) : m_Factory(factory) {}
 
     bool IsCounting() const { return m_nCounting > 0; }
+    int Counted() const { return m_nCounted; }
     std::chrono::milliseconds LongestCount() const { return m_longestCount; }
 
     HRESULT CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) override {
@@ -63,6 +64,7 @@ private:
             ++m_Watch.m_nCounting;
             const HRESULT hr = m_spWindows->GetCount(count);
             --m_Watch.m_nCounting;
+            m_Watch.m_nCounted += SUCCEEDED(hr) ? 1 : 0;
             const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
             m_Watch.m_longestCount = std::max(m_Watch.m_longestCount.load(), took);
@@ -82,6 +84,7 @@ private:
 
     IBrowserWindowsFactory& m_Factory;
     std::atomic<int> m_nCounting = 0;
+    std::atomic<int> m_nCounted = 0;
     std::atomic<std::chrono::milliseconds> m_longestCount{};
 };
 
@@ -143,7 +146,7 @@ protected:
 };
 
 // A browser stopped as a hung one would be: while the program waits for its answer, the
-// window answers the user at once; once it answers again, pop-ups are closed as before.
+// window answers the user at once; once it answers again, the passes go on.
 TEST_F(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     CTempDir otherDir;
     CTestBrowser other(otherDir.Path(), Url("other"));
@@ -155,8 +158,6 @@ TEST_F(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     CMainDialog& dialog = rig.Start();
     auto& whiteList = *dialog.Tabs()->GetPage(CMainDialog::PAGE_WHITELIST);
     auto& openUrls = *whiteList.findChild<CSortedListBox*>(QStringLiteral("openUrls"));
-    const std::string openerId =
-        Drive([&] { return m_Driver.OpenWindow(m_Server.Url("/opener.html")); });
     dialog.OnPageCommand(CMainDialog::PAGE_WHITELIST);
     ASSERT_TRUE(WaitFor([&] {
         const auto rows = Rows(openUrls);
@@ -182,11 +183,11 @@ TEST_F(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
               << " ms; longest count on the browser thread: " << watched.LongestCount().count()
               << " ms (call timeout " << kBrowserCallTimeout.count() << " ms)" << std::endl;
 
+    // Once it answers again, the passes go on: more counts succeed than the list pages'
+    // reading asked for meanwhile.
+    const int nCounted = watched.Counted();
     other.Process().Signal(SIGCONT);
-    Drive([&] { m_Driver.RunInPage(openerId, "pop('" + Url("popup") + "', 'popup')"); });
-    EXPECT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
-    EXPECT_TRUE(Drive([&] { return WaitUntilGone(Url("popup")); }));
-    EXPECT_EQ(dialog.LogPage()->GetRowCount(), 1);
+    EXPECT_TRUE(WaitFor([&] { return watched.Counted() > nCounted + 3; }));
 }
 
 // The whole program: a page opens twenty pop-ups from one click; the program closes each
