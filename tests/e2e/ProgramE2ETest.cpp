@@ -178,6 +178,12 @@ TEST_F(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     dialog.OnCommand(ID_MENU_OFFON);
     handled();
     EXPECT_EQ(countingWhenHandled, (std::vector<bool>{true, true, true, true}));
+    // The browser that answers is still guarded.
+    Drive([&] {
+        m_Driver.RunInPage(m_Driver.OpenWindow(m_Server.Url("/opener.html")),
+                           "pop('" + Url("guarded") + "', 'popup')");
+    });
+    EXPECT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
     const auto stall = LongestStall(2 * kBrowserCallTimeout);
     std::cout << "longest stall of the window with a browser stopped: " << stall.count()
               << " ms; longest count on the browser thread: " << watched.LongestCount().count()
