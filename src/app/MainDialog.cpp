@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QTimerEvent>
 #include <QUrl>
 
@@ -28,6 +27,7 @@
 #include "platform/Beep.h"
 #include "platform/HotKeys.h"
 #include "platform/qt/AppResources.h"
+#include "platform/qt/BrowserThread.h"
 #include "platform/qt/ShellOpen.h"
 #include "store/SettingsStore.h"
 #include "widgets/BmpMenu.h"
@@ -80,7 +80,8 @@ std::unique_ptr<QMenu> LoadTrayMenu() {
 CMainDialog::CMainDialog(CMainApp& app, const CMainServices& services)
     : m_App(app),
       m_Services(services),
-      m_Scanner(services.browsers, g_BlackList, g_WhiteList, *this),
+      m_pBrowserThread(std::make_unique<CBrowserThread>()),
+      m_ScanWorker(services.browsers, g_BlackList, g_WhiteList, *m_pBrowserThread, *this),
       m_Sound(services.sound),
       m_TrayIcon(services.tray) {
     m_Sound.LoadFromResource(IDR_WAVE_KILL, services.resources);
@@ -90,7 +91,13 @@ CMainDialog::CMainDialog(CMainApp& app, const CMainServices& services)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 }
 
-CMainDialog::~CMainDialog() = default;
+CMainDialog::~CMainDialog() {
+    // The pages drop their connections to the browsers and the passes end, on the browser
+    // thread; it ends once it has done that and what it was doing.
+    delete m_pTabs;
+    m_ScanWorker.Stop();
+    m_pBrowserThread.reset();
+}
 
 void CMainDialog::OnInitDialog() {
     setFixedSize(kWidth, kHeight);
@@ -140,9 +147,11 @@ void CMainDialog::OnInitDialog() {
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
     m_pHistoryPage = new CHistoryPage(m_App.CleaningServices(), m_App.m_nCleanTime, m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
-    m_pBlackListPage = new CBlackListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
+    m_pBlackListPage =
+        new CBlackListPage(m_Services.browsers, *m_pBrowserThread, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pBlackListPage, QStringLiteral("BlackList"));
-    m_pWhiteListPage = new CWhiteListPage(m_Services.browsers, m_Services.messageBox, m_pTabs);
+    m_pWhiteListPage =
+        new CWhiteListPage(m_Services.browsers, *m_pBrowserThread, m_Services.messageBox, m_pTabs);
     m_pTabs->AddPage(m_pWhiteListPage, QStringLiteral("WhiteList"));
     m_pLogPage = new CLogPage(m_Services.messageBox, m_Services.clock, m_pTabs);
     m_pTabs->AddPage(m_pLogPage, QStringLiteral("Logs"));
@@ -164,14 +173,7 @@ void CMainDialog::OnInitDialog() {
         MakeTopmost(true);
     }
 
-    m_Scanner.ConnectBrowserWindows();
-    m_EventScanTimer.setSingleShot(true);
-    connect(&m_EventScanTimer, &QTimer::timeout, this, &CMainDialog::ScanBrowserWindows);
-    WatchBrowserEvents(true);
-    if (const int fd = m_Scanner.GetBrowserEventHandle(); fd >= 0) {
-        m_pBrowserEvents = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(m_pBrowserEvents, &QSocketNotifier::activated, this, &CMainDialog::OnBrowserEvents);
-    }
+    m_ScanWorker.Start();
     m_ScanTimer.start(kScanPeriodMs, this);
     // Held by another program: no message, the menu's "OFF/ON" still works.
     m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
@@ -180,7 +182,7 @@ void CMainDialog::OnInitDialog() {
 
 void CMainDialog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_ScanTimer.timerId()) {
-        ScanBrowserWindows();
+        m_ScanWorker.RequestPass();
         return;
     }
     if (event->timerId() == m_KillImageTimer.timerId()) {
@@ -188,26 +190,6 @@ void CMainDialog::timerEvent(QTimerEvent* event) {
         return;
     }
     QDialog::timerEvent(event);
-}
-
-void CMainDialog::ScanBrowserWindows() {
-    m_Scanner.ScanBrowserWindows();
-    OnBrowserEvents();
-}
-
-void CMainDialog::WatchBrowserEvents(bool bWatch) {
-    if (!bWatch) {
-        m_EventScanTimer.stop();
-    }
-    m_Scanner.WatchBrowserEvents(bWatch);
-}
-
-void CMainDialog::OnBrowserEvents() {
-    // Taken while blocking is off too, so that the descriptor does not stay readable.
-    const auto wait = m_Scanner.TakeBrowserEvents();
-    if (wait && m_bBlocking && !m_EventScanTimer.isActive()) {
-        m_EventScanTimer.start(*wait);
-    }
 }
 
 void CMainDialog::AddLog(std::string_view url) {
@@ -248,7 +230,7 @@ void CMainDialog::ToggleBlocking() {
         m_ScanTimer.stop();
     }
     ShowStateImage();
-    WatchBrowserEvents(m_bBlocking);
+    m_ScanWorker.WatchBrowserEvents(m_bBlocking);
 }
 
 void CMainDialog::OnTrayNotification(ETrayMouse eMouse) {
@@ -401,7 +383,7 @@ void CMainDialog::ExitProgram() {
     m_ScanTimer.stop();
     m_KillImageTimer.stop();
     // Windows held for a pass go on.
-    WatchBrowserEvents(false);
+    m_ScanWorker.Stop();
     QCoreApplication::exit(0);
     m_TrayIcon.Destroy();
     hide();

@@ -2,12 +2,11 @@
 
 #include <QBasicTimer>
 #include <QDialog>
-#include <QTimer>
 
 #include <memory>
 #include <string_view>
 
-#include "engine/BrowserScanner.h"
+#include "app/ScanWorker.h"
 #include "engine/KillReport.h"
 #include "engine/UrlList.h"
 #include "engine/WaveSound.h"
@@ -15,6 +14,7 @@
 
 class CAboutPage;
 class CBlackListPage;
+class CBrowserThread;
 class CGeneralPage;
 class CHistoryPage;
 class CLogPage;
@@ -35,7 +35,6 @@ class IShellOpen;
 class ISoundPlayer;
 class QLabel;
 class QPushButton;
-class QSocketNotifier;
 
 // The services the main window works with, chosen by the application.
 struct CMainServices {
@@ -127,10 +126,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // One pass, then the announcements read on its way.
-    void ScanBrowserWindows();
-    void WatchBrowserEvents(bool bWatch);
-    void OnBrowserEvents();
     void AddLog(std::string_view url) override;
     void SignalKill() override;
     void ShowPage(int nIndex);
@@ -142,11 +137,11 @@ private:
 
     CMainApp& m_App;
     CMainServices m_Services;
-    CBrowserScanner m_Scanner;
+    // The browsers are called there: the pages' reading of the open windows and the passes.
+    // Ended first when the window goes, once everything on it has let go of the browsers.
+    std::unique_ptr<CBrowserThread> m_pBrowserThread;
+    CScanWorker m_ScanWorker;
     QBasicTimer m_ScanTimer;
-    QSocketNotifier* m_pBrowserEvents = nullptr;
-    // Brings a pass forward when the browsers announce a new window or address.
-    QTimer m_EventScanTimer;
     QBasicTimer m_KillImageTimer;
     CWaveSound m_Sound;
     CTrayNotifyIcon m_TrayIcon;

@@ -10,11 +10,15 @@ CBrowserScanner::CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList
     : m_factory(factory), m_blackList(blackList), m_whiteList(whiteList), m_report(report) {}
 
 void CBrowserScanner::ConnectBrowserWindows() {
-    m_spBrowserWindows.reset();
+    DisconnectBrowserWindows();
     std::unique_ptr<IBrowserWindows> spWindows;
     if (SUCCEEDED(m_factory.CreateBrowserWindows(&spWindows))) {
         m_spBrowserWindows = std::move(spWindows);
     }
+}
+
+void CBrowserScanner::DisconnectBrowserWindows() {
+    m_spBrowserWindows.reset();
 }
 
 HRESULT CBrowserScanner::ScanBrowserWindows() {

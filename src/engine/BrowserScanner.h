@@ -21,6 +21,8 @@ public:
     // Connects to the collection of browser windows, dropping an earlier connection. When
     // it fails, every later pass ends at once.
     void ConnectBrowserWindows();
+    // Drops the connection: every later pass ends at once.
+    void DisconnectBrowserWindows();
 
     // One pass over every window of the collection, from the first. Any failure ends the
     // pass silently; windows closed before it stay closed and reported. Answers how the

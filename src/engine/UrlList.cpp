@@ -1,6 +1,7 @@
 #include "engine/UrlList.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "store/SettingsStore.h"
@@ -15,21 +16,32 @@ std::string_view CompareKey(std::string_view url) {
     return url.substr(0, url.find('\0'));
 }
 
+// Generations are drawn from one counter for all lists, so that a list that is replaced by
+// another never looks unchanged.
+std::atomic<std::uint64_t> g_nLastGeneration{0};
+
 }  // namespace
+
+void CUrlList::Changed() {
+    m_nGeneration = ++g_nLastGeneration;
+}
 
 void CUrlList::Add(std::string url) {
     Index(CompareKey(url), +1);
     m_Entries.push_back(std::move(url));
+    Changed();
 }
 
 void CUrlList::RemoveAt(std::size_t index) {
     Index(CompareKey(m_Entries.at(index)), -1);
     m_Entries.erase(m_Entries.begin() + static_cast<std::ptrdiff_t>(index));
+    Changed();
 }
 
 void CUrlList::RemoveAll() {
     m_Entries.clear();
     m_Index.clear();
+    Changed();
 }
 
 bool CUrlList::Contains(std::string_view url) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +28,11 @@ public:
     // used, bytes from a zero byte on take no part.
     bool Contains(std::string_view url) const;
 
+    // Changes with every change of the entries, and is never the same for two lists that
+    // were changed apart (a copy shares it with its source until either changes): whoever
+    // keeps a copy of the list compares it to know whether the copy is still current.
+    std::uint64_t Generation() const { return m_nGeneration; }
+
 private:
     struct CHash {
         using is_transparent = void;
@@ -35,10 +41,12 @@ private:
         }
     };
     void Index(std::string_view key, int delta);
+    void Changed();
 
     std::vector<std::string> m_Entries;
     // Entry text (up to a zero byte) -> number of entries with that text.
     std::unordered_map<std::string, std::size_t, CHash, std::equal_to<>> m_Index;
+    std::uint64_t m_nGeneration = 0;
 };
 
 // The black list (always closed) and the white list (spared from the pop-up rule), shared

@@ -33,6 +33,6 @@ const CUrlListPageForm& Form() {
 
 }  // namespace
 
-CBlackListPage::CBlackListPage(IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                               QWidget* parent)
-    : CUrlListPage(Form(), g_BlackList, g_WhiteList, browsers, messageBox, parent) {}
+CBlackListPage::CBlackListPage(IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                               IMessageBox& messageBox, QWidget* parent)
+    : CUrlListPage(Form(), g_BlackList, g_WhiteList, browsers, browserThread, messageBox, parent) {}

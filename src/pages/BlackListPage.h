@@ -6,6 +6,6 @@
 // on the white list is refused here.
 class CBlackListPage : public CUrlListPage {
 public:
-    CBlackListPage(IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                   QWidget* parent = nullptr);
+    CBlackListPage(IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                   IMessageBox& messageBox, QWidget* parent = nullptr);
 };

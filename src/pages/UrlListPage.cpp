@@ -1,7 +1,9 @@
 #include "pages/UrlListPage.h"
 
+#include "engine/OpenUrls.h"
 #include "engine/UrlList.h"
 #include "platform/BrowserWindows.h"
+#include "platform/qt/BrowserThread.h"
 #include "platform/qt/MessageBox.h"
 #include "widgets/SortedListBox.h"
 
@@ -16,10 +18,6 @@
 namespace {
 
 constexpr std::string_view kTypedUrlPrompt = "http://";
-
-// Folder windows of the file manager show addresses of this scheme; they are no web pages
-// to list. Compared over its four letters, letter case significant.
-constexpr std::string_view kSkippedPrefix = "file";
 
 // An address that would be stored as an empty entry, which ends the stored list when it
 // is read back: the empty address, or one that starts with a zero byte.
@@ -50,14 +48,16 @@ CSortedListBox* MakeListBox(const QRect& rect, QWidget* parent) {
 }  // namespace
 
 CUrlListPage::CUrlListPage(const CUrlListPageForm& form, CUrlList& list, const CUrlList& otherList,
-                           IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                           QWidget* parent)
+                           IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                           IMessageBox& messageBox, QWidget* parent)
     : QWidget(parent),
       m_Form(form),
       m_List(list),
       m_OtherList(otherList),
       m_Browsers(browsers),
+      m_BrowserThread(browserThread),
       m_MessageBox(messageBox),
+      m_pShellWindows(std::make_shared<SConnection>()),
       m_strUrl(kTypedUrlPrompt),
       m_pOpenUrls(MakeListBox(form.rcOpenUrls, this)),
       m_pRefreshButton(MakeButton(QStringLiteral("Refresh"), form.rcRefresh, this)),
@@ -95,49 +95,35 @@ CUrlListPage::CUrlListPage(const CUrlListPageForm& form, CUrlList& list, const C
     ConnectShellWindows();
 }
 
-CUrlListPage::~CUrlListPage() = default;
+CUrlListPage::~CUrlListPage() {
+    // The connection goes on the browser thread, after the work that still uses it.
+    m_BrowserThread.Post([pConnection = std::move(m_pShellWindows)] {});
+}
 
 void CUrlListPage::ConnectShellWindows() {
-    m_spShellWindows.reset();
-    std::unique_ptr<IBrowserWindows> spWindows;
-    if (SUCCEEDED(m_Browsers.CreateBrowserWindows(&spWindows))) {
-        m_spShellWindows = std::move(spWindows);
-    }
+    m_BrowserThread.Post([pConnection = m_pShellWindows, &browsers = m_Browsers] {
+        pConnection->spWindows.reset();
+        std::unique_ptr<IBrowserWindows> spWindows;
+        if (SUCCEEDED(browsers.CreateBrowserWindows(&spWindows))) {
+            pConnection->spWindows = std::move(spWindows);
+        }
+    });
 }
 
 void CUrlListPage::RefreshOpenUrls() {
-    if (!m_spShellWindows) {
-        return;
-    }
-    long nCount = 0;
-    if (FAILED(m_spShellWindows->GetCount(&nCount))) {
+    m_BrowserThread.Call<std::optional<std::vector<std::string>>>(
+        this,
+        [pConnection = m_pShellWindows] { return ReadOpenUrls(pConnection->spWindows.get()); },
+        [this](const std::optional<std::vector<std::string>>& urls) { ShowOpenUrls(urls); });
+}
+
+void CUrlListPage::ShowOpenUrls(const std::optional<std::vector<std::string>>& urls) {
+    if (!urls) {
         return;
     }
     m_pOpenUrls->ResetContent();
-    for (long i = 0; i < nCount; ++i) {
-        std::unique_ptr<IBrowserItem> spItem;
-        if (FAILED(m_spShellWindows->Item(i, &spItem))) {
-            return;
-        }
-        // An item that is no browser window (a worker of a page, a window still waiting
-        // for its first address) is passed over: the windows after it are still listed.
-        if (!spItem) {
-            continue;
-        }
-        std::unique_ptr<IBrowserWindow> spBrowser;
-        const HRESULT hr = spItem->QueryBrowser(&spBrowser);
-        if (hr == E_NOINTERFACE) {
-            continue;
-        }
-        if (FAILED(hr) || !spBrowser) {
-            return;
-        }
-        // An address that cannot be read is shown as the empty one.
-        std::string url;
-        spBrowser->GetLocationUrl(&url);
-        if (url.compare(0, kSkippedPrefix.size(), kSkippedPrefix) != 0) {
-            m_pOpenUrls->AddString(url);
-        }
+    for (const std::string& url : *urls) {
+        m_pOpenUrls->AddString(url);
     }
 }
 

@@ -5,8 +5,11 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+class CBrowserThread;
 class CSortedListBox;
 class CUrlList;
 class IBrowserWindows;
@@ -47,6 +50,7 @@ struct CUrlListPageForm {
 // pick from, the list itself in a sorted list box, and a field to type an address. A new
 // address is refused when it is on the other list or already on this one. Changes go
 // straight to the list the scan reads; the store is written only when the program exits.
+// The browsers are asked on the browser thread; the page never waits for them.
 class CUrlListPage : public QWidget {
 public:
     ~CUrlListPage() override;
@@ -54,9 +58,10 @@ public:
     // Takes the page's own connection to the open browser windows, dropping an earlier
     // one. When it fails, the page works on without the open addresses.
     void ConnectShellWindows();
-    // Refills the open-address list box with the address of every open browser window,
-    // except those of the file scheme. Nothing is reported: a failure before the list box
-    // is emptied leaves it as it was, one during the refill keeps the rows added so far.
+    // Asks for the address of every open browser window, except those of the file scheme,
+    // and refills the open-address list box with them when they arrive. Nothing is
+    // reported: a failure before the refill leaves the list box as it was, one during it
+    // keeps the rows read so far.
     void RefreshOpenUrls();
 
     // "Refresh".
@@ -72,8 +77,8 @@ public:
 
 protected:
     CUrlListPage(const CUrlListPageForm& form, CUrlList& list, const CUrlList& otherList,
-                 IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                 QWidget* parent = nullptr);
+                 IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                 IMessageBox& messageBox, QWidget* parent = nullptr);
 
     // The page is shown or hidden: the open addresses are read again.
     virtual void OnShowWindow();
@@ -90,13 +95,20 @@ private:
     // The standard data exchange: the edit field into m_strUrl, or m_strUrl into the field.
     void UpdateData(bool bSaveAndValidate);
     void Refuse(const QString& text);
+    void ShowOpenUrls(const std::optional<std::vector<std::string>>& urls);
+
+    // The page's connection, used on the browser thread only; work still posted keeps it.
+    struct SConnection {
+        std::unique_ptr<IBrowserWindows> spWindows;
+    };
 
     const CUrlListPageForm& m_Form;
     CUrlList& m_List;
     const CUrlList& m_OtherList;
     IBrowserWindowsFactory& m_Browsers;
+    CBrowserThread& m_BrowserThread;
     IMessageBox& m_MessageBox;
-    std::unique_ptr<IBrowserWindows> m_spShellWindows;
+    std::shared_ptr<SConnection> m_pShellWindows;
     std::string m_strUrl;
 
     CSortedListBox* m_pOpenUrls;

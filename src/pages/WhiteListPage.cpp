@@ -36,9 +36,9 @@ const CUrlListPageForm& Form() {
 
 }  // namespace
 
-CWhiteListPage::CWhiteListPage(IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                               QWidget* parent)
-    : CUrlListPage(Form(), g_WhiteList, g_BlackList, browsers, messageBox, parent) {}
+CWhiteListPage::CWhiteListPage(IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                               IMessageBox& messageBox, QWidget* parent)
+    : CUrlListPage(Form(), g_WhiteList, g_BlackList, browsers, browserThread, messageBox, parent) {}
 
 void CWhiteListPage::OnShowWindow() {
     CUrlListPage::OnShowWindow();

@@ -7,8 +7,8 @@
 // behind this page's back, so the page catches up whenever it is shown or hidden.
 class CWhiteListPage : public CUrlListPage {
 public:
-    CWhiteListPage(IBrowserWindowsFactory& browsers, IMessageBox& messageBox,
-                   QWidget* parent = nullptr);
+    CWhiteListPage(IBrowserWindowsFactory& browsers, CBrowserThread& browserThread,
+                   IMessageBox& messageBox, QWidget* parent = nullptr);
 
 protected:
     void OnShowWindow() override;

@@ -78,7 +78,8 @@ protected:
 };
 
 // The stored lists are loaded at the start; the timer scans, and kills land in the log
-// with their time. The list pages read the open windows and the lists when shown.
+// with their time. The list pages read the open windows and the lists when shown. Edits of
+// the lists reach the passes.
 TEST_F(MainDialogTest, TheTimerScansAndTheListPagesShowWhatIsOpenAndListed) {
     Store(REGVAL_WHITE, {"http://spared.example/"});
     Store(REGVAL_BLACK, {"http://bad.example/"});
@@ -97,12 +98,20 @@ TEST_F(MainDialogTest, TheTimerScansAndTheListPagesShowWhatIsOpenAndListed) {
     EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_BLACKLIST, "urls"),
                 ElementsAre("http://bad.example/"));
     dialog.OnPageCommand(CMainDialog::PAGE_BLACKLIST);
-    EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_BLACKLIST, "openUrls"),
-                ElementsAre("http://news.example/", "http://spared.example/"));
+    EXPECT_TRUE(WaitFor([&] {
+        return PageRows(dialog, CMainDialog::PAGE_BLACKLIST, "openUrls") ==
+               Strings{"http://news.example/", "http://spared.example/"};
+    }));
     g_WhiteList.Add("http://from-log.example/");  // as the Logs page does
     dialog.OnPageCommand(CMainDialog::PAGE_WHITELIST);
     EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_WHITELIST, "urls"),
                 ElementsAre("http://from-log.example/", "http://spared.example/"));
+
+    // The passes go by the lists as edited since: the tab is black-listed now, and the
+    // pop-up is spared no more.
+    g_BlackList.Add("http://news.example/");
+    g_WhiteList.RemoveAll();
+    EXPECT_TRUE(WaitFor([&] { return m_Browsers.OpenCount() == 0; }));
 }
 
 // Closing, the tray icon's left button and a page command hide and show the window; no
@@ -142,6 +151,8 @@ TEST_F(MainDialogTest, TheWindowIsHiddenAndShownButNeverClosedByTheUser) {
     }
     dialog.OnTrayLeftButton();
     EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(WaitFor([&] { return m_Browsers.m_nCreated == 3; }));
+    ProcessEventsFor(std::chrono::milliseconds(CMainDialog::kScanPeriodMs));
     EXPECT_EQ(m_Browsers.m_nCreated, 3) << "the scan's connection and each list page's own, once";
 }
 
@@ -158,7 +169,7 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
     EXPECT_THAT(Stored(REGVAL_WHITE), ElementsAre("http://w.example/"));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(m_HotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
-    EXPECT_FALSE(m_Browsers.m_bWatched) << "held windows go on";
+    EXPECT_TRUE(WaitFor([&] { return !m_Browsers.m_bWatched; })) << "held windows go on";
     EXPECT_FALSE(m_Tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
     EXPECT_TRUE(dialog.close());
@@ -315,7 +326,7 @@ TEST_F(MainDialogTest, TheHotKeyAndTheMenuSwitchBlockingOffAndOn) {
     EXPECT_TRUE(m_Browsers.m_bWatched);
     m_HotKeys.Press(CMainDialog::kHotKeyId);
     EXPECT_FALSE(dialog.IsBlocking());
-    EXPECT_FALSE(m_Browsers.m_bWatched);
+    EXPECT_TRUE(WaitFor([&] { return !m_Browsers.m_bWatched; }));
     ProcessEventsFor(std::chrono::milliseconds(2 * CMainDialog::kKillImageMs));
     EXPECT_EQ(TrayImages(m_Tray, nBefore).front(), IDI_TRAY_KILL);
     EXPECT_EQ(TrayImages(m_Tray, nBefore).back(), IDI_TRAY_OFF);
@@ -327,7 +338,7 @@ TEST_F(MainDialogTest, TheHotKeyAndTheMenuSwitchBlockingOffAndOn) {
     nBefore = m_Tray.m_Calls.size();
     dialog.OnCommand(ID_MENU_OFFON);
     EXPECT_TRUE(dialog.IsBlocking());
-    EXPECT_TRUE(m_Browsers.m_bWatched);
+    EXPECT_TRUE(WaitFor([&] { return m_Browsers.m_bWatched.load(); }));
     EXPECT_THAT(TrayImages(m_Tray, nBefore), ElementsAre(IDI_TRAY_ON));
     EXPECT_TRUE(WaitFor([&] { return m_Browsers.OpenCount() == 0; }));
 

@@ -3,6 +3,7 @@
 
 #include "pages/BlackListPage.h"
 #include "pages/WhiteListPage.h"
+#include "support/BrowserThreadWait.h"
 #include "support/EmptyLists.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/Rows.h"
@@ -26,7 +27,9 @@ using Kind = CScriptedMessageBox::Kind;
 
 struct SPageKind {
     const char* szName;
-    std::function<std::unique_ptr<CUrlListPage>(IBrowserWindowsFactory&, IMessageBox&)> make;
+    std::function<std::unique_ptr<CUrlListPage>(IBrowserWindowsFactory&, CBrowserThread&,
+                                                IMessageBox&)>
+        make;
     CUrlList* pOwn;
     CUrlList* pOther;
     const char* szNoOpen;
@@ -40,8 +43,9 @@ struct SPageKind {
 };
 
 template <typename TPage>
-std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, IMessageBox& box) {
-    return std::make_unique<TPage>(browsers, box);
+std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, CBrowserThread& thread,
+                                   IMessageBox& box) {
+    return std::make_unique<TPage>(browsers, thread, box);
 }
 
 const SPageKind kPages[] = {
@@ -63,7 +67,7 @@ public:
 
     CUrlListPage& Page() {
         if (!m_pPage) {
-            m_pPage = m_Kind.make(m_Browsers, m_MessageBox);
+            m_pPage = m_Kind.make(m_Browsers, m_Thread, m_MessageBox);
         }
         return *m_pPage;
     }
@@ -73,10 +77,19 @@ public:
         EXPECT_NE(control, nullptr) << szName;
         return *control;
     }
-    CSortedListBox& OpenUrls() { return Control<CSortedListBox>("openUrls"); }
+    // The open-address list box, once the addresses asked for so far have arrived.
+    CSortedListBox& OpenUrls() {
+        EXPECT_TRUE(WaitForBrowserThread(m_Thread));
+        return Control<CSortedListBox>("openUrls");
+    }
     CSortedListBox& Urls() { return Control<CSortedListBox>("urls"); }
     QLineEdit& Edit() { return Control<QLineEdit>("url"); }
     void Click(const char* szButton) { Control<QPushButton>(szButton).click(); }
+    // "Refresh", and the addresses arrived.
+    void Refresh() {
+        Click("refresh");
+        EXPECT_TRUE(WaitForBrowserThread(m_Thread));
+    }
 
     void Open(const Strings& urls) {
         for (const std::string& url : urls) {
@@ -121,6 +134,7 @@ public:
     CEmptyLists m_Lists;
     Fake m_Browsers;
     CScriptedMessageBox m_MessageBox;
+    CBrowserThread m_Thread;
     std::unique_ptr<CUrlListPage> m_pPage;
 };
 
@@ -156,6 +170,18 @@ TEST(UrlListPage, StartsSortedAndReadsTheOpenWindowsWhenShownHiddenOrRefreshed) 
         EXPECT_EQ(rig.m_Browsers.m_nCounts, 3);
         EXPECT_EQ(rig.m_Browsers.m_nCreated, 1);
         EXPECT_EQ(rig.Own().Entries(), (Strings{"B", "a", "c"}));
+    });
+}
+
+// A page may go while the browsers are still being read for it: what was read is dropped,
+// and the connection goes once the reading is done with it.
+TEST(UrlListPage, APageThatGoesBeforeItsAddressesArriveIsLeftAlone) {
+    ForEachPage([](CPageRig& rig) {
+        rig.Open({"a", "b"});
+        rig.Page().RefreshOpenUrls();
+        rig.m_pPage.reset();
+        EXPECT_TRUE(WaitForBrowserThread(rig.m_Thread));
+        EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
     });
 }
 
@@ -230,7 +256,7 @@ TEST(UrlListPage, RefusesWithThePagesOwnWords) {
         rig.Click("addOpenUrl");  // nothing listed yet
         rig.Click("refresh");
         CPageRig::Select(rig.OpenUrls(), "a");
-        rig.Click("refresh");
+        rig.Refresh();
         rig.Click("addOpenUrl");
         rig.ExpectBoxes(2, Kind::Message, rig.m_Kind.szNoOpen);
         EXPECT_THAT(rig.Own().Entries(), IsEmpty());
@@ -288,6 +314,7 @@ TEST(UrlListPage, ARefillKeepsTheRowsAddedBeforeAFailure) {
         ForEachPage([&c](CPageRig& rig) {
             rig.Open({"a", "b", "c"});
             rig.Page().RefreshOpenUrls();
+            ASSERT_TRUE(WaitForBrowserThread(rig.m_Thread));
             c.spoil(rig.m_Browsers);
             rig.Page().ConnectShellWindows();
             rig.Click("refresh");

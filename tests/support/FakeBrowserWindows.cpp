@@ -11,6 +11,7 @@ public:
         : m_Fake(fake), m_Window(window), m_pLive(fake.m_pLive) {}
 
     HRESULT QueryBrowser(std::unique_ptr<IBrowserWindow>* browser) override {
+        const std::lock_guard lock(m_Fake.m_Lock);
         if (m_Window.kind == Kind::NotBrowser) {
             return E_NOINTERFACE;
         }
@@ -29,6 +30,7 @@ public:
         return Answer(m_Window.hrUrl, url, m_Window.url);
     }
     HRESULT Quit() override {
+        const std::lock_guard lock(m_Fake.m_Lock);
         ++m_Window.nQuits;
         if (SUCCEEDED(m_Window.hrQuit)) {
             m_Window.bClosed = true;
@@ -39,7 +41,8 @@ public:
 
 private:
     template <typename T>
-    static HRESULT Answer(HRESULT hr, T* out, const T& value) {
+    HRESULT Answer(HRESULT hr, T* out, const T& value) {
+        const std::lock_guard lock(m_Fake.m_Lock);
         if (SUCCEEDED(hr)) {
             *out = value;
         }
@@ -56,6 +59,7 @@ public:
     explicit CCollection(CFakeBrowserWindows& fake) : m_Fake(fake) {}
 
     HRESULT GetCount(long* count) override {
+        const std::lock_guard lock(m_Fake.m_Lock);
         ++m_Fake.m_nCounts;
         if (FAILED(m_Fake.m_hrCount)) {
             return m_Fake.m_hrCount;
@@ -71,6 +75,7 @@ public:
     }
 
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override {
+        const std::lock_guard lock(m_Fake.m_Lock);
         if (index < 0 || static_cast<std::size_t>(index) >= m_Snapshot.size()) {
             return E_INVALIDARG;
         }
@@ -114,11 +119,13 @@ CFakeBrowserWindows::Window CFakeBrowserWindows::Popup(std::string url) {
 }
 
 CFakeBrowserWindows::Window& CFakeBrowserWindows::Open(Window window) {
+    const std::lock_guard lock(m_Lock);
     m_Windows.push_back(std::make_unique<Window>(std::move(window)));
     return *m_Windows.back();
 }
 
 std::size_t CFakeBrowserWindows::OpenCount() const {
+    const std::lock_guard lock(m_Lock);
     return static_cast<std::size_t>(std::count_if(
         m_Windows.begin(), m_Windows.end(), [](const auto& window) { return !window->bClosed; }));
 }

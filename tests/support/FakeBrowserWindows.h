@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,7 +12,9 @@
 // A scripted collection of browser windows for tests of the logic that reads it. Each
 // window says what it is and how each call about it answers; a failure can be set on any
 // call. Closing a window takes it out of the next count, as a real browser does. The
-// fake counts the references it has handed out that are still alive.
+// fake counts the references it has handed out that are still alive. The collections may be
+// used on another thread than the test's: their calls, Open and OpenCount take turns; a
+// window's fields are for the test to set while no call runs.
 class CFakeBrowserWindows : public IBrowserWindowsFactory {
 public:
     CFakeBrowserWindows();
@@ -47,14 +51,14 @@ public:
 
     // Addresses closed, in the order of the successful Quit calls.
     std::vector<std::string> m_ClosedUrls;
-    int m_nCreated = 0;
-    int m_nCounts = 0;
+    std::atomic<int> m_nCreated = 0;
+    std::atomic<int> m_nCounts = 0;
 
     // Announces a change, as a browser would: the collections' event descriptor (shared by
     // all) turns readable and the next TakeEvents answers that a pass is due.
     void Announce();
     // The last WatchEvents of any collection.
-    bool m_bWatched = false;
+    std::atomic<bool> m_bWatched = false;
 
     int LiveReferences() const { return static_cast<int>(m_pLive.use_count()) - 1; }
     std::size_t OpenCount() const;
@@ -65,6 +69,7 @@ private:
     class CCollection;
     class CView;
 
+    mutable std::recursive_mutex m_Lock;
     std::vector<std::unique_ptr<Window>> m_Windows;
     // Every item and browser view handed out holds a copy.
     std::shared_ptr<int> m_pLive = std::make_shared<int>(0);

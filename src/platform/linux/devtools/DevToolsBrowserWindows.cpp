@@ -12,6 +12,9 @@ namespace {
 // An endpoint that swallowed a connection attempt costs a whole timeout; it is tried again
 // only after this pause, so it cannot slow every pass down.
 constexpr std::chrono::seconds kSilentPause{10};
+// Long enough that the other browsers' passes do not each wait a timeout on a hung one,
+// short enough that one that answers again is soon guarded again.
+constexpr std::chrono::seconds kHungPause{2};
 
 }  // namespace
 
@@ -61,21 +64,29 @@ std::uint64_t CDevToolsBrowserWindows::GetRoundTrips() const {
     return total;
 }
 
+bool CDevToolsBrowserWindows::IsSilent(const std::string& key) {
+    const auto silent = m_silent.find(key);
+    if (silent == m_silent.end()) {
+        return false;
+    }
+    if (Clock::now() < silent->second) {
+        return true;
+    }
+    m_silent.erase(silent);
+    return false;
+}
+
 std::shared_ptr<CDevToolsBrowser> CDevToolsBrowserWindows::Reach(
     const SDevToolsEndpoint& endpoint) {
     const std::string key = endpoint.Url();
-    const auto now = Clock::now();
-    if (auto silent = m_silent.find(key); silent != m_silent.end()) {
-        if (now < silent->second) {
-            return nullptr;
-        }
-        m_silent.erase(silent);
+    if (IsSilent(key)) {
+        return nullptr;
     }
     auto pBrowser =
         std::make_shared<CDevToolsBrowser>(endpoint, m_timeout, m_addressGrace, m_holdLimit);
     const HRESULT hr = pBrowser->Open();
     if (hr == E_TIMEOUT) {
-        m_silent.emplace(key, now + kSilentPause);
+        m_silent.emplace(key, Clock::now() + kSilentPause);
     }
     return SUCCEEDED(hr) ? pBrowser : nullptr;
 }
@@ -114,6 +125,10 @@ HRESULT CDevToolsBrowserWindows::Look() {
             ++it;
             continue;
         }
+        if (IsSilent(browser.GetEndpoint().Url())) {
+            ++it;
+            continue;
+        }
         std::vector<SDevToolsTarget> targets;
         HRESULT hr = browser.Open();
         if (SUCCEEDED(hr)) {
@@ -125,6 +140,11 @@ HRESULT CDevToolsBrowserWindows::Look() {
         if (FAILED(hr) && !browser.GetClient().IsConnected() && hr != E_TIMEOUT) {
             // Gone (quit or killed): it leaves the collection.
             it = m_browsers.erase(it);
+            continue;
+        }
+        if (hr == E_TIMEOUT) {
+            m_silent.insert_or_assign(browser.GetEndpoint().Url(), Clock::now() + kHungPause);
+            ++it;
             continue;
         }
         if (FAILED(hr)) {

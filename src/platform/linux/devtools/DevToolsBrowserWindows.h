@@ -16,8 +16,9 @@
 // Every target of every browser reachable over DevTools, as one collection. Each count
 // looks for browsers again: one started since joins, one that quit or was killed leaves.
 // Connections are kept from one count to the next, and one that broke is opened again.
-// A browser that does not answer in time fails the count (E_TIMEOUT) but stays known, so
-// it is back as soon as it answers again. The event descriptor gathers the connections of
+// A browser that does not answer in time (hung, stopped) is left out of the counts for a
+// short pause, so that the others are still guarded without waiting on it, but stays
+// known, so that it is back once it answers again. The event descriptor gathers the connections of
 // the watched browsers (an epoll set), each added as its browser is reached.
 class CDevToolsBrowserWindows : public IBrowserWindows {
 public:
@@ -51,6 +52,8 @@ private:
     };
 
     HRESULT Look();
+    // Whether the endpoint `key` is to be left alone now.
+    bool IsSilent(const std::string& key);
     // Finds the browsers running now: those known stay, new ones are connected, those no
     // longer found leave.
     void ReachBrowsers();
@@ -68,7 +71,8 @@ private:
     bool m_bWatching = false;
     CUniqueFd m_events;
     std::vector<std::shared_ptr<CDevToolsBrowser>> m_browsers;
-    // Endpoints that did not answer a connection in time, and when to try them again.
+    // Endpoints that did not answer a connection or a known browser that did not answer a
+    // call in time, and when to try them again.
     std::unordered_map<std::string, Clock::time_point> m_silent;
     std::vector<SItem> m_items;
     std::function<bool(const SDevToolsEndpoint&)> m_guardedElsewhere;
