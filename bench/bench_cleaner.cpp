@@ -33,6 +33,7 @@ public:
         m_nBytes += strText.size();
     }
     void OnSkipped(std::string_view) override {}
+    void OnFailed(std::string_view) override {}
 
     long m_nItems = 0;
     std::size_t m_nBytes = 0;
@@ -61,9 +62,9 @@ void BM_CleanCacheAgainstRmRf(benchmark::State& state) {
     const fs::path profile = home / ".config/chromium/Default";
     fs::create_directories(profile);
     std::ofstream(profile / "Preferences") << "{}";
-    CLinuxFileSystem files;
+    CLinuxFileSystem files({home.string()});
     CLinuxBrowserData data({{home / ".config/chromium", "Chromium"}},
-                           {home, home / ".config", home / ".cache", home / ".local/share"},
+                           {home / ".config", home / ".cache", home / ".local/share"},
                            std::chrono::seconds(1));
     CCleaningRoutines routines(files, data);
     double cleanSeconds = 0;

@@ -51,6 +51,16 @@ def reachable():
     return 1
 
 
+def describe(page):
+    """A page's address, shortened, and its title where the page has one of its own."""
+    url = page.get("url", "")
+    title = page.get("title", "")
+    shown = url[:60]
+    if title and title != url and not url.endswith(title):
+        shown += f" [{title[:50]}]"
+    return shown
+
+
 def watch(folder):
     while True:
         port = port_of(folder)
@@ -62,8 +72,8 @@ def watch(folder):
         if pages is None:
             print(f"{stamp}  (browser not reachable yet)", flush=True)
         else:
-            urls = ", ".join(p.get("url", "")[:60] for p in pages) or "none"
-            print(f"{stamp}  {len(pages)} open window(s): {urls}", flush=True)
+            shown = ", ".join(describe(p) for p in pages) or "none"
+            print(f"{stamp}  {len(pages)} open window(s): {shown}", flush=True)
         time.sleep(1)
 
 

@@ -152,12 +152,16 @@ void CMainApp::Stop() {
 
 void CMainApp::SaveSettings() const {
     // Lists this process never loaded are not the user's: saving them would wipe the stored
-    // ones (a second instance, a stop during the first-run wizard).
-    if (m_pMainDlg == nullptr || !m_pMainDlg->HasLoadedLists()) {
+    // ones (a second instance, a stop during the first-run wizard, a list it could not read).
+    if (m_pMainDlg == nullptr) {
         return;
     }
     const CSettingsStore& store = m_Services.store;
     store.WriteOption(OPT_SPEED, static_cast<DWORD>(m_nAppSpeed));
-    WriteRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
-    WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
+    for (const auto& [name, list] :
+         {std::pair{REGVAL_WHITE, &g_WhiteList}, std::pair{REGVAL_BLACK, &g_BlackList}}) {
+        if (m_pMainDlg->MaySaveList(name)) {
+            WriteRegList(store, REGKEY_LIST, name, *list);
+        }
+    }
 }

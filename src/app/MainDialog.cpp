@@ -124,9 +124,8 @@ void CMainDialog::OnInitDialog() {
     m_hIconOn = CAppResources::LoadIcon(IDI_TRAY_ON);
 
     const CSettingsStore& store = m_Services.store;
-    ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
-    ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
-    m_bListsLoaded = true;
+    m_eWhiteLoad = ReadRegList(store, REGKEY_LIST, REGVAL_WHITE, g_WhiteList);
+    m_eBlackLoad = ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, g_BlackList);
 
     // Setting the icon at once ends the animation before its first step.
     m_TrayIcon.CreateAnimated([this](unsigned, ETrayMouse eMouse) { OnTrayNotification(eMouse); },
@@ -233,6 +232,11 @@ void CMainDialog::SignalKill() {
 void CMainDialog::ShowStateImage() {
     m_KillImageTimer.stop();
     m_TrayIcon.SetIcon(m_bBlocking ? IDI_TRAY_ON : IDI_TRAY_OFF);
+}
+
+bool CMainDialog::MaySaveList(std::string_view name) const {
+    const EListLoad eLoad = name == REGVAL_WHITE ? m_eWhiteLoad : m_eBlackLoad;
+    return eLoad != EListLoad::Unreadable;
 }
 
 void CMainDialog::ToggleBlocking() {

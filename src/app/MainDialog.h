@@ -5,9 +5,11 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 
 #include "engine/BrowserScanner.h"
 #include "engine/KillReport.h"
+#include "engine/UrlList.h"
 #include "engine/WaveSound.h"
 #include "widgets/TrayNotifyIcon.h"
 
@@ -101,8 +103,10 @@ public:
 
     bool IsWindowHidden() const { return m_bWindowHidden; }
     bool IsBlocking() const { return m_bBlocking; }
-    // Whether initialisation has loaded the stored lists into the process-wide ones.
-    bool HasLoadedLists() const { return m_bListsLoaded; }
+    // Whether the list saved as `name` ("white" or "black") may be saved over the stored
+    // one: initialisation read it, or found none stored. A list that could not be read is
+    // left as stored.
+    bool MaySaveList(std::string_view name) const;
     CGeneralPage* GeneralPage() const { return m_pGeneralPage; }
     CLogPage* LogPage() const { return m_pLogPage; }
     CAboutPage* AboutPage() const { return m_pAboutPage; }
@@ -165,5 +169,6 @@ private:
     bool m_bWindowHidden = false;
     bool m_bBlocking = true;
     bool m_bExiting = false;
-    bool m_bListsLoaded = false;
+    EListLoad m_eWhiteLoad = EListLoad::Unreadable;
+    EListLoad m_eBlackLoad = EListLoad::Unreadable;
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 
 namespace {
@@ -16,8 +17,12 @@ int g_signalFds[2] = {-1, -1};
 constexpr std::array kStopSignals = {SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void OnStopSignal(int nSignal) {
+    // The interrupted code may be about to read errno; a failed write (a full socket) must
+    // not change it under its feet.
+    const int nSavedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(nSignal);
     [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &byte, 1);
+    errno = nSavedErrno;
 }
 
 }  // namespace

@@ -18,4 +18,10 @@ public:
     // words for the user: "History of Chromium (Default) is in use: close the browser to
     // clean it". One report per browser profile and kind of data.
     virtual void OnSkipped(std::string_view strText) = 0;
+
+    // Something the routine could not clean for any other reason, in words for the user:
+    // "History of Chromium (Profile 1) is damaged: it was left as it is", "<folder> is
+    // reached through a link: it was left as it is". One report per browser profile and
+    // kind of data, or per folder.
+    virtual void OnFailed(std::string_view strText) = 0;
 };

@@ -10,7 +10,9 @@ class ICleanReport;
 // - Each routine reports to `pReport`; given none, it cleans the same and reports nothing.
 // - Once `stop` is requested, a routine deletes and reports nothing more and returns as
 //   soon as it can; what it deleted before stays deleted.
-// - Nothing is reported as an error: what cannot be deleted stays where it is.
+// - What cannot be cleaned stays where it is and is reported: through OnSkipped when a
+//   running browser holds it, through OnFailed for any other reason. Nothing that failed
+//   passes as cleaned.
 // - Calls may overlap, from two threads, when a pass left running in the background meets
 //   a new one: a routine keeps its handles and connections to itself.
 class ICleaner {

@@ -16,8 +16,9 @@ public:
     // A step has ended; `strText` says so ("Clean cookies completely!").
     virtual void OnStepDone(std::string_view strText) = 0;
 
-    // The pass is over. `strSkipped` is empty, or holds one line per kind of data that a
-    // running browser kept from being cleaned, each beginning with a line feed, to follow
-    // the completion text. The call returns once the user has seen the outcome.
+    // The pass is over. `strSkipped` is empty, or holds, for each step in turn, one line if
+    // a running browser kept some of its kind of data from being cleaned, then the text of
+    // each of its OnFailed reports, every line beginning with a line feed, to follow the
+    // completion text. The call returns once the user has seen the outcome.
     virtual void OnCleanDone(std::string_view strSkipped) = 0;
 };

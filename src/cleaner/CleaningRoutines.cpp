@@ -26,18 +26,30 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     });
 }
 
-// What a running browser kept from being cleaned, in words for the user.
-std::string InUseText(std::string_view kind, const std::string& strOwner, std::string_view tail) {
-    std::string text(kind);
-    text += " of ";
-    text += strOwner;
-    text += tail;
-    return text;
-}
+// A kind of data, as the reports name it.
+struct SKind {
+    const char* szName;
+    bool bPlural;
+};
+
+constexpr SKind kCookies = {"Cookies", true};
+constexpr SKind kCacheFiles = {"Temporary Internet files", true};
+constexpr SKind kHistory = {"History", false};
+constexpr SKind kFavorites = {"Favorites", true};
+constexpr SKind kRecentDocuments = {"Recent documents", true};
+
+constexpr char kDesktopOwner[] = "the desktop";
+constexpr char kLeftAsItIs[] = ": it was left as it is";
 
 void ReportSkipped(ICleanReport* pReport, const std::stop_token& stop, const std::string& text) {
     if (pReport != nullptr && !stop.stop_requested()) {
         pReport->OnSkipped(text);
+    }
+}
+
+void ReportFailed(ICleanReport* pReport, const std::stop_token& stop, const std::string& text) {
+    if (pReport != nullptr && !stop.stop_requested()) {
+        pReport->OnFailed(text);
     }
 }
 
@@ -47,6 +59,54 @@ void ReportItem(ICleanReport* pReport, const std::stop_token& stop, std::string_
     }
 }
 
+// Reports the data of one kind and owner that `hr` says was not cleaned, in words for the
+// user: "History of Chromium (Default) is in use: close the browser to clean it". Nothing
+// for a success.
+void ReportNotCleaned(ICleanReport* pReport, const std::stop_token& stop, const SKind& kind,
+                      const std::string& strOwner, HRESULT hr) {
+    if (SUCCEEDED(hr)) {
+        return;
+    }
+    std::string text = std::string(kind.szName) + " of " + strOwner;
+    const char* szLeft = kind.bPlural ? ": they were left as they are" : kLeftAsItIs;
+    switch (hr) {
+        case E_SHARING_VIOLATION:
+            text += kind.bPlural ? " are in use: close the browser to clean them"
+                                 : " is in use: close the browser to clean it";
+            ReportSkipped(pReport, stop, text);
+            return;
+        case E_FILE_CORRUPT:
+            text += kind.bPlural ? " are damaged" : " is damaged";
+            break;
+        case E_ACCESSDENIED:
+            text += " may not be changed";
+            break;
+        default:
+            text += " could not be cleaned";
+            break;
+    }
+    ReportFailed(pReport, stop, text + szLeft);
+}
+
+// Why a folder was not entered, in words for the user; empty when it was, or is gone.
+std::string NotEnteredText(const std::string& path, EOpenResult result) {
+    switch (result) {
+        case EOpenResult::Opened:
+        case EOpenResult::Missing:
+            return {};
+        case EOpenResult::Linked:
+            return path + " is reached through a link" + kLeftAsItIs;
+        case EOpenResult::Mounted:
+            return path + " is a mount point" + kLeftAsItIs;
+        case EOpenResult::Refused:
+            return path + " is the home folder or a folder above it" + kLeftAsItIs;
+        case EOpenResult::NotThatKind:
+        case EOpenResult::Failed:
+            break;
+    }
+    return path + " could not be opened" + kLeftAsItIs;
+}
+
 }  // namespace
 
 CCleaningRoutines::CCleaningRoutines(IFileSystem& files, IBrowserData& data)
@@ -54,14 +114,14 @@ CCleaningRoutines::CCleaningRoutines(IFileSystem& files, IBrowserData& data)
 
 void CCleaningRoutines::CleanCookies(ICleanReport* pReport, std::stop_token stop) {
     DeleteCacheEntries(kModeCookies, pReport, stop);
-    for (const std::string& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Cookies)) {
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Cookies)) {
         DeleteFolderContents(folder, false, false, pReport, stop);
     }
 }
 
 void CCleaningRoutines::CleanTempInternetFiles(ICleanReport* pReport, std::stop_token stop) {
     DeleteCacheEntries(kModeOtherEntries, pReport, stop);
-    for (const std::string& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::InternetCache)) {
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::InternetCache)) {
         DeleteFolderContents(folder, true, true, pReport, stop);
     }
 }
@@ -73,12 +133,8 @@ void CCleaningRoutines::CleanHistory(ICleanReport* pReport, std::stop_token stop
             return;
         }
         const HRESULT hr = m_Data.ClearHistory(profile);
-        if (hr == E_SHARING_VIOLATION) {
-            ReportSkipped(
-                pReport, stop,
-                InUseText("History", profile, " is in use: close the browser to clean it"));
-        }
-        bCleared = bCleared || SUCCEEDED(hr);
+        ReportNotCleaned(pReport, stop, kHistory, profile, hr);
+        bCleared = bCleared || hr == S_OK;
     }
     // One report for the whole history, once it is cleared; none when there was none.
     if (bCleared) {
@@ -87,7 +143,7 @@ void CCleaningRoutines::CleanHistory(ICleanReport* pReport, std::stop_token stop
 }
 
 void CCleaningRoutines::CleanFavorites(ICleanReport* pReport, std::stop_token stop) {
-    for (const std::string& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Favorites)) {
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Favorites)) {
         DeleteFolderContents(folder, false, false, pReport, stop);
     }
     for (const std::string& profile : m_Data.GetBrowserProfiles()) {
@@ -95,28 +151,27 @@ void CCleaningRoutines::CleanFavorites(ICleanReport* pReport, std::stop_token st
             return;
         }
         std::vector<std::string> files;
-        if (m_Data.FindFavoriteFiles(profile, &files) == E_SHARING_VIOLATION) {
-            ReportSkipped(
-                pReport, stop,
-                InUseText("Favorites", profile, " are in use: close the browser to clean them"));
-        }
+        ReportNotCleaned(pReport, stop, kFavorites, profile,
+                         m_Data.FindFavoriteFiles(profile, &files));
         for (const std::string& file : files) {
             if (stop.stop_requested()) {
                 return;
             }
-            m_Files.DeleteFile(file);
+            if (!m_Files.DeleteFile(file)) {
+                ReportFailed(pReport, stop, file + " could not be deleted" + kLeftAsItIs);
+            }
             ReportItem(pReport, stop, file);
         }
     }
 }
 
 void CCleaningRoutines::CleanRecent(ICleanReport* pReport, std::stop_token stop) {
-    for (const std::string& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Recent)) {
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::Recent)) {
         DeleteFolderContents(folder, false, false, pReport, stop);
     }
     // The list goes also when there is no recent folder.
     if (!stop.stop_requested()) {
-        m_Data.ClearRecentDocs();
+        ReportNotCleaned(pReport, stop, kRecentDocuments, kDesktopOwner, m_Data.ClearRecentDocs());
     }
 }
 
@@ -133,37 +188,35 @@ void CCleaningRoutines::DeleteCacheEntries(int nMode, ICleanReport* pReport, std
         const bool bCookie = (entry.nCacheEntryType & COOKIE_CACHE_ENTRY) != 0;
         const bool bWanted =
             (nMode == kModeOtherEntries && !bCookie) || (nMode == kModeCookies && bCookie);
-        if (bWanted && m_Data.DeleteUrlCacheEntry(entry.strSourceUrlName) == E_SHARING_VIOLATION) {
-            ReportSkipped(pReport, stop,
-                          bCookie ? InUseText("Cookies", entry.strOwner,
-                                              " are in use: close the browser to clean them")
-                                  : InUseText("Temporary Internet files", entry.strOwner,
-                                              " are in use: close the browser to clean them"));
+        if (bWanted) {
+            ReportNotCleaned(pReport, stop, bCookie ? kCookies : kCacheFiles, entry.strOwner,
+                             m_Data.DeleteUrlCacheEntry(entry.strSourceUrlName));
         }
     } while (pEnum->FindNextUrlCacheEntry(&entry));
 }
 
-void CCleaningRoutines::DeleteFolderContents(const std::string& folder, bool bDeleteDesktopIni,
+void CCleaningRoutines::DeleteFolderContents(const SDataFolder& folder, bool bDeleteDesktopIni,
                                              bool bZeroIndexDat, ICleanReport* pReport,
                                              std::stop_token stop) {
-    // Only ever a data folder, followed through its links once, here: below it nothing is
-    // followed.
-    std::string resolved;
-    if (!m_Data.ResolveDataFolder(folder, &resolved)) {
+    std::unique_ptr<IFolder> pFolder;
+    const EOpenResult result = m_Files.OpenDataFolder(folder, &pFolder);
+    if (result != EOpenResult::Opened) {
+        if (const std::string text = NotEnteredText(folder.Path(), result); !text.empty()) {
+            ReportFailed(pReport, stop, text);
+        }
         return;
     }
     // A folder whose owner may not delete in it could not be emptied.
-    m_Files.ClearReadOnly(resolved);
-    EmptyFolder(resolved, bDeleteDesktopIni, bZeroIndexDat, pReport, stop);
+    pFolder->ClearReadOnly();
+    EmptyFolder(*pFolder, bDeleteDesktopIni, bZeroIndexDat, pReport, pReport, stop);
 }
 
-void CCleaningRoutines::EmptyFolder(const std::string& folder, bool bDeleteDesktopIni,
-                                    bool bZeroIndexDat, ICleanReport* pReport,
+void CCleaningRoutines::EmptyFolder(IFolder& folder, bool bDeleteDesktopIni, bool bZeroIndexDat,
+                                    ICleanReport* pItems, ICleanReport* pFailures,
                                     const std::stop_token& stop) {
     std::vector<SFolderEntry> entries;
-    if (!m_Files.ListFolder(folder, &entries)) {
-        return;
-    }
+    // Something of this folder's own stayed that was to go: said once, here.
+    bool bResisted = !folder.List(&entries);
     for (const SFolderEntry& entry : entries) {
         if (stop.stop_requested()) {
             return;
@@ -174,43 +227,72 @@ void CCleaningRoutines::EmptyFolder(const std::string& folder, bool bDeleteDeskt
         if (!bDeleteDesktopIni && EqualsNoCase(entry.strName, "desktop.ini")) {
             continue;
         }
-        const std::string path = folder + "/" + entry.strName;
-        if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            m_Files.ClearReadOnly(path);
-        }
+        const std::string path = folder.GetPath() + "/" + entry.strName;
         if ((entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            // A mount point is neither entered nor removed.
-            if ((entry.nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-                EmptyFolder(path, bDeleteDesktopIni, bZeroIndexDat, nullptr, stop);
-                if (!stop.stop_requested()) {
-                    m_Files.RemoveDirectory(path);
+            std::unique_ptr<IFolder> pSubfolder;
+            const EOpenResult result = folder.OpenFolder(entry.strName, &pSubfolder);
+            if (result == EOpenResult::Opened) {
+                // Only now that it is known to be entered does it get its permissions back.
+                if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                    pSubfolder->ClearReadOnly();
                 }
+                EmptyFolder(*pSubfolder, bDeleteDesktopIni, bZeroIndexDat, nullptr, pFailures,
+                            stop);
+                // One that stays has said why, kept a "desktop.ini", or has been given
+                // something new meanwhile (by a running browser, say).
+                if (!stop.stop_requested()) {
+                    folder.RemoveFolder(entry.strName);
+                }
+            } else if (result == EOpenResult::Linked || result == EOpenResult::Mounted) {
+                // A mount point, or a folder swapped for a link since the listing, is neither
+                // entered nor removed.
+                ReportFailed(pFailures, stop, NotEnteredText(path, result));
+            } else if (result != EOpenResult::Missing) {
+                bResisted = true;
             }
             continue;
         }
-        if (bZeroIndexDat && EqualsNoCase(entry.strName, "index.dat")) {
-            ZeroFileBody(folder, entry.strName);
+        if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            folder.ClearFileReadOnly(entry.strName);
         }
-        m_Files.DeleteFile(path);
-        ReportItem(pReport, stop, path);
+        if (bZeroIndexDat && EqualsNoCase(entry.strName, "index.dat") &&
+            !ZeroFileBody(folder, entry.strName)) {
+            ReportFailed(pFailures, stop,
+                         path + " could not be overwritten with zeros before its deletion");
+        }
+        bResisted = !folder.DeleteFile(entry.strName) || bResisted;
+        ReportItem(pItems, stop, path);
+    }
+    if (bResisted) {
+        ReportFailed(pFailures, stop,
+                     folder.GetPath() + " could not be emptied: some of what it holds stayed");
     }
 }
 
-void CCleaningRoutines::ZeroFileBody(const std::string& folder, const std::string& strName) {
+bool CCleaningRoutines::ZeroFileBody(IFolder& folder, const std::string& strName) {
     static constexpr std::array<char, kZeroBlock> kZeros{};
-    std::unique_ptr<IOverwriteFile> pFile = m_Files.OpenForOverwrite(folder + "/" + strName);
-    if (!pFile) {
-        return;
+    std::unique_ptr<IOverwriteFile> pFile;
+    const EOpenResult result = folder.OpenForOverwrite(strName, &pFile);
+    if (result != EOpenResult::Opened) {
+        // A link or a pipe has no body of its own here; a file gone has none left.
+        return result != EOpenResult::Failed;
     }
     const std::uint64_t nSize = pFile->GetSize();
-    // A file no longer than its kept header has nothing to overwrite.
-    if (nSize <= kKeptHeader || !pFile->Seek(kKeptHeader)) {
-        return;
+    // A file no longer than its kept header has nothing to overwrite. A file with another
+    // name goes with the deletion of this one, its body left to that name.
+    if (nSize <= kKeptHeader || pFile->GetLinkCount() > 1) {
+        return true;
+    }
+    if (!pFile->Seek(kKeptHeader)) {
+        return false;
     }
     std::uint64_t nLeft = nSize - kKeptHeader;
     while (nLeft > kZeroBlock) {
-        pFile->Write(kZeros.data(), kZeroBlock);
+        if (!pFile->Write(kZeros.data(), kZeroBlock)) {
+            return false;
+        }
         nLeft -= kZeroBlock;
     }
-    pFile->Write(kZeros.data(), static_cast<std::size_t>(nLeft));
+    // The zeros are on the disk before the file goes, or its old body could stay there.
+    return pFile->Write(kZeros.data(), static_cast<std::size_t>(nLeft)) && pFile->Flush();
 }

@@ -30,7 +30,8 @@ const SCleaningStep kSteps[] = {
      "Recent"},
 };
 
-// Passes a routine's reports on to the dialog and notes whether anything was skipped.
+// Passes a routine's reports on to the dialog and keeps what the end of the pass tells:
+// whether anything was skipped, and what failed.
 class CStepReport : public ICleanReport {
 public:
     explicit CStepReport(ICleaningProgress& progress) : m_Progress(progress) {}
@@ -40,12 +41,20 @@ public:
         m_bSkipped = true;
         m_Progress.OnSkipped(strText);
     }
+    void OnFailed(std::string_view strText) override {
+        m_strFailed += '\n';
+        m_strFailed += strText;
+        m_Progress.OnFailed(strText);
+    }
 
     bool HasSkipped() const { return m_bSkipped; }
+    // One line, each beginning with a line feed, per failure.
+    const std::string& Failed() const { return m_strFailed; }
 
 private:
     ICleaningProgress& m_Progress;
     bool m_bSkipped = false;
+    std::string m_strFailed;
 };
 
 }  // namespace
@@ -72,6 +81,7 @@ int CleaningThreadProc(ICleaner& cleaner, const CSettingsStore& store, ICleaning
             strSkipped += step.szKind;
             strSkipped += ": not cleaned where a browser is in use";
         }
+        strSkipped += report.Failed();
     }
     progress.OnCleanDone(strSkipped);
     return 1;

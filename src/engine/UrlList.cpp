@@ -1,5 +1,6 @@
 #include "engine/UrlList.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "store/SettingsStore.h"
@@ -55,27 +56,35 @@ int IsInList(std::string_view url, const CUrlList& list) {
     return list.Contains(url) ? 1 : 0;
 }
 
-bool ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
-                 CUrlList& list) {
+EListLoad ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
+                      CUrlList& list) {
     IRegistry& registry = store.Registry();
     const HKEY hKey = store.OpenStoreKeyToRead(subKey);
     if (hKey == HKEY_NONE) {
-        return false;
+        return EListLoad::Unreadable;
     }
-    DWORD maxLength = 0;
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
-    bool bRead = registry.QueryMaxValueDataLength(hKey, &maxLength) == ERROR_SUCCESS;
-    if (bRead) {
-        data.resize(maxLength);
-        DWORD size = maxLength;
-        bRead = registry.QueryValue(hKey, name, &type, data.data(), &size) == ERROR_SUCCESS &&
-                type == REG_MULTI_SZ;
-        data.resize(size);
+    LSTATUS status = ERROR_MORE_DATA;
+    // Another process may make the value longer between the two calls; a few tries outlast
+    // any writer that is not rewriting it without pause.
+    for (int nTry = 0; nTry < 4 && status == ERROR_MORE_DATA; ++nTry) {
+        DWORD maxLength = 0;
+        status = registry.QueryMaxValueDataLength(hKey, &maxLength);
+        if (status == ERROR_SUCCESS) {
+            // Never an empty buffer: without one, the read would only answer the length.
+            DWORD size = std::max(maxLength, DWORD{1});
+            data.resize(size);
+            status = registry.QueryValue(hKey, name, &type, data.data(), &size);
+            data.resize(size);
+        }
     }
     registry.CloseKey(hKey);
-    if (!bRead) {
-        return false;
+    if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_MULTI_SZ)) {
+        return EListLoad::NotStored;
+    }
+    if (status != ERROR_SUCCESS) {
+        return EListLoad::Unreadable;
     }
 
     list.RemoveAll();
@@ -92,7 +101,7 @@ bool ReadRegList(const CSettingsStore& store, std::string_view subKey, std::stri
         }
         rest.remove_prefix(end + 1);
     }
-    return true;
+    return EListLoad::Loaded;
 }
 
 bool WriteRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,

@@ -49,11 +49,21 @@ extern CUrlList g_WhiteList;
 // 1 when `list` holds an entry equal to `url`, else 0.
 int IsInList(std::string_view url, const CUrlList& list);
 
+// What a load found in the store.
+enum class EListLoad {
+    // The stored list, now in `list`.
+    Loaded,
+    // No list is stored: no value, or one of another type. Saving one loses nothing.
+    NotStored,
+    // A list may be stored but could not be read (the store could not be opened or read, or
+    // had parts it could not read): saving over it would lose it.
+    Unreadable,
+};
+
 // Loads a REG_MULTI_SZ value of a store subkey into `list`, replacing its entries, up to
-// the first empty entry or the end of the data. On failure (no subkey, no value, another
-// type) the list is left as it was.
-bool ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
-                 CUrlList& list);
+// the first empty entry or the end of the data. Unless Loaded, the list is left as it was.
+EListLoad ReadRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
+                      CUrlList& list);
 // Stores `list` as REG_MULTI_SZ: every entry and a zero byte, then one more zero byte.
 bool WriteRegList(const CSettingsStore& store, std::string_view subKey, std::string_view name,
                   const CUrlList& list);

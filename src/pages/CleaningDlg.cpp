@@ -54,6 +54,8 @@ public:
     void OnSkipped(std::string_view strText) override {
         Send([strText = std::string(strText)](CCleaningDlg& dlg) { dlg.OnSkipped(strText); });
     }
+    // Shown as a skip is: the user reads why the data stayed.
+    void OnFailed(std::string_view strText) override { OnSkipped(strText); }
     void OnStepDone(std::string_view strText) override {
         Send([strText = std::string(strText)](CCleaningDlg& dlg) { dlg.OnStepDone(strText); });
     }

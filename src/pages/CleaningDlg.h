@@ -48,13 +48,14 @@ public:
     // A file was deleted: its name in the upper line; the upper bar closes a tenth of its
     // remaining distance, the lower bar steps on, starting again past its end.
     void OnCleanItem(std::string_view strText);
-    // Something a running browser kept: the whole text in the upper line.
+    // Something a running browser kept, or that could not be cleaned: the whole text in
+    // the upper line.
     void OnSkipped(std::string_view strText);
     // A step has ended: its text in the lower line, the lower bar a fifth of the way from
     // the upper bar's position to the end, the upper bar full.
     void OnStepDone(std::string_view strText);
     // The pass is over: "Clean Completely!" in both lines, both bars full, the completion
-    // message (with what a browser in use kept), then the dialog closes.
+    // message (with what a browser in use kept and what failed), then the dialog closes.
     void OnCleanDone(std::string_view strSkipped);
 
     // "Stop".

@@ -17,10 +17,12 @@
 
 namespace {
 
+// `style`: the style that draws the frame, or null for the application's.
 void AddGroupBox(const QString& title, const QRect& rect, QStyle* style, QWidget* parent) {
     auto* box = new QGroupBox(title, parent);
-    // A frame with its title on the line, so that the texts inside stand where they belong.
-    box->setStyle(style);
+    if (style != nullptr) {
+        box->setStyle(style);
+    }
     box->setGeometry(rect);
 }
 
@@ -41,8 +43,12 @@ CGeneralPage::CGeneralPage(const CSettingsStore& store, IAutostartEntry& autosta
     : QWidget(parent), m_Store(store), m_Autostart(autostart), m_Live(liveOptions) {
     setFont(QFont(QStringLiteral("Verdana"), 8));
 
+    // Frames with their titles on the line, so that the texts inside stand where they belong;
+    // a Qt built without that style draws them in the application's style.
     QStyle* frameStyle = QStyleFactory::create(QStringLiteral("Windows"));
-    frameStyle->setParent(this);
+    if (frameStyle != nullptr) {
+        frameStyle->setParent(this);
+    }
     AddGroupBox(QStringLiteral("General"), QRect(12, 0, 306, 100), frameStyle, this);
     AddGroupBox(QStringLiteral("Custom"), QRect(12, 100, 306, 94), frameStyle, this);
     AddGroupBox(QStringLiteral("Table Setting"), QRect(12, 194, 306, 58), frameStyle, this);

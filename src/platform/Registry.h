@@ -64,7 +64,8 @@ public:
     // Reads a value. `type` and `data` may be null. On entry `*size` is the capacity of
     // `data`; on return it is the value's length in bytes. A value longer than the capacity
     // answers ERROR_MORE_DATA and leaves `data` untouched; a missing value answers
-    // ERROR_FILE_NOT_FOUND; a handle without KEY_QUERY_VALUE answers ERROR_ACCESS_DENIED;
+    // ERROR_FILE_NOT_FOUND, or ERROR_BADDB where the store had parts it could not read, on
+    // which the value may have stood; a handle without KEY_QUERY_VALUE answers ERROR_ACCESS_DENIED;
     // `data` without `size` answers ERROR_INVALID_PARAMETER.
     virtual LSTATUS QueryValue(HKEY key, std::string_view name, DWORD* type, std::uint8_t* data,
                                DWORD* size) = 0;

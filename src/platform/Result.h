@@ -28,6 +28,10 @@ inline constexpr HRESULT E_PENDING = static_cast<HRESULT>(0x8000000AU);
 inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002U);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003U);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005U);
+// HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED): what was to change may not be changed.
+inline constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005U);
+// HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT): what was to change is damaged.
+inline constexpr HRESULT E_FILE_CORRUPT = static_cast<HRESULT>(0x80070570U);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057U);
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000EU);
 // HRESULT_FROM_WIN32(ERROR_TIMEOUT): the other side did not answer in time.

@@ -334,9 +334,11 @@ void CBmpMenu::paintEvent(QPaintEvent*) {
 }
 
 void CBmpMenu::keyPressEvent(QKeyEvent* event) {
-    // Alt and F10 would move into the owner's menu bar: the menu closes as a whole.
-    if (event->key() == Qt::Key_Alt || event->key() == Qt::Key_F10 ||
-        (event->modifiers() & Qt::AltModifier)) {
+    // Alt and F10 would move into the owner's menu bar: the menu closes as a whole. Alt with
+    // Ctrl held is no such key: it begins a combination, such as the blocking hot key.
+    const bool bAlt = (event->key() == Qt::Key_Alt || (event->modifiers() & Qt::AltModifier)) &&
+                      !(event->modifiers() & Qt::ControlModifier);
+    if (bAlt || event->key() == Qt::Key_F10) {
         CloseMenuChain();
         event->ignore();
         return;

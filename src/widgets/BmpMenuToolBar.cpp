@@ -81,6 +81,15 @@ void DrawLine(QImage& image, QPoint a, QPoint b, QRgb colour) {
     }
 }
 
+// `rc`, in the coordinates a painter on `image` takes, in the image's own pixels: its edges
+// where the painter puts them at the image's device pixel ratio.
+QRect DeviceRect(const QImage& image, const QRect& rc) {
+    const qreal dpr = image.devicePixelRatio();
+    return {QPoint(qRound(rc.left() * dpr), qRound(rc.top() * dpr)),
+            QPoint(qRound((rc.left() + rc.width()) * dpr) - 1,
+                   qRound((rc.top() + rc.height()) * dpr) - 1)};
+}
+
 // The platform's check mark: a monochrome 13 x 13 picture, the mark black on white.
 QImage CheckMark() {
     QImage mark(13, 13, QImage::Format_Mono);
@@ -410,7 +419,10 @@ void CBmpMenuToolBar::timerEvent(QTimerEvent* event) {
 
 void CBmpMenuToolBar::paintEvent(QPaintEvent*) {
     const SMenuColours colours = SMenuColours::FromPalette(palette());
-    QImage image(size(), QImage::Format_RGB32);
+    // In the screen's own pixels, so that the text is as sharp as the screen can show it.
+    const qreal dpr = devicePixelRatio();
+    QImage image(size() * dpr, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
     image.fill(colours.menu);
     for (int i = 0; i < ButtonCount(); ++i) {
         if (Item(i).bSeparator) {
@@ -477,9 +489,11 @@ void CBmpMenuToolBar::DrawRow(QImage& image, int nIndex, bool bHot) {
 
 void CBmpMenuToolBar::DrawSubMenuArrow(QImage& image, const QRect& rcRow, int nCheckWidth,
                                        const QColor& colour) {
-    const int c = nCheckWidth;
-    const int nLeft = rcRow.left() + rcRow.width() - 3 * c / 4;
-    const int nTop = rcRow.top() + (rcRow.height() - c) / 2;
+    // Pixel by pixel, in the image's own pixels.
+    const QRect rc = DeviceRect(image, rcRow);
+    const int c = qRound(nCheckWidth * image.devicePixelRatio());
+    const int nLeft = rc.left() + rc.width() - 3 * c / 4;
+    const int nTop = rc.top() + (rc.height() - c) / 2;
     const int nL1 = nLeft + 3 * c / 10;
     const int nT1 = nTop + 3 * c / 10;
     const int nR1 = nLeft + c - 3 * c / 10;
@@ -577,13 +591,14 @@ void CBmpMenuToolBar::DrawItemImage(QImage& image, const QRect& rcSquare, bool b
         painter.fillRect(QRect(rc.right(), rc.top(), 1, rc.height()), colours.btnHighlight);
     }
     // The background inside the edge: solid in a highlighted row, else the pressed-button
-    // checkerboard, lined up with the bar.
+    // checkerboard of the image's own pixels, lined up with the bar.
     const QRgb target =
         (pPicture != nullptr || !bHighlighted ? colours.menu : colours.highlight).rgb();
     const QRgb light = colours.btnHighlight.rgb();
     const QRgb menu = colours.menu.rgb();
+    const QRect rcInside = DeviceRect(image, rcSquare.adjusted(1, 1, -1, -1));
     FloodFill(
-        image, rcSquare.topLeft() + QPoint(1, 1), rcSquare.adjusted(1, 1, -1, -1),
+        image, rcInside.topLeft(), rcInside,
         [target](QRgb pixel) { return (pixel | 0xFF000000U) == (target | 0xFF000000U); },
         [bHighlighted, light, menu](QPoint pt) {
             return bHighlighted || (pt.x() + pt.y()) % 2 != 0 ? menu : light;

@@ -86,7 +86,9 @@ public:
     static QImage CopyBitmapForMenu(const QImage& picture, bool bDisabled, bool bHighlighted,
                                     const SMenuColours& colours);
     // Draws the picture square `rcSquare` of a row into `image` (bar coordinates, the row
-    // already filled): the item's picture, or the check mark when it has none.
+    // already filled): the item's picture, or the check mark when it has none. Here and in
+    // DrawSubMenuArrow, `image` may have more pixels than the bar (its device pixel ratio):
+    // what is drawn pixel by pixel is drawn in its pixels.
     static void DrawItemImage(QImage& image, const QRect& rcSquare, bool bHighlighted,
                               const QImage* pPicture, bool bChecked, bool bDisabled,
                               const QColor& textColour, const SMenuColours& colours);

@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <QUrl>
 
-CMailLink::CMailLink(IShellOpen& shell, QWidget* parent) : QLabel(parent), m_Shell(shell) {
+CMailLink::CMailLink(IShellOpen& shell, QWidget* parent) : CNotifyStatic(parent), m_Shell(shell) {
     // The interface font of its dialog, which the link keeps and underlines on its own.
     m_LogFont = font();
     setTextFormat(Qt::PlainText);
@@ -38,14 +38,7 @@ void CMailLink::mouseMoveEvent(QMouseEvent* event) {
         // Held so that the link sees the mouse leave it.
         grabMouse();
     }
-    QLabel::mouseMoveEvent(event);
-}
-
-void CMailLink::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        OnClicked();
-    }
+    CNotifyStatic::mouseMoveEvent(event);
 }
 
 void CMailLink::hideEvent(QHideEvent* event) {
@@ -54,7 +47,7 @@ void CMailLink::hideEvent(QHideEvent* event) {
         SetOver(false);
         releaseMouse();
     }
-    QLabel::hideEvent(event);
+    CNotifyStatic::hideEvent(event);
 }
 
 void CMailLink::OnClicked() {

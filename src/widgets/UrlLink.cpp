@@ -12,7 +12,7 @@
 #include <QUrl>
 
 CUrlLink::CUrlLink(IShellOpen& shell, IBeeper& beeper, IMessageBox& messageBox, QWidget* parent)
-    : QLabel(parent),
+    : CNotifyStatic(parent),
       m_Shell(shell),
       m_Beeper(beeper),
       m_MessageBox(messageBox),
@@ -85,7 +85,7 @@ void CUrlLink::RedrawNow() {
 }
 
 void CUrlLink::mouseMoveEvent(QMouseEvent* event) {
-    QLabel::mouseMoveEvent(event);
+    CNotifyStatic::mouseMoveEvent(event);
     if (m_bOver) {
         if (!rect().contains(event->position().toPoint())) {
             m_bOver = false;
@@ -100,13 +100,6 @@ void CUrlLink::mouseMoveEvent(QMouseEvent* event) {
     grabMouse();
 }
 
-void CUrlLink::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        OnClicked();
-    }
-}
-
 void CUrlLink::hideEvent(QHideEvent* event) {
     // A page switched away under the mouse must not keep the mouse to itself.
     if (m_bOver) {
@@ -114,7 +107,7 @@ void CUrlLink::hideEvent(QHideEvent* event) {
         releaseMouse();
         RedrawNow();
     }
-    QLabel::hideEvent(event);
+    CNotifyStatic::hideEvent(event);
 }
 
 void CUrlLink::OnClicked() {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "widgets/NotifyStatic.h"
+
 #include <QColor>
-#include <QLabel>
 
 #include <string>
 #include <string_view>
@@ -15,7 +16,7 @@ class IShellOpen;
 // the mouse is over it; it fits itself to its text, shows the address as its tooltip and a
 // hand cursor. A click opens the address through the desktop, else through the program the
 // desktop registers for web pages; when neither can, it beeps and says why.
-class CUrlLink : public QLabel {
+class CUrlLink : public CNotifyStatic {
 public:
     // The colours of an address not yet opened and of one opened before.
     static constexpr QColor kLinkColour{0, 0, 238};
@@ -41,7 +42,7 @@ public:
     static QString OpenErrorText(int nError);
 
     // A click: the address is opened, or the user hears a beep and reads why not.
-    void OnClicked();
+    void OnClicked() override;
 
     const std::string& Url() const { return m_strUrl; }
     bool IsOver() const { return m_bOver; }
@@ -51,7 +52,6 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

@@ -10,6 +10,7 @@
 #include "support/QtWait.h"
 #include "support/Rows.h"
 #include "support/ScriptedSteps.h"
+#include "support/TextFile.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
 #include "widgets/MailLink.h"
@@ -67,7 +68,7 @@ protected:
     }
     Strings Stored(const char* name) {
         CUrlList list;
-        EXPECT_TRUE(ReadRegList(m_Store, REGKEY_LIST, name, list));
+        EXPECT_EQ(ReadRegList(m_Store, REGKEY_LIST, name, list), EListLoad::Loaded);
         return list.Entries();
     }
     static Strings PageRows(CMainDialog& dialog, int nPage, const char* szListBox) {
@@ -161,6 +162,23 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
     EXPECT_FALSE(m_Tray.m_bShown);
     EXPECT_FALSE(dialog.TrayIcon().IsInstalled());
     EXPECT_TRUE(dialog.close());
+}
+
+// A list whose stored value could not be read (its line cannot be read) is not saved over
+// at Exit, though it was changed; the other list is.
+TEST_F(MainDialogTest, ExitLeavesAListItCouldNotReadAsStored) {
+    WriteTextFile(m_Dir / "registry.reg",
+                  "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\list]\n"
+                  "\"white\"=hex(7):61,0\"\n\"black\"=hex(7):62,00,00\n");
+    testing::internal::CaptureStderr();
+    CMainDialog& dialog = Start();
+    testing::internal::GetCapturedStderr();
+    g_WhiteList.Add("w");
+    g_BlackList.Add("c");
+    dialog.OnCommand(ID_MENU_EXIT);
+    const std::string stored = ReadTextFile(m_Dir / "registry.reg");
+    EXPECT_THAT(stored, testing::HasSubstr("\"black\"=hex(7):62,00,63,00,00\n"));
+    EXPECT_THAT(stored, testing::Not(testing::HasSubstr("\"white\"")));
 }
 
 TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {

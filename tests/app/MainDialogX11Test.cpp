@@ -172,17 +172,22 @@ TEST_F(MainDialogX11Test, TrayMenuChoiceFromTheKeyboardShowsTheLogsPage) {
     }
 }
 
+// The hot key switches blocking while the tray menu holds the keyboard, and the menu stays.
 // A real click elsewhere reaches the menu, not the window under it, and closes it.
-TEST_F(MainDialogX11Test, ClickElsewhereClosesTheTrayMenuWithoutACommand) {
+TEST_F(MainDialogX11Test, HotKeyWorksInTheTrayMenuAndAClickElsewhereClosesIt) {
     m_pDialog->Hide();
-    const xcb_window_t nMenu = UseTrayMenu([] {
+    const xcb_window_t nMenu = UseTrayMenu([this] {
+        EXPECT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
+        EXPECT_TRUE(WaitFor([this] { return !m_pDialog->IsBlocking(); }));
+        const auto* menu = qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+        EXPECT_TRUE(menu != nullptr && !menu->IsClosing());
         EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
     });
     ASSERT_NE(nMenu, 0U);
     EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
     ProcessEventsFor(std::chrono::milliseconds(300));
     EXPECT_FALSE(m_pDialog->isVisible());
-    EXPECT_TRUE(m_pDialog->IsBlocking());
+    EXPECT_FALSE(m_pDialog->IsBlocking()) << "switched once, by the hot key alone";
 }
 
 // A process that never reached its main window, asked to stop while it waits for the

@@ -27,6 +27,7 @@ public:
     void OnStepStart(std::string_view strText) override { Record("start:", strText); }
     void OnCleanItem(std::string_view strText) override { Record("item:", strText); }
     void OnSkipped(std::string_view strText) override { Record("skipped:", strText); }
+    void OnFailed(std::string_view strText) override { Record("failed:", strText); }
     void OnStepDone(std::string_view strText) override { Record("done:", strText); }
     void OnCleanDone(std::string_view strSkipped) override { Record("cleandone:", strSkipped); }
 
@@ -64,13 +65,17 @@ TEST_F(CleaningThreadProcTest, NothingChosenGoesStraightToTheEnd) {
 
 // The order is fixed whatever order the options were chosen in, and each option is read
 // when its step comes; a routine's reports arrive between its step's two texts, and the end
-// names once each kind that a browser in use kept.
+// names once each kind that a browser in use kept, then each failure of that step.
 TEST_F(CleaningThreadProcTest, EveryChosenStepInItsOrderWithItsReports) {
     m_Cleaner.OnCall("CleanCookies", [this](ICleanReport* pReport, std::stop_token) {
         pReport->OnCleanItem("/home/u/.config/chromium/Default/Cookies");
         pReport->OnSkipped("Cookies of Chromium (Default) are in use");
+        pReport->OnFailed("Cookies of Chromium (Work) are damaged");
         pReport->OnSkipped("Cookies of Chromium (Profile 1) are in use");
         m_Store.WriteOption(OPT_KILLFAVORITES, 0);
+    });
+    m_Cleaner.OnCall("CleanRecent", [](ICleanReport* pReport, std::stop_token) {
+        pReport->OnFailed("/home/u/.local/share/RecentDocuments is a mount point");
     });
     m_Cleaner.OnCall("CleanHistory", [](ICleanReport* pReport, std::stop_token) {
         pReport->OnCleanItem("Cleaning History...");
@@ -82,14 +87,18 @@ TEST_F(CleaningThreadProcTest, EveryChosenStepInItsOrderWithItsReports) {
         ElementsAreArray(
             {"start:Now cleaning cookies...", "item:/home/u/.config/chromium/Default/Cookies",
              "skipped:Cookies of Chromium (Default) are in use",
+             "failed:Cookies of Chromium (Work) are damaged",
              "skipped:Cookies of Chromium (Profile 1) are in use", "done:Clean cookies completely!",
              "start:Now cleaning Temporary Internet Files",
              "done:Clean Temporary Internet Files completely!", "start:Now cleaning History...",
              "item:Cleaning History...", "skipped:History of Chromium (Default) is in use",
              "done:Clean History completely!", "start:Now cleaning Recent...",
+             "failed:/home/u/.local/share/RecentDocuments is a mount point",
              "done:Clean Recent completely!",
              "cleandone:\nCookies: not cleaned where a browser is in use"
-             "\nHistory: not cleaned where a browser is in use"}));
+             "\nCookies of Chromium (Work) are damaged"
+             "\nHistory: not cleaned where a browser is in use"
+             "\n/home/u/.local/share/RecentDocuments is a mount point"}));
 }
 
 // "Stop" during the cache step: the step does not close, no later step begins, and the

@@ -115,7 +115,7 @@ TEST_F(CleaningDlgTest, BarsAndLinesFollowTheReports) {
 }
 
 // A whole pass through the worker: the completion message names what a browser in use
-// kept, and the dialog closes by itself.
+// kept and what failed, and the dialog closes by itself.
 TEST_F(CleaningDlgTest, PassEndsWithTheCompletionMessageAndCloses) {
     m_Store.WriteOption(OPT_KILLCOOKIES, 1);
     m_Store.WriteOption(OPT_KILLHISTORY, 1);
@@ -124,11 +124,13 @@ TEST_F(CleaningDlgTest, PassEndsWithTheCompletionMessageAndCloses) {
     });
     m_Cleaner.OnCall("CleanHistory", [](ICleanReport* pReport, std::stop_token) {
         pReport->OnSkipped("History of Chromium (Default) is in use");
+        pReport->OnFailed("History of Chromium (Work) is damaged");
     });
     EXPECT_EQ(m_pDlg->exec(), QDialog::Accepted);
     ASSERT_EQ(m_MessageBox.Boxes().size(), 1U);
     EXPECT_EQ(m_MessageBox.Boxes()[0].strText,
-              QStringLiteral("Clean Completely!\nHistory: not cleaned where a browser is in use"));
+              QStringLiteral("Clean Completely!\nHistory: not cleaned where a browser is in use"
+                             "\nHistory of Chromium (Work) is damaged"));
     EXPECT_EQ(m_MessageBox.Boxes()[0].pOwner, m_pDlg.get());
     EXPECT_EQ(Text("itemText"), QStringLiteral("Clean Completely!"));
     EXPECT_EQ(Text("stepText"), QStringLiteral("Clean Completely!"));

@@ -27,12 +27,12 @@ protected:
         return WriteRegList(m_Store, REGKEY_LIST, name, list);
     }
     // The list `name` as loaded into a list that held "before".
-    Strings Load(const char* name = REGVAL_BLACK, bool* pLoaded = nullptr) {
+    Strings Load(const char* name = REGVAL_BLACK, EListLoad* pLoad = nullptr) {
         CUrlList list;
         list.Add("before");
-        const bool bLoaded = ReadRegList(m_Store, REGKEY_LIST, name, list);
-        if (pLoaded != nullptr) {
-            *pLoaded = bLoaded;
+        const EListLoad eLoad = ReadRegList(m_Store, REGKEY_LIST, name, list);
+        if (pLoad != nullptr) {
+            *pLoad = eLoad;
         }
         return list.Entries();
     }
@@ -72,9 +72,9 @@ TEST_F(SettingsStoreTest, HandWrittenValuesReadAsTheRulesSay) {
 // entries each ended by a zero, and a zero more. An empty entry cuts the list at the next
 // load; the first run loads nothing, and a failed load leaves the list as it was.
 TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
-    bool bLoaded = true;
-    EXPECT_THAT(Load(REGVAL_BLACK, &bLoaded), ElementsAre("before"));
-    EXPECT_FALSE(bLoaded);
+    EListLoad eLoad = EListLoad::Loaded;
+    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
+    EXPECT_EQ(eLoad, EListLoad::NotStored);
     const std::string longUrl = "http://x.example/?" + std::string(70000, 'q');
     const std::string hostile = "http://y.example/<script>\"\\\xff\x01";
     EXPECT_TRUE(Save({"B", "A", "Cc"}));
@@ -84,28 +84,94 @@ TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
     EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("A"));
     EXPECT_TRUE(Save({}, REGVAL_WHITE));
     EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"white\"=hex(7):00\n"));
-    EXPECT_THAT(Load(REGVAL_WHITE, &bLoaded), ElementsAre());
-    EXPECT_TRUE(bLoaded);
+    EXPECT_THAT(Load(REGVAL_WHITE, &eLoad), ElementsAre());
+    EXPECT_EQ(eLoad, EListLoad::Loaded);
     EXPECT_TRUE(Save({longUrl, hostile}));
     CRegistryHive reopened(m_File);
     CUrlList list;
-    EXPECT_TRUE(ReadRegList(CSettingsStore(reopened), REGKEY_LIST, REGVAL_BLACK, list));
+    EXPECT_EQ(ReadRegList(CSettingsStore(reopened), REGKEY_LIST, REGVAL_BLACK, list),
+              EListLoad::Loaded);
     EXPECT_THAT(list.Entries(), ElementsAre(longUrl, hostile));
 }
 
 // A value of another type loads nothing and is replaced at the next save; data without its
-// last zeros loads what it holds.
+// last zeros loads what it holds. A value that may have stood on a line that cannot be read
+// is unreadable, not missing, also once a write has stored the file anew.
 TEST_F(SettingsStoreTest, ListsWrittenByHandLoadWhatTheyHold) {
     WriteStore(kProductKey + "\\list]\n\"black\"=\"http://a/\"\n\"white\"=hex(7):61,00,62\n");
-    bool bLoaded = true;
-    EXPECT_THAT(Load(REGVAL_BLACK, &bLoaded), ElementsAre("before"));
-    EXPECT_FALSE(bLoaded);
+    EListLoad eLoad = EListLoad::Loaded;
+    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
+    EXPECT_EQ(eLoad, EListLoad::NotStored);
     EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("a", "b"));
     EXPECT_TRUE(Save({"before"}));
     EXPECT_THAT(Load(), ElementsAre("before"));
     WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):\n");
-    EXPECT_THAT(Load(REGVAL_BLACK, &bLoaded), ElementsAre());
-    EXPECT_TRUE(bLoaded);
+    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre());
+    EXPECT_EQ(eLoad, EListLoad::Loaded);
+
+    testing::internal::CaptureStderr();
+    WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):62,0\"\n\"white\"=hex(7):61,00,00\n");
+    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
+    EXPECT_EQ(eLoad, EListLoad::Unreadable);
+    EXPECT_TRUE(m_Store.WriteOption(OPT_SPEED, 5));
+    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
+    EXPECT_EQ(eLoad, EListLoad::Unreadable);
+    EXPECT_THAT(Load(REGVAL_WHITE, &eLoad), ElementsAre("a"));
+    EXPECT_EQ(eLoad, EListLoad::Loaded);
+    EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("registry.reg:4: this line"));
+}
+
+// A registry whose value named "black" grows, as another process's write would make it,
+// between the first question for the longest value and the read.
+class CGrowingRegistry final : public IRegistry {
+public:
+    explicit CGrowingRegistry(IRegistry& registry) : m_Registry(registry) {}
+
+    LSTATUS OpenKey(HKEY parent, std::string_view subKey, REGSAM rights, HKEY* result) override {
+        return m_Registry.OpenKey(parent, subKey, rights, result);
+    }
+    LSTATUS CreateKey(HKEY parent, std::string_view subKey, REGSAM rights, bool isVolatile,
+                      HKEY* result) override {
+        return m_Registry.CreateKey(parent, subKey, rights, isVolatile, result);
+    }
+    LSTATUS QueryValue(HKEY key, std::string_view name, DWORD* type, std::uint8_t* data,
+                       DWORD* size) override {
+        if (m_nGrowths > 0) {
+            --m_nGrowths;
+            m_bytes.insert(m_bytes.begin(), {'g', 0});
+            m_Registry.SetValue(key, name, REG_MULTI_SZ, m_bytes);
+        }
+        return m_Registry.QueryValue(key, name, type, data, size);
+    }
+    LSTATUS SetValue(HKEY key, std::string_view name, DWORD type,
+                     std::span<const std::uint8_t> data) override {
+        return m_Registry.SetValue(key, name, type, data);
+    }
+    LSTATUS QueryMaxValueDataLength(HKEY key, DWORD* length) override {
+        return m_Registry.QueryMaxValueDataLength(key, length);
+    }
+    LSTATUS CloseKey(HKEY key) override { return m_Registry.CloseKey(key); }
+
+    int m_nGrowths = 0;
+
+private:
+    IRegistry& m_Registry;
+    std::vector<std::uint8_t> m_bytes{0};
+};
+
+// A list that grows while it is read is read again, whole; one that never stops growing is
+// unreadable rather than taken for missing.
+TEST_F(SettingsStoreTest, AListThatGrowsWhileItIsReadIsReadAgain) {
+    CGrowingRegistry registry(m_Hive);
+    const CSettingsStore store(registry);
+    for (const auto& [nGrowths, eExpected] :
+         {std::pair{2, EListLoad::Loaded}, std::pair{100, EListLoad::Unreadable}}) {
+        registry.m_nGrowths = nGrowths;
+        CUrlList list;
+        EXPECT_EQ(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list), eExpected) << nGrowths;
+        const Strings expected = eExpected == EListLoad::Loaded ? Strings{"g", "g"} : Strings{};
+        EXPECT_EQ(list.Entries(), expected) << nGrowths;
+    }
 }
 
 }  // namespace

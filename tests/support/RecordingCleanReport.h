@@ -18,8 +18,10 @@ public:
         }
     }
     void OnSkipped(std::string_view strText) override { m_skipped.emplace_back(strText); }
+    void OnFailed(std::string_view strText) override { m_failed.emplace_back(strText); }
 
     std::vector<std::string> m_items;
     std::vector<std::string> m_skipped;
+    std::vector<std::string> m_failed;
     std::function<void()> m_onItem;
 };

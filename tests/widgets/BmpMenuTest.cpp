@@ -1,5 +1,6 @@
 #include "widgets/BmpMenu.h"
 
+#include "support/ChildProcess.h"
 #include "support/QtWait.h"
 #include "support/ScriptedSteps.h"
 #include "widgets/BmpMenuEvent.h"
@@ -407,6 +408,34 @@ std::set<QRgb> TextColours(const QImage& image, int nRow) {
     return colours;
 }
 
+// The arrow of the submenu row (the fourth) of `image`, drawn at `nScale` times the bar's
+// size: a filled triangle pointing right in `colour`, in the middle of the row, at its end.
+void ExpectArrow(const QImage& image, int nScale, const QColor& colour) {
+    const QRect rcRow(Bar(1)->GetItemRect(3).topLeft() * nScale,
+                      Bar(1)->GetItemRect(3).size() * nScale);
+    // The arrow's pixels within the last check-mark width of the row.
+    QRect box;
+    for (int y = rcRow.top(); y <= rcRow.bottom(); ++y) {
+        for (int x = rcRow.right() - Bar(1)->CheckMarkSize().width() * nScale; x <= rcRow.right();
+             ++x) {
+            box |= image.pixelColor(x, y) == colour ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    // Column i from the left spans rows i to 2h - i.
+    const int h = box.width() - 1;
+    ASSERT_GE(h, 2 * nScale);
+    EXPECT_EQ(box.height(), 2 * h + 1);
+    for (int i = 0; i <= h; ++i) {
+        for (int y = 0; y <= 2 * h; ++y) {
+            EXPECT_EQ(image.pixelColor(box.left() + i, box.top() + y) == colour,
+                      y >= i && y <= 2 * h - i)
+                << "column " << i << " row " << y;
+        }
+    }
+    EXPECT_LE(std::abs(box.center().y() - rcRow.center().y()), 1);
+    EXPECT_LT(box.right(), rcRow.right());
+}
+
 // Rows with a picture, disabled with a picture, checked, and a submenu, in a palette whose
 // roles all differ.
 class BmpMenuDrawingTest : public BmpMenuTest {
@@ -500,32 +529,42 @@ TEST_F(BmpMenuDrawingTest, PicturesChecksAndArrowsTakeTheMenuColours) {
                       bHot || bEven ? m_Colours.menu : m_Colours.btnHighlight);
         }
         for (const bool bHot : {false, true}) {
-            const QImage image = Rendered(bHot ? 3 : -1);
-            const QColor colour = bHot ? m_Colours.highlightText : m_Colours.menuText;
-            // The arrow's pixels within the last check-mark width of the row.
-            const QRect rcRow = Bar(1)->GetItemRect(3);
-            QRect box;
-            for (int y = rcRow.top(); y <= rcRow.bottom(); ++y) {
-                for (int x = rcRow.right() - Bar(1)->CheckMarkSize().width(); x <= rcRow.right();
-                     ++x) {
-                    box |= image.pixelColor(x, y) == colour ? QRect(x, y, 1, 1) : QRect();
-                }
-            }
-            // A filled triangle pointing right, in the middle of the row: column i from the
-            // left spans rows i to 2h - i.
-            const int h = box.width() - 1;
-            ASSERT_GE(h, 2);
-            EXPECT_EQ(box.height(), 2 * h + 1);
-            for (int i = 0; i <= h; ++i) {
-                for (int y = 0; y <= 2 * h; ++y) {
-                    EXPECT_EQ(image.pixelColor(box.left() + i, box.top() + y) == colour,
-                              y >= i && y <= 2 * h - i)
-                        << "column " << i << " row " << y;
-                }
-            }
-            EXPECT_LE(std::abs(box.center().y() - rcRow.center().y()), 1);
-            EXPECT_LT(box.right(), rcRow.right());
+            ExpectArrow(Rendered(bHot ? 3 : -1), 1,
+                        bHot ? m_Colours.highlightText : m_Colours.menuText);
         }
+        OpenMenu(1)->CloseMenuChain();
+    })}));
+}
+
+// At twice the pixels of the screen (QT_SCALE_FACTOR=2, Xft.dpi: 192) the rows are drawn in
+// the screen's pixels: the text has detail finer than two pixels, the arrow is sharp.
+TEST_F(BmpMenuDrawingTest, RowsAreDrawnInTheScreensPixelsAtTwiceTheScale) {
+    if (qgetenv("QT_SCALE_FACTOR") != "2") {
+        // The scale is taken when the application starts: the test again, in a process of its
+        // own.
+        const testing::TestInfo& test = *testing::UnitTest::GetInstance()->current_test_info();
+        const std::string strFilter =
+            std::string("--gtest_filter=") + test.test_suite_name() + "." + test.name();
+        EXPECT_EQ(CChildProcess::Run({"/proc/self/exe", strFilter}, {{"QT_SCALE_FACTOR", "2"}}), 0)
+            << "run with QT_SCALE_FACTOR=2 and " << strFilter << " to see why";
+        return;
+    }
+    ASSERT_EQ(qApp->devicePixelRatio(), 2);
+    EXPECT_TRUE(Track({At(1, [this] {
+        const QImage image = Rendered(-1);
+        ASSERT_EQ(image.size(), Bar(1)->size() * 2);
+        // The text of the first row: some of its 2 x 2 blocks are not of one colour.
+        const QRect rcRow = Bar(1)->GetItemRect(0);
+        int nMixed = 0;
+        for (int y = 2 * rcRow.top(); y <= 2 * rcRow.bottom(); y += 2) {
+            for (int x = 2 * (rcRow.left() + rcRow.height() + 3); x <= 2 * rcRow.right(); x += 2) {
+                const QRgb pixel = image.pixel(x, y);
+                nMixed += image.pixel(x + 1, y) != pixel || image.pixel(x, y + 1) != pixel ||
+                          image.pixel(x + 1, y + 1) != pixel;
+            }
+        }
+        EXPECT_GT(nMixed, 0);
+        ExpectArrow(image, 2, m_Colours.menuText);
         OpenMenu(1)->CloseMenuChain();
     })}));
 }

@@ -218,10 +218,10 @@ bool CX11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, 
     if (nType != XCB_KEY_PRESS && nType != XCB_KEY_RELEASE) {
         return false;
     }
+    // Reported at the root window, where the key is grabbed; or, while a window of this
+    // program holds the whole keyboard (an open pop-up menu), at that window, since the server
+    // honours no other grab meanwhile.
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
-    if (key->event != m_nRoot) {
-        return false;
-    }
     const auto nModifiers = static_cast<std::uint16_t>(key->state & 0xFF & ~m_nLockMask);
     for (SGrab& grab : m_Grabs) {
         if (std::ranges::count(grab.keycodes, key->detail) == 0) {

@@ -11,8 +11,9 @@ struct xcb_connection_t;
 
 // IHotKeys as passive key grabs on the X11 root window, one for every combination of the
 // lock keys (Caps Lock, Num Lock, Scroll Lock) so that their state does not matter. The key
-// presses arrive through Qt's event loop, where a native event filter picks them out. Without
-// an X11 display (another Qt platform) every claim fails.
+// presses arrive through Qt's event loop, where a native event filter picks them out, also
+// while one of the program's own windows holds the keyboard. Without an X11 display (another
+// Qt platform) every claim fails.
 class CX11HotKeys final : public IHotKeys, public QAbstractNativeEventFilter {
 public:
     CX11HotKeys();

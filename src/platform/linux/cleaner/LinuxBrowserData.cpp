@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/XdgDirs.h"
@@ -99,16 +101,17 @@ std::string LastUsedProfile(const fs::path& userDataDir) {
 }
 
 // Where the browser puts a profile's caches: under the XDG cache folder when its user-data
-// folder lies in the XDG config folder, else in the profile itself.
-fs::path CacheDirOf(const fs::path& profileDir, const fs::path& userDataDir,
-                    const fs::path& configHome, const fs::path& cacheHome) {
+// folder lies in the XDG config folder, else in the profile itself. Answers the base folder
+// and the path below it.
+std::pair<fs::path, fs::path> CacheDirOf(const fs::path& profileDir, const fs::path& userDataDir,
+                                         const fs::path& configHome, const fs::path& cacheHome) {
     if (!configHome.empty() && !cacheHome.empty()) {
         const fs::path relative = userDataDir.lexically_relative(configHome);
         if (!relative.empty() && *relative.begin() != "..") {
-            return cacheHome / relative / profileDir.filename();
+            return {cacheHome, relative / profileDir.filename()};
         }
     }
-    return profileDir;
+    return {userDataDir, profileDir.filename()};
 }
 
 // The browser names its profile folders "Default" and "Profile <n>"; one started with a
@@ -120,10 +123,9 @@ bool IsProfileDir(const fs::path& dir) {
            fs::is_regular_file(dir / "Preferences", ec);
 }
 
-fs::path Canonical(const fs::path& path) {
-    std::error_code ec;
-    fs::path real = fs::canonical(path, ec);
-    return ec ? fs::path() : real;
+// A failed change to a file, in the terms of IBrowserData.
+HRESULT FromErrno(int nError) {
+    return nError == EACCES || nError == EPERM || nError == EROFS ? E_ACCESSDENIED : E_FAIL;
 }
 
 class CUrlCacheSnapshot final : public IUrlCacheEnum {
@@ -155,7 +157,6 @@ CLinuxBrowserData CLinuxBrowserData::FromEnvironment() {
     const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
     const char* xdgData = std::getenv("XDG_DATA_HOME");
     SFolders folders{
-        home != nullptr && home[0] == '/' ? fs::path(home) : fs::path(),
         XdgBaseDir(xdgConfig, home, ".config"),
         XdgBaseDir(std::getenv("XDG_CACHE_HOME"), home, ".cache"),
         XdgBaseDir(xdgData, home, ".local/share"),
@@ -206,7 +207,7 @@ std::vector<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfiles() const
             SProfile profile;
             profile.strName = browser.strName + " (" + dir.filename().string() + ")";
             profile.userDataDir = browser.dir;
-            profile.cacheDir =
+            std::tie(profile.cacheRoot, profile.cacheBelow) =
                 CacheDirOf(dir, browser.dir, m_folders.configHome, m_folders.cacheHome);
             profile.dir = std::move(dir);
             profiles.push_back(std::move(profile));
@@ -234,21 +235,22 @@ CLinuxBrowserData::EUse CLinuxBrowserData::ProfileUse(const SProfile& profile,
     return IsBrowserLocked(profile.userDataDir) ? EUse::Held : EUse::Closed;
 }
 
-std::vector<std::string> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder folder) {
-    std::vector<std::string> paths;
+std::vector<SDataFolder> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder folder) {
+    std::vector<SDataFolder> folders;
     switch (folder) {
         case ESpecialFolder::InternetCache:
             for (const SProfile& profile : FindProfiles()) {
                 for (const char* name : kCacheFolders) {
-                    if (IsFolder(profile.cacheDir / name)) {
-                        paths.push_back((profile.cacheDir / name).string());
+                    if (IsFolder(profile.cacheRoot / profile.cacheBelow / name)) {
+                        folders.push_back(
+                            {profile.cacheRoot.string(), (profile.cacheBelow / name).string()});
                     }
                 }
             }
             break;
         case ESpecialFolder::Recent:
             if (!m_folders.dataHome.empty() && IsFolder(m_folders.dataHome / "RecentDocuments")) {
-                paths.push_back((m_folders.dataHome / "RecentDocuments").string());
+                folders.push_back({m_folders.dataHome.string(), "RecentDocuments"});
             }
             break;
         case ESpecialFolder::Cookies:
@@ -256,24 +258,7 @@ std::vector<std::string> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder
             // Browsers keep cookies and bookmarks in files of their profiles.
             break;
     }
-    return paths;
-}
-
-bool CLinuxBrowserData::ResolveDataFolder(const std::string& folder, std::string* resolved) {
-    const fs::path real = Canonical(folder);
-    if (real.empty() || real == "/" ||
-        (!m_folders.home.empty() && real == Canonical(m_folders.home))) {
-        return false;
-    }
-    for (ESpecialFolder kind : {ESpecialFolder::InternetCache, ESpecialFolder::Recent}) {
-        for (const std::string& path : GetSpecialFolderPaths(kind)) {
-            if (Canonical(path) == real) {
-                *resolved = real.string();
-                return true;
-            }
-        }
-    }
-    return false;
+    return folders;
 }
 
 std::unique_ptr<IUrlCacheEnum> CLinuxBrowserData::FindFirstUrlCacheEntry(SUrlCacheEntry* entry) {
@@ -305,7 +290,7 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
     auto profile = std::find_if(profiles.begin(), profiles.end(),
                                 [&dir](const SProfile& known) { return known.dir == dir; });
     if (profile == profiles.end()) {
-        return E_INVALIDARG;
+        return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
@@ -343,15 +328,16 @@ std::vector<std::string> CLinuxBrowserData::GetBrowserProfiles() {
 HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
-        return E_INVALIDARG;
+        return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
         // The browser offers no way to clear its history from outside.
         return E_SHARING_VIOLATION;
     }
+    const fs::path history = profile->dir / "History";
     const HRESULT hr =
-        CSqliteDatabase((profile->dir / "History").string()).EmptyTables(kHistoryTables);
+        Exists(history) ? CSqliteDatabase(history.string()).EmptyTables(kHistoryTables) : S_FALSE;
     if (hr != E_SHARING_VIOLATION) {
         // The browser builds the file anew from the history at its next start.
         ::unlink((profile->dir / "Visited Links").c_str());
@@ -364,7 +350,7 @@ HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
     files->clear();
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
-        return E_INVALIDARG;
+        return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
@@ -382,15 +368,15 @@ HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
 
 HRESULT CLinuxBrowserData::ClearRecentDocs() {
     if (m_folders.dataHome.empty()) {
-        return S_OK;
+        return S_FALSE;
     }
     const fs::path list = m_folders.dataHome / "recently-used.xbel";
     struct stat st {};
     // A link (to /dev/null, say, to keep no list at all) is the user's choice: left alone.
     if (::lstat(list.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return S_OK;
+        return S_FALSE;
     }
-    return CAtomicFile::Replace(list, ".recently-used.xbel.", kEmptyXbel, st.st_mode & 07777) == 0
-               ? S_OK
-               : E_FAIL;
+    const int nError =
+        CAtomicFile::Replace(list, ".recently-used.xbel.", kEmptyXbel, st.st_mode & 07777);
+    return nError == 0 ? S_OK : FromErrno(nError);
 }

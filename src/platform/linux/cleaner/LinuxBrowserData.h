@@ -24,9 +24,10 @@ class CDevToolsDataCleaner;
 //   a running browser) and, while its browser answers over DevTools, one cache entry
 //   (Network.clearBrowserCache); the cached files on disk go with the cache folders.
 // - Special folders: the cache folders "Cache/Cache_Data" and "Code Cache" of each profile
-//   (under the XDG cache folder for a user-data folder in the XDG config folder, else in
-//   the profile itself, where the browser puts them); the recent folder
-//   "<XDG data>/RecentDocuments". There is no cookies or favourites folder.
+//   (below the XDG cache folder for a user-data folder in the XDG config folder, else
+//   below the user-data folder, in the profile itself, where the browser puts them); the
+//   recent folder "RecentDocuments" below the XDG data folder. There is no cookies or
+//   favourites folder.
 // - History: the history tables of "History" and the "Visited Links" file.
 // - Favourites: the bookmark files.
 // - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
@@ -36,7 +37,6 @@ class CLinuxBrowserData final : public IBrowserData {
 public:
     // The user's base folders.
     struct SFolders {
-        std::filesystem::path home;
         std::filesystem::path configHome;
         std::filesystem::path cacheHome;
         std::filesystem::path dataHome;
@@ -49,8 +49,7 @@ public:
     // The known browsers and the base folders of this process's environment.
     static CLinuxBrowserData FromEnvironment();
 
-    std::vector<std::string> GetSpecialFolderPaths(ESpecialFolder folder) override;
-    bool ResolveDataFolder(const std::string& folder, std::string* resolved) override;
+    std::vector<SDataFolder> GetSpecialFolderPaths(ESpecialFolder folder) override;
     std::unique_ptr<IUrlCacheEnum> FindFirstUrlCacheEntry(SUrlCacheEntry* entry) override;
     HRESULT DeleteUrlCacheEntry(const std::string& strSourceUrlName) override;
     std::vector<std::string> GetBrowserProfiles() override;
@@ -67,8 +66,10 @@ private:
         std::string strName;
         std::filesystem::path userDataDir;
         std::filesystem::path dir;
-        // Where the browser keeps the profile's cache folders.
-        std::filesystem::path cacheDir;
+        // Where the browser keeps the profile's cache folders: below `cacheRoot`, at
+        // `cacheBelow`.
+        std::filesystem::path cacheRoot;
+        std::filesystem::path cacheBelow;
     };
     enum class EUse {
         Closed,

@@ -2,28 +2,94 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
 
 #include "platform/linux/UniqueFd.h"
 
 namespace {
 
-bool IsReadOnly(const struct stat& st) {
-    if (S_ISLNK(st.st_mode)) {
+constexpr unsigned kStatxMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_MNT_ID;
+
+// Where a folder lies: its mount where the kernel tells it, else its file system (a bind
+// mount of the same file system then goes unseen).
+struct SMount {
+    dev_t dev = 0;
+    bool bHasId = false;
+    std::uint64_t nId = 0;
+
+    bool IsSameAs(const SMount& other) const {
+        return bHasId && other.bHasId ? nId == other.nId : dev == other.dev;
+    }
+};
+
+// What the descriptor `fd` refers to, never a link's target.
+bool StatFd(int fd, struct statx* stx) {
+    return ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, kStatxMask, stx) == 0;
+}
+
+SMount MountOf(const struct statx& stx) {
+    return {makedev(stx.stx_dev_major, stx.stx_dev_minor), (stx.stx_mask & STATX_MNT_ID) != 0,
+            stx.stx_mnt_id};
+}
+
+bool IsReadOnly(mode_t mode) {
+    if (S_ISLNK(mode)) {
         return false;
     }
-    const mode_t needed = S_ISDIR(st.st_mode) ? (S_IWUSR | S_IXUSR) : S_IWUSR;
-    return (st.st_mode & needed) != needed;
+    const mode_t needed = S_ISDIR(mode) ? S_IRWXU : S_IWUSR;
+    return (mode & needed) != needed;
+}
+
+EOpenResult FromErrno(int nError) {
+    switch (nError) {
+        case ENOENT:
+            return EOpenResult::Missing;
+        case ELOOP:
+            return EOpenResult::Linked;
+        case ENOTDIR:
+        case EISDIR:
+        case ENXIO:
+            return EOpenResult::NotThatKind;
+        default:
+            return EOpenResult::Failed;
+    }
+}
+
+// Gives the owner back what the read-only attribute takes away from what the path-only
+// descriptor `fd` refers to, through that descriptor, so that it is the very entry that
+// was opened and checked.
+bool ClearReadOnlyOf(int fd) {
+    struct statx stx {};
+    if (!StatFd(fd, &stx) || S_ISLNK(stx.stx_mode)) {
+        return false;
+    }
+    if (!IsReadOnly(stx.stx_mode)) {
+        return true;
+    }
+    const mode_t added = S_ISDIR(stx.stx_mode) ? S_IRWXU : S_IWUSR;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::chmod(self.c_str(), (stx.stx_mode & 07777) | added) == 0;
 }
 
 class COverwriteFile final : public IOverwriteFile {
 public:
-    COverwriteFile(CUniqueFd fd, std::uint64_t nSize) : m_Fd(std::move(fd)), m_nSize(nSize) {}
+    COverwriteFile(CUniqueFd fd, const struct stat& st)
+        : m_Fd(std::move(fd)),
+          m_nSize(static_cast<std::uint64_t>(st.st_size)),
+          m_nLinks(st.st_nlink) {}
 
     std::uint64_t GetSize() override { return m_nSize; }
+    std::uint64_t GetLinkCount() override { return m_nLinks; }
 
     bool Seek(std::uint64_t nOffset) override {
         return ::lseek(m_Fd.Get(), static_cast<off_t>(nOffset), SEEK_SET) >= 0;
@@ -45,85 +111,234 @@ public:
         return true;
     }
 
+    bool Flush() override { return ::fdatasync(m_Fd.Get()) == 0; }
+
 private:
     CUniqueFd m_Fd;
     std::uint64_t m_nSize;
+    std::uint64_t m_nLinks;
 };
 
-}  // namespace
+class CLinuxFolder final : public IFolder {
+public:
+    CLinuxFolder(CUniqueFd fd, std::string path, const SMount& mount)
+        : m_Fd(std::move(fd)), m_path(std::move(path)), m_mount(mount) {}
 
-bool CLinuxFileSystem::ListFolder(const std::string& folder, std::vector<SFolderEntry>* entries) {
-    entries->clear();
-    CUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat self {};
-    if (!fd.IsValid() || ::fstat(fd.Get(), &self) != 0) {
-        return false;
-    }
-    DIR* dir = ::fdopendir(fd.Get());
-    if (dir == nullptr) {
-        return false;
-    }
-    const int nDirFd = fd.Release();
-    while (const dirent* pEntry = ::readdir(dir)) {
-        const std::string_view name = pEntry->d_name;
-        if (name == "." || name == "..") {
-            continue;
+    int Fd() const { return m_Fd.Get(); }
+
+    const std::string& GetPath() const override { return m_path; }
+
+    bool List(std::vector<SFolderEntry>* entries) override {
+        entries->clear();
+        CUniqueFd fd(::openat(m_Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.IsValid() && errno == ENOENT) {
+            // Removed since it was opened: nothing is in it.
+            return true;
         }
-        struct stat st {};
-        // An entry gone since the listing began has nothing left to delete.
-        if (::fstatat(nDirFd, pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
+        DIR* dir = fd.IsValid() ? ::fdopendir(fd.Get()) : nullptr;
+        if (dir == nullptr) {
+            return false;
         }
-        std::uint32_t nAttributes = 0;
-        if (S_ISDIR(st.st_mode)) {
-            nAttributes |= FILE_ATTRIBUTE_DIRECTORY;
-            if (st.st_dev != self.st_dev) {
+        fd.Release();
+        while (const dirent* pEntry = ::readdir(dir)) {
+            const std::string_view name = pEntry->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            struct stat st {};
+            // An entry gone since the listing began has nothing left to delete.
+            if (::fstatat(m_Fd.Get(), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;
+            }
+            std::uint32_t nAttributes = 0;
+            if (S_ISDIR(st.st_mode)) {
+                nAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+            } else if (S_ISLNK(st.st_mode)) {
                 nAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
             }
-        } else if (S_ISLNK(st.st_mode)) {
-            nAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            if (IsReadOnly(st.st_mode)) {
+                nAttributes |= FILE_ATTRIBUTE_READONLY;
+            }
+            entries->push_back({std::string(name), nAttributes});
         }
-        if (IsReadOnly(st)) {
-            nAttributes |= FILE_ATTRIBUTE_READONLY;
-        }
-        entries->push_back({std::string(name), nAttributes});
+        ::closedir(dir);
+        return true;
     }
-    ::closedir(dir);
+
+    // Opens the subfolder `strName` as IFolder::OpenFolder does.
+    EOpenResult Open(const std::string& strName, std::unique_ptr<CLinuxFolder>* pFolder) const {
+        pFolder->reset();
+        if (strName.empty() || strName == "." || strName == ".." ||
+            strName.find('/') != std::string::npos) {
+            return EOpenResult::Failed;
+        }
+        CUniqueFd fd(::openat(m_Fd.Get(), strName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct statx stx {};
+        if (!fd.IsValid() || !StatFd(fd.Get(), &stx)) {
+            return FromErrno(errno);
+        }
+        if (S_ISLNK(stx.stx_mode)) {
+            return EOpenResult::Linked;
+        }
+        if (!S_ISDIR(stx.stx_mode)) {
+            return EOpenResult::NotThatKind;
+        }
+        const SMount mount = MountOf(stx);
+        if (!mount.IsSameAs(m_mount)) {
+            return EOpenResult::Mounted;
+        }
+        *pFolder = std::make_unique<CLinuxFolder>(std::move(fd), m_path + "/" + strName, mount);
+        return EOpenResult::Opened;
+    }
+
+    EOpenResult OpenFolder(const std::string& strName, std::unique_ptr<IFolder>* pFolder) override {
+        std::unique_ptr<CLinuxFolder> pOpened;
+        const EOpenResult result = Open(strName, &pOpened);
+        *pFolder = std::move(pOpened);
+        return result;
+    }
+
+    bool ClearReadOnly() override { return ClearReadOnlyOf(m_Fd.Get()); }
+
+    bool ClearFileReadOnly(const std::string& strName) override {
+        const CUniqueFd fd(::openat(m_Fd.Get(), strName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        return fd.IsValid() && ClearReadOnlyOf(fd.Get());
+    }
+
+    bool DeleteFile(const std::string& strName) override {
+        return ::unlinkat(m_Fd.Get(), strName.c_str(), 0) == 0 || errno == ENOENT;
+    }
+
+    bool RemoveFolder(const std::string& strName) override {
+        return ::unlinkat(m_Fd.Get(), strName.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT;
+    }
+
+    EOpenResult OpenForOverwrite(const std::string& strName,
+                                 std::unique_ptr<IOverwriteFile>* pFile) override {
+        pFile->reset();
+        // O_NONBLOCK: opening a pipe for writing would wait for a reader.
+        CUniqueFd fd(::openat(m_Fd.Get(), strName.c_str(),
+                              O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st {};
+        if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
+            return FromErrno(errno);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return EOpenResult::NotThatKind;
+        }
+        const int nFlags = ::fcntl(fd.Get(), F_GETFL);
+        if (nFlags < 0 || ::fcntl(fd.Get(), F_SETFL, nFlags & ~O_NONBLOCK) != 0) {
+            return EOpenResult::Failed;
+        }
+        *pFile = std::make_unique<COverwriteFile>(std::move(fd), st);
+        return EOpenResult::Opened;
+    }
+
+private:
+    CUniqueFd m_Fd;
+    std::string m_path;
+    SMount m_mount;
+};
+
+struct SIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+
+    bool operator==(const SIdentity&) const = default;
+};
+
+bool IdentityOf(int fd, SIdentity* identity) {
+    struct statx stx {};
+    if (!StatFd(fd, &stx)) {
+        return false;
+    }
+    *identity = {makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino};
     return true;
 }
 
-bool CLinuxFileSystem::ClearReadOnly(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) {
-        return false;
+}  // namespace
+
+CLinuxFileSystem::CLinuxFileSystem(std::vector<std::string> homes) : m_homes(std::move(homes)) {}
+
+std::vector<std::string> CLinuxFileSystem::UserHomes() {
+    std::vector<std::string> homes;
+    // $HOME may name another folder than the user database, or be missing.
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        homes.emplace_back(home);
     }
-    if (!IsReadOnly(st)) {
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* pEntry = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &pEntry) == 0 &&
+        pEntry != nullptr && pEntry->pw_dir != nullptr && pEntry->pw_dir[0] == '/') {
+        homes.emplace_back(pEntry->pw_dir);
+    }
+    return homes;
+}
+
+EOpenResult CLinuxFileSystem::OpenDataFolder(const SDataFolder& folder,
+                                             std::unique_ptr<IFolder>* pFolder) {
+    pFolder->reset();
+    // The root is where the user chose to keep the data, links and all.
+    CUniqueFd fd(::open(folder.strRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct statx stx {};
+    if (folder.strRoot.empty() || !fd.IsValid() || !StatFd(fd.Get(), &stx)) {
+        return folder.strRoot.empty() ? EOpenResult::Missing : FromErrno(errno);
+    }
+    auto pCurrent = std::make_unique<CLinuxFolder>(std::move(fd), folder.strRoot, MountOf(stx));
+    for (const std::filesystem::path& part : std::filesystem::path(folder.strBelow)) {
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        std::unique_ptr<CLinuxFolder> pNext;
+        if (const EOpenResult result = pCurrent->Open(part.string(), &pNext);
+            result != EOpenResult::Opened) {
+            return result;
+        }
+        pCurrent = std::move(pNext);
+    }
+    if (IsProtected(pCurrent->Fd())) {
+        return EOpenResult::Refused;
+    }
+    *pFolder = std::move(pCurrent);
+    return EOpenResult::Opened;
+}
+
+bool CLinuxFileSystem::IsProtected(int fd) const {
+    SIdentity folder;
+    if (!IdentityOf(fd, &folder)) {
         return true;
     }
-    const mode_t added = S_ISDIR(st.st_mode) ? (S_IWUSR | S_IXUSR) : S_IWUSR;
-    // Never through a link, should the entry have been swapped for one meanwhile.
-    return ::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | added, AT_SYMLINK_NOFOLLOW) ==
-           0;
+    for (const std::string& home : m_homes) {
+        // The nearest folder of the home folder's path that exists, then every folder above
+        // it up to the root, found through "..", as the kernel walks it.
+        CUniqueFd current;
+        for (std::filesystem::path path = home; !current.IsValid() && !path.empty();
+             path = path.parent_path()) {
+            current.Reset(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (path == path.parent_path()) {
+                break;
+            }
+        }
+        SIdentity identity;
+        while (current.IsValid() && IdentityOf(current.Get(), &identity)) {
+            if (identity == folder) {
+                return true;
+            }
+            CUniqueFd parent(::openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            SIdentity parentIdentity;
+            if (!parent.IsValid() || !IdentityOf(parent.Get(), &parentIdentity) ||
+                parentIdentity == identity) {
+                break;
+            }
+            current = std::move(parent);
+        }
+    }
+    const CUniqueFd root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    SIdentity rootIdentity;
+    return !root.IsValid() || !IdentityOf(root.Get(), &rootIdentity) || rootIdentity == folder;
 }
 
 bool CLinuxFileSystem::DeleteFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
-}
-
-bool CLinuxFileSystem::RemoveDirectory(const std::string& path) {
-    return ::rmdir(path.c_str()) == 0;
-}
-
-std::unique_ptr<IOverwriteFile> CLinuxFileSystem::OpenForOverwrite(const std::string& path) {
-    // O_NONBLOCK: opening a pipe for writing would wait for a reader.
-    CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat st {};
-    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return nullptr;
-    }
-    const int nFlags = ::fcntl(fd.Get(), F_GETFL);
-    if (nFlags < 0 || ::fcntl(fd.Get(), F_SETFL, nFlags & ~O_NONBLOCK) != 0) {
-        return nullptr;
-    }
-    return std::make_unique<COverwriteFile>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }

@@ -13,6 +13,13 @@ HRESULT FromSqlite(int nResult) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             return E_SHARING_VIOLATION;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return E_FILE_CORRUPT;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return E_ACCESSDENIED;
         default:
             return E_FAIL;
     }
@@ -22,7 +29,9 @@ HRESULT FromSqlite(int nResult) {
 
 CSqliteDatabase::CSqliteDatabase(const std::string& path) {
     const int nFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_PRIVATECACHE;
-    if (sqlite3_open_v2(path.c_str(), &m_pDb, nFlags, nullptr) != SQLITE_OK) {
+    const int nResult = sqlite3_open_v2(path.c_str(), &m_pDb, nFlags, nullptr);
+    if (nResult != SQLITE_OK) {
+        m_hrOpen = FromSqlite(nResult);
         sqlite3_close(m_pDb);
         m_pDb = nullptr;
     }
@@ -50,7 +59,7 @@ bool CSqliteDatabase::HasTable(const std::string& strName) {
 
 HRESULT CSqliteDatabase::EmptyTables(const std::vector<std::string>& tables) {
     if (m_pDb == nullptr) {
-        return E_FAIL;
+        return m_hrOpen;
     }
     // Never wait for a lock: a browser that holds the database holds it for its whole run.
     sqlite3_busy_timeout(m_pDb, 0);

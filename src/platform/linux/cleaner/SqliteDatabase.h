@@ -19,8 +19,9 @@ public:
     // Deletes every row of those of `tables` that the database has, in one transaction,
     // overwriting the deleted content in the file: S_OK; E_SHARING_VIOLATION when another
     // program holds the database (a running browser keeps its databases locked);
-    // E_FAIL when the file is missing, not a database, or could not be changed (then it
-    // is as it was).
+    // E_FILE_CORRUPT when the file is damaged or no database; E_ACCESSDENIED when it may
+    // not be changed; E_FAIL when it is missing or could not be read or written. On
+    // failure the database is as it was.
     HRESULT EmptyTables(const std::vector<std::string>& tables);
 
 private:
@@ -28,4 +29,6 @@ private:
     bool HasTable(const std::string& strName);
 
     sqlite3* m_pDb = nullptr;
+    // Why the database could not be opened.
+    HRESULT m_hrOpen = E_FAIL;
 };

@@ -3,6 +3,7 @@
 #include "platform/linux/AtomicFile.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -91,8 +92,9 @@ std::optional<std::string> CAutostartEntry::QuoteExec(std::string_view executabl
                 exec += "\\\\\\\\";
                 break;
             case '%':
-                exec += "%%";
-                break;
+                // GLib looks for the program before it turns "%%" back into "%", so no
+                // spelling of such a path starts.
+                return std::nullopt;
             case '\n':
                 exec += "\\n";
                 break;
@@ -115,7 +117,11 @@ std::optional<std::string> CAutostartEntry::QuoteExec(std::string_view executabl
 
 bool CAutostartEntry::Set(std::string_view executablePath) {
     const std::optional<std::string> exec = QuoteExec(executablePath);
-    if (!exec) {
+    // An entry naming nothing the desktop can start would fail at every log-in, unseen.
+    struct stat st {};
+    const std::string path(executablePath);
+    if (!exec || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::access(path.c_str(), X_OK) != 0) {
         return false;
     }
     return Write(std::string(ENTRY_HEADER) + "Exec=" + *exec + "\nTerminal=false\n");

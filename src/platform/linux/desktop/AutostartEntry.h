@@ -19,11 +19,14 @@ public:
     // ignored, as the base directory rules require).
     static std::filesystem::path DefaultPath();
 
-    // The Exec value that runs `executablePath` with no arguments: quoted as one argument,
-    // '%' doubled, and escaped again as a desktop entry string. None for a path that is not
-    // absolute, not UTF-8, or holds a control character that a desktop entry cannot carry.
+    // The Exec value that runs `executablePath` with no arguments: quoted as one argument
+    // and escaped again as a desktop entry string. None for a path that is not absolute, not
+    // UTF-8, holds a control character that a desktop entry cannot carry, or a '%' (which
+    // desktops' launchers do not start whatever its spelling).
     static std::optional<std::string> QuoteExec(std::string_view executablePath);
 
+    // Refuses, besides what QuoteExec refuses, a path where there is no program the user
+    // may run.
     bool Set(std::string_view executablePath) override;
     bool SetEmpty() override;
 

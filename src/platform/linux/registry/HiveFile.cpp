@@ -144,6 +144,7 @@ int CHiveFile::Refresh() {
                 m_ReportedIdentity = identity;
             }
             m_bParsed = tree.has_value() && skipped.empty();
+            m_bLeftOut = m_bLeftOut || !m_bParsed;
             m_Tree = tree ? std::move(*tree) : CRegTree();
             m_Identity = identity;
             m_nMode = st.st_mode;
@@ -156,6 +157,7 @@ int CHiveFile::Refresh() {
     }
     m_Identity.reset();
     m_bParsed = true;
+    m_bLeftOut = m_bLeftOut || error != ENOENT;
     m_bCacheValid = true;
     return error == ENOENT ? 0 : error;
 }

@@ -32,6 +32,12 @@ public:
     // standard error, with its number.
     const CRegTree& Read();
 
+    // Whether some read of this object found lines that could not be read, a file that is
+    // not a REGEDIT4 file, or a file it could not read at all: a key or value missing from
+    // the tree may then have stood on what was left out. It stays so for the object's life,
+    // also once a change has written the file anew without those lines.
+    bool HasLeftOutLines() const { return m_bLeftOut; }
+
     // Whether a change could be stored now: the file, where it exists, is a regular file
     // this process may read and write, and its folder (or, while that is missing, the
     // nearest folder above it) is one it may write into. Decided by the kernel's access
@@ -83,6 +89,7 @@ private:
     std::optional<CIdentity> m_Identity;
     // Whether the cached file was read whole: no line left out, nothing else in its place.
     bool m_bParsed = true;
+    bool m_bLeftOut = false;
     // The file whose unreadable lines were last reported, so a file is reported once.
     std::optional<CIdentity> m_ReportedIdentity;
     mode_t m_nMode = 0;

@@ -162,7 +162,8 @@ LSTATUS CRegistryHive::QueryValue(HKEY key, std::string_view name, DWORD* type, 
         }
         const CRegValue* pValue = pKey->FindValue(name);
         if (pValue == nullptr) {
-            return ERROR_FILE_NOT_FOUND;
+            // Not stored, as far as anybody can tell, only where nothing was left out.
+            return m_File.HasLeftOutLines() ? ERROR_BADDB : ERROR_FILE_NOT_FOUND;
         }
         if (type != nullptr) {
             *type = pValue->dwType;

@@ -17,7 +17,9 @@
 
 namespace fs = std::filesystem;
 using testing::Contains;
+using testing::ElementsAre;
 using testing::HasSubstr;
+using testing::IsEmpty;
 using testing::Not;
 using testing::UnorderedElementsAre;
 
@@ -113,12 +115,11 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     }
 
     CLinuxBrowserData data({{chromium, "Chromium"}, {chrome, "Google Chrome"}},
-                           {home, home / ".config", home / ".cache", share},
-                           std::chrono::seconds(1));
+                           {home / ".config", home / ".cache", share}, std::chrono::seconds(1));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Chromium (Default)", "Chromium (Profile 1)",
                                         "Chromium (Work)", "Google Chrome (Default)"}));
-    CLinuxFileSystem files;
+    CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     const auto runPass = [&routines](CRecordingCleanReport* pReport, std::stop_token stop) {
         for (auto pfnClean :
@@ -136,7 +137,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     stop.request_stop();
     CRecordingCleanReport report;
     runPass(&report, stop.get_token());
-    EXPECT_TRUE(report.m_items.empty() && report.m_skipped.empty());
+    EXPECT_TRUE(report.m_items.empty() && report.m_skipped.empty() && report.m_failed.empty());
     EXPECT_EQ(Rows(closed / "Cookies", "cookies"), 1);
     EXPECT_EQ(Rows(closed / "History", "urls"), 1);
     EXPECT_TRUE(fs::exists(closed / "Bookmarks") && fs::exists(cached));
@@ -169,6 +170,9 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
             "Cookies of Google Chrome (Default) are in use: close the browser to clean them",
             "History of Google Chrome (Default) is in use: close the browser to clean it",
             "Favorites of Google Chrome (Default) are in use: close the browser to clean them"));
+    // The broken history is left and said so; a profile without history has nothing to say.
+    EXPECT_THAT(report.m_failed,
+                ElementsAre("History of Chromium (Profile 1) is damaged: it was left as it is"));
 
     for (const char* browser : {"chromium", "google-chrome"}) {
         const fs::path cache = home / ".cache" / browser / "Default";
@@ -179,9 +183,9 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_EQ(std::count(report.m_items.begin(), report.m_items.end(), "Cleaning History..."), 1);
     EXPECT_THAT(report.m_items, Contains((closed / "Bookmarks").string()));
     EXPECT_THAT(report.m_items, Contains((share / "RecentDocuments/secret.pdf.desktop").string()));
-    // The cache goes whole, its "index.dat" zeroed past the header first; the recent folder
-    // keeps its "desktop.ini", and its "index.dat" goes as it is.
-    EXPECT_EQ(ReadTextFile(tmp / "Cache_Data.dat"), std::string(64, 'i') + std::string(36, '\0'));
+    // The cache goes whole, and the recent folder but its "desktop.ini"; an "index.dat" with a
+    // second name goes without being overwritten.
+    EXPECT_EQ(ReadTextFile(tmp / "Cache_Data.dat"), std::string(100, 'i'));
     EXPECT_EQ(ReadTextFile(tmp / "RecentDocuments.dat"), std::string(100, 'i'));
     EXPECT_THAT(Names(share / "RecentDocuments"), UnorderedElementsAre("desktop.ini"));
 
@@ -195,32 +199,84 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
-// Only the data folders are ever emptied, found through their links: never a folder
-// outside them, nor the root or the home folder however they are reached.
-TEST(LinuxBrowserData, LeavesALinkedRecentListAndRefusesFoldersOutsideTheData) {
+TEST(LinuxBrowserData, LeavesALinkedRecentList) {
     CTempDir tmp;
-    const fs::path home = tmp / "home";
-    const fs::path recent = home / ".local/share/RecentDocuments";
+    const fs::path share = tmp / "home/.local/share";
     WriteTextFile(tmp / "elsewhere.xbel", kXbel);
-    fs::create_directories(recent);
-    fs::create_symlink(tmp / "elsewhere.xbel", home / ".local/share/recently-used.xbel");
-    CLinuxBrowserData data({}, {home, home / ".config", home / ".cache", home / ".local/share"},
-                           std::chrono::seconds(1));
+    fs::create_directories(share);
+    fs::create_symlink(tmp / "elsewhere.xbel", share / "recently-used.xbel");
+    CLinuxBrowserData data({}, {{}, {}, share}, std::chrono::seconds(1));
 
-    EXPECT_EQ(data.ClearRecentDocs(), S_OK);
-    EXPECT_TRUE(fs::is_symlink(home / ".local/share/recently-used.xbel"));
+    EXPECT_EQ(data.ClearRecentDocs(), S_FALSE);
+    EXPECT_TRUE(fs::is_symlink(share / "recently-used.xbel"));
     EXPECT_EQ(ReadTextFile(tmp / "elsewhere.xbel"), kXbel);
+}
 
-    std::string resolved;
-    EXPECT_TRUE(data.ResolveDataFolder((recent / ".").string(), &resolved));
-    EXPECT_EQ(resolved, recent.string());
-    for (const fs::path& folder : {home, tmp.Path(), recent / "../../..", tmp / "missing"}) {
-        EXPECT_FALSE(data.ResolveDataFolder(folder.string(), &resolved)) << folder;
-    }
-    for (const fs::path& target : {fs::path("/"), home}) {
-        fs::remove(recent);
-        fs::create_directory_symlink(target, recent);
-        EXPECT_FALSE(data.ResolveDataFolder(recent.string(), &resolved)) << target;
+// Data folders reached through a link below their base folder, or that are the home folder
+// or above it, are left whole and said so; a link at a base folder is the user's choice of
+// where it lives. Paths are relative to a temporary folder; the user-data folder is
+// <home>/.config/chromium, its caches are below <home>/.cache.
+TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
+    constexpr char kCache[] = "home/.cache/chromium/Default/";
+    const struct {
+        std::string home;
+        std::string dataHome;
+        std::string link;  // made a link to `target`
+        std::string target;
+        std::string decoy;     // holds a file that must stay
+        std::string reported;  // empty: nothing
+        std::string cleaned;   // a file that must go
+    } cases[] = {
+        {"home", "home/.local/share", kCache + std::string("Cache/Cache_Data"), "decoy", "decoy",
+         kCache + std::string("Cache/Cache_Data is reached through a link"),
+         kCache + std::string("Code Cache/js/1")},
+        {"home", "home/.local/share", kCache + std::string("Code Cache"), "decoy", "decoy",
+         kCache + std::string("Code Cache is reached through a link"),
+         kCache + std::string("Cache/Cache_Data/1")},
+        {"home", "home/.local/share", "home/.local/share/RecentDocuments", "decoy", "decoy",
+         "home/.local/share/RecentDocuments is reached through a link",
+         kCache + std::string("Cache/Cache_Data/1")},
+        {"home", "home/.local/share", "home/.local/share/RecentDocuments", ".", ".",
+         "home/.local/share/RecentDocuments is reached through a link",
+         kCache + std::string("Code Cache/js/1")},
+        {"home", "data", "data", "home/.local/share", "decoy", "", "data/RecentDocuments/1"},
+        {"RecentDocuments/home", "data", "data", ".", "RecentDocuments",
+         "data/RecentDocuments is the home folder or a folder above it", ""},
+        {"RecentDocuments", "data", "data", ".", "RecentDocuments",
+         "data/RecentDocuments is the home folder or a folder above it", ""},
+    };
+    for (const auto& c : cases) {
+        CTempDir tmp;
+        const fs::path home = tmp / c.home;
+        for (const char* name : {"Cache/Cache_Data/1", "Code Cache/js/1"}) {
+            WriteTextFile(home / ".cache/chromium/Default" / name, name);
+        }
+        WriteTextFile(home / ".config/chromium/Default/Preferences", "{}");
+        WriteTextFile(tmp / c.decoy / "keep", "keep");
+        const fs::path realData = c.link == c.dataHome ? tmp / c.target : tmp / c.dataHome;
+        WriteTextFile(realData / "RecentDocuments/1", "1");
+        fs::remove_all(tmp / c.link);
+        fs::create_directory_symlink(tmp / c.target, tmp / c.link);
+        CLinuxBrowserData data({{home / ".config/chromium", "Chromium"}},
+                               {home / ".config", home / ".cache", tmp / c.dataHome},
+                               std::chrono::seconds(1));
+        CLinuxFileSystem files({home.string()});
+        CCleaningRoutines routines(files, data);
+
+        CRecordingCleanReport report;
+        routines.CleanTempInternetFiles(&report, {});
+        routines.CleanRecent(&report, {});
+        EXPECT_TRUE(fs::exists(tmp / c.decoy / "keep")) << c.link;
+        if (c.reported.empty()) {
+            EXPECT_THAT(report.m_failed, IsEmpty()) << c.link;
+        } else {
+            EXPECT_THAT(report.m_failed,
+                        ElementsAre((tmp / c.reported).string() + ": it was left as it is"))
+                << c.link;
+        }
+        if (!c.cleaned.empty()) {
+            EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
+        }
     }
 }
 

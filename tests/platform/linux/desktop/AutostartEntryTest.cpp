@@ -1,5 +1,6 @@
 #include "platform/linux/desktop/AutostartEntry.h"
 
+#include "platform/linux/ModulePath.h"
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -20,7 +21,6 @@ TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
         {"say\"hi", R"("/opt/say\\"hi")"},
         {"back\\slash", R"("/opt/back\\\\slash")"},
         {"$HOME`id`", R"("/opt/\\$HOME\\`id\\`")"},
-        {"100%f %%U", R"("/opt/100%%f %%%%U")"},
         {"a\tb\nc\rd", R"("/opt/a\tb\nc\rd")"},
         {"it's a;b&c|d>e<f*?#~(x)[x]=y", R"("/opt/it's a;b&c|d>e<f*?#~(x)[x]=y")"},
         // The first and last character of each UTF-8 length and lead-byte range.
@@ -32,7 +32,7 @@ TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
         EXPECT_EQ(CAutostartEntry::QuoteExec("/opt/" + file), exec) << file;
     }
     const std::string refused[] = {
-        "", "bin/quellio", "/opt/q\x01q", "/opt/q\x7Fq", std::string("/opt/q\0q", 8),
+        "", "bin/quellio", "/opt/100%f", "/opt/q\x01q", "/opt/q\x7Fq", std::string("/opt/q\0q", 8),
         // Bytes no UTF-8 text holds, overlong forms, surrogates, beyond U+10FFFF, cut short.
         "/opt/\x80", "/opt/\xC0\xAF", "/opt/\xC1\xBF", "/opt/\xE0\x9F\xBF", "/opt/\xED\xA0\x80",
         "/opt/\xF0\x8F\xBF\xBF", "/opt/\xF4\x90\x80\x80", "/opt/\xF5\x80\x80\x80", "/opt/\xFF",
@@ -52,26 +52,37 @@ void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
 }
 
 // The entry really starts a program whose path holds every kind of character that needs
-// quoting, as a desktop's launcher reads it.
+// quoting, as a desktop's launcher reads it; a program replaced while it runs is found where
+// it now is, and a path with nothing to start is refused.
 TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     CTempDir temp;
-    const std::string name = "it's \"a\" back\\slash $HOME `id` 100%f;&|*?#~[x]=y\ta\nb ü€😀";
+    const std::string name = "it's \"a\" back\\slash $HOME `id` 100f;&|*?#~[x]=y\ta\nb ü€😀";
     fs::create_directory(temp / "bin");
     const fs::path program = temp / "bin" / name;
     const fs::path marker = temp / "started";
-    MakeMarkerScript(program, marker);
-    // GLib looks for the program before it expands %%, so it refuses the entry unless
-    // something exists at the unexpanded path; the marker shows which one ran.
-    std::string unexpanded = program.string();
-    unexpanded.insert(unexpanded.find('%'), 1, '%');
-    MakeMarkerScript(unexpanded, marker);
+    fs::copy_file("/bin/sleep", program);
+    CChildProcess running;
+    ASSERT_TRUE(running.Start({program.string(), "60"}));
+    const fs::path link = "/proc/" + std::to_string(running.Pid()) + "/exe";
+    ASSERT_TRUE(WaitUntil([&] { return ReadExecutableLink(link) == program.string(); }));
+    MakeMarkerScript(temp / "new", marker);
+    fs::rename(temp / "new", program);
+    const std::string found = ReadExecutableLink(link);
+    EXPECT_EQ(found, program.string());
 
     CAutostartEntry entry(temp / "config" / "autostart" / "QLIO.desktop");
-    ASSERT_TRUE(entry.Set(program.string()));
+    ASSERT_TRUE(entry.Set(found));
     EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
     ASSERT_EQ(CChildProcess::Run({"gio", "launch", entry.Path()}), 0);
     EXPECT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
     EXPECT_EQ(ReadTextFile(marker), program.string());
+
+    const std::string entryText = ReadTextFile(entry.Path());
+    fs::permissions(program, fs::perms::owner_exec, fs::perm_options::remove);
+    for (const fs::path& refused : {program, temp / "bin", temp / "missing"}) {
+        EXPECT_FALSE(entry.Set(refused.string())) << refused;
+    }
+    EXPECT_EQ(ReadTextFile(entry.Path()), entryText);
 }
 
 // Starting nothing is the same entry hidden; the file is never removed, and a refused path,
@@ -88,10 +99,10 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndAFailedWriteChangesNothing) {
     EXPECT_EQ(CChildProcess::Run({"desktop-file-validate", entry.Path()}), 0);
     EXPECT_FALSE(entry.Set("/opt/q\xFFq"));
     EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
-    ASSERT_TRUE(entry.Set("/usr/lib/quellio/quellio"));
+    ASSERT_TRUE(entry.Set("/bin/sh"));
     const std::string shown = ReadTextFile(entry.Path());
     EXPECT_EQ(shown.find("Hidden="), std::string::npos);
-    EXPECT_NE(shown.find("\nExec=\"/usr/lib/quellio/quellio\"\n"), std::string::npos);
+    EXPECT_NE(shown.find("\nExec=\"/bin/sh\"\n"), std::string::npos);
     ASSERT_TRUE(entry.SetEmpty());
     EXPECT_EQ(ReadTextFile(entry.Path()), hidden);
     EXPECT_EQ(std::distance(fs::directory_iterator(entry.Path().parent_path()), {}), 1);
@@ -99,7 +110,7 @@ TEST(AutostartEntry, AnEmptyEntryIsHiddenAndAFailedWriteChangesNothing) {
     WriteTextFile(temp / "file", "not a folder");
     for (const fs::path& path : {temp / "file" / "QLIO.desktop", entry.Path().parent_path()}) {
         CAutostartEntry unwritable(path);
-        EXPECT_FALSE(unwritable.Set("/usr/bin/quellio")) << path;
+        EXPECT_FALSE(unwritable.Set("/bin/sh")) << path;
         EXPECT_FALSE(unwritable.SetEmpty()) << path;
     }
     EXPECT_EQ(ReadTextFile(temp / "file"), "not a folder");

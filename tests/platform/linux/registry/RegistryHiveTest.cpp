@@ -404,7 +404,7 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
                   CUrlList list;
                   if (store.ReadOption(OPT_SPEED) != 30 ||
                       store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) != 1 ||
-                      !ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) ||
+                      ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) != EListLoad::Loaded ||
                       list.Entries() != std::vector<std::string>{"a"}) {
                       return 2;
                   }
