@@ -581,15 +581,13 @@ void CDevToolsBrowser::Arm(const std::string& strSessionId) {
 
 void CDevToolsBrowser::Start(const std::string& strSessionId) {
     const HRESULT hr = Run(*FindHold(strSessionId));
-    SHold* hold = FindHold(strSessionId);
-    if (hold == nullptr) {
-        return;
-    }
-    if (FAILED(hr)) {
-        Release(strSessionId);
-    } else if (hold->eStage == EHold::Armed) {
+    if (SHold* hold = FindHold(strSessionId); hold != nullptr && hold->eStage == EHold::Armed) {
         hold->eStage = EHold::Started;
         hold->since = std::chrono::steady_clock::now();
+    }
+    // Not asked again (see Run): the session is left.
+    if (FAILED(hr)) {
+        Release(strSessionId);
     }
 }
 
