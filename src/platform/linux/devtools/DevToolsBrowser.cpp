@@ -112,11 +112,11 @@ HRESULT CDevToolsBrowser::CallBrowser(std::string_view method, const json& param
     if (m_bHung) {
         return E_TIMEOUT;
     }
+    // Before the command rather than after it: the events read past a target list's answer
+    // must not be taken in before the list.
+    ReleaseUnheld();
     const HRESULT hr = m_client.Call(method, params, result);
     m_bHung = hr == E_TIMEOUT;
-    if (SUCCEEDED(hr)) {
-        ReleaseUnheld();
-    }
     return hr;
 }
 

@@ -89,7 +89,7 @@ public:
 private:
     // A command to the browser itself. Once one has timed out, the others fail at once
     // until the next target list, so a hung browser costs one timeout per look, not one
-    // per window. Lets go the unheld windows it announced (ReleaseUnheld).
+    // per window. Lets go the unheld windows announced so far first (ReleaseUnheld).
     HRESULT CallBrowser(std::string_view method, const nlohmann::json& params,
                         nlohmann::json* result);
 
@@ -135,8 +135,8 @@ private:
     // (typed, or opened by the browser itself): their page was asked for before they were
     // announced, so there is nothing to hold, and it will soon run and may open windows that
     // wait in its renderer (see Run). One goes once the windows it opened that wait are armed.
-    // Runs after every successful command to the browser itself too, so that no pass keeps
-    // such a window waiting.
+    // Runs before every command to the browser itself too, so that no pass keeps such a
+    // window waiting.
     void ReleaseUnheld();
     // Reads the bars of a window that waits to start and sets its document requests to stop
     // on the way; a window that cannot be armed goes on unheld.

@@ -449,6 +449,18 @@ TEST_F(DevToolsBrowserWindowsTest, NoNewWindowAsksForItsPageBeforeItIsArmed) {
                                                     {"https://ad/POP3", false, false},
                                                     {"https://ad/POP4", false, false}}));
     EXPECT_EQ(m_Browser.askedUnstopped, std::vector<std::string>{});
+
+    // One announced during a pass goes on during that pass, and a new address announced
+    // meanwhile still calls for the next pass.
+    Change([](SFakeBrowser& b) { b.pages.push_back({"TYPED2", "https://typed-2/", 3}); });
+    SendBefore("Target.getTargets",
+               Event("Target.attachedToTarget", {{"sessionId", "TYPED2"},
+                                                 {"targetInfo", Info("TYPED2", "https://typed-2/")},
+                                                 {"waitingForDebugger", true}}));
+    SendBefore("Runtime.runIfWaitingForDebugger",
+               Event("Target.targetInfoChanged", {{"targetInfo", Info("TYPED", "https://next/")}}));
+    ReadAll(windows);
+    EXPECT_EQ(windows.TakeEvents(), S_OK);
 }
 
 }  // namespace
