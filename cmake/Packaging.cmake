@@ -48,3 +48,35 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/res/icons/quellio.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
     RENAME io.github.quellio.Quellio.svg)
+
+# The native messaging host beside the program, and its manifests for every user of the
+# system in the folders the browsers read: under /etc (and Firefox's /usr/lib/mozilla) when
+# installed into /usr or /usr/local, else under the prefix, so that an installation into a
+# private prefix stays inside it. The manifests are written at install time, since they name
+# the bridge by its installed path.
+install(TARGETS quellio-bridge RUNTIME DESTINATION ${QUELLIO_INSTALL_PKGLIBDIR})
+install(CODE "
+    set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+    if(prefix STREQUAL \"/usr\" OR prefix STREQUAL \"/usr/local\")
+        set(root \"\")
+        set(mozilla /usr/lib/mozilla/native-messaging-hosts)
+    else()
+        set(root \"\${prefix}\")
+        set(mozilla \"\${prefix}/lib/mozilla/native-messaging-hosts\")
+    endif()
+    set(bridge \"\${prefix}/${QUELLIO_INSTALL_PKGLIBDIR}/quellio-bridge\")
+    set(head \"{\\n  \\\"name\\\": \\\"io.github.quellio.bridge\\\",\\n  \\\"description\\\": \\\"Quellio's link to its companion extension\\\",\\n  \\\"path\\\": \\\"\${bridge}\\\",\\n  \\\"type\\\": \\\"stdio\\\",\\n\")
+    set(chromium \"\${head}  \\\"allowed_origins\\\": [\\n    \\\"chrome-extension://${QUELLIO_CHROMIUM_EXTENSION_ID}/\\\"\\n  ]\\n}\\n\")
+    set(firefox \"\${head}  \\\"allowed_extensions\\\": [\\n    \\\"${QUELLIO_FIREFOX_ADDON_ID}\\\"\\n  ]\\n}\\n\")
+    foreach(folder \"\${root}/etc/chromium/native-messaging-hosts\"
+                   \"\${root}/etc/opt/chrome/native-messaging-hosts\"
+                   \"\${root}/etc/opt/edge/native-messaging-hosts\" \"\${mozilla}\")
+        set(file \"\$ENV{DESTDIR}\${folder}/io.github.quellio.bridge.json\")
+        message(STATUS \"Installing: \${file}\")
+        if(folder STREQUAL mozilla)
+            file(WRITE \"\${file}\" \"\${firefox}\")
+        else()
+            file(WRITE \"\${file}\" \"\${chromium}\")
+        endif()
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${file}\")
+    endforeach()")

@@ -2,13 +2,13 @@
 
 #include "app/MainDialog.h"
 #include "cleaner/CleaningRoutines.h"
+#include "platform/linux/AllBrowserWindowsFactory.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 #include "platform/linux/desktop/AutostartEntry.h"
 #include "platform/linux/desktop/SystemClock.h"
 #include "platform/linux/desktop/X11Beeper.h"
-#include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 #include "platform/linux/registry/RegistryHive.h"
 #include "platform/qt/AppResources.h"
 #include "platform/qt/DesktopShellOpen.h"
@@ -18,7 +18,8 @@
 #include "store/SettingsStore.h"
 
 // The real services of the program on a Linux desktop: the one place where each service's
-// implementation is chosen. Needs a QApplication.
+// implementation is chosen. Needs a QApplication. Making it also puts the native messaging
+// host manifests of the companion extension in place for the user's browsers.
 class CLinuxServices {
 public:
     CLinuxServices();
@@ -28,7 +29,7 @@ public:
 private:
     CRegistryHive m_Registry;
     CSettingsStore m_Store;
-    CDevToolsBrowserWindowsFactory m_Browsers;
+    CAllBrowserWindowsFactory m_Browsers;
     CQtMessageBox m_MessageBox;
     CSystemClock m_Clock;
     CDesktopShellOpen m_Shell;

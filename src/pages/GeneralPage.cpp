@@ -1,6 +1,6 @@
 #include "pages/GeneralPage.h"
 
-#include "pages/RegistryKey.h"
+#include "platform/AutostartEntry.h"
 #include "platform/ModulePath.h"
 #include "store/SettingsStore.h"
 #include "widgets/DialogUnits.h"
@@ -129,12 +129,13 @@ void CGeneralPage::UpdateData() {
 
 void CGeneralPage::OnStartWithWindows() {
     UpdateData();
-    CRegistryKey key(m_Autostart);
-    key.Open(HKEY_LOCAL_MACHINE, REGKEY_RUN);
     // A failed write goes unnoticed: the box stays as the user set it.
-    key.SetString(REGVAL_RUN, m_bStartWin ? GetModuleFileName() : std::string());
+    if (m_bStartWin) {
+        m_Autostart.Set(GetModuleFileName());
+    } else {
+        m_Autostart.SetEmpty();
+    }
     m_Store.WriteOption(OPT_STARTWIN, AsOption(m_bStartWin));
-    key.Close();
 }
 
 void CGeneralPage::OnMinimizeWhenStarts() {

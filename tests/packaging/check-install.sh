@@ -41,6 +41,22 @@ fi
 grep -qx "$prefix/$bindir/quellio" "$build/install_manifest.txt" ||
     fail "the link is missing from install_manifest.txt, so an uninstall would leave it"
 
+# The native messaging host and its system-wide manifests, which a private prefix keeps
+# inside itself; each names the installed bridge and allows our extension alone.
+bridge=$prefix/$pkglib/quellio-bridge
+[[ -x $bridge ]] || fail "quellio-bridge not installed in $pkglib"
+for manifest in etc/chromium/native-messaging-hosts etc/opt/chrome/native-messaging-hosts \
+    etc/opt/edge/native-messaging-hosts lib/mozilla/native-messaging-hosts; do
+    file=$prefix/$manifest/io.github.quellio.bridge.json
+    python3 -c 'import json, sys
+m = json.load(open(sys.argv[1]))
+allowed = m.get("allowed_origins", m.get("allowed_extensions"))
+sys.exit(not (m["name"] == "io.github.quellio.bridge" and m["path"] == sys.argv[2]
+              and m["type"] == "stdio" and len(allowed) == 1))' "$file" "$bridge" ||
+        fail "$file missing or wrong"
+    grep -qx "$file" "$build/install_manifest.txt" || fail "$file missing from install_manifest.txt"
+done
+
 desktop=$prefix/$datadir/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop entry invalid"
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop" || true)

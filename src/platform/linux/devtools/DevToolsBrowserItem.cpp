@@ -1,7 +1,7 @@
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
 
+#include "platform/linux/GuardedCall.h"
 #include "platform/linux/devtools/DevToolsBrowserWindow.h"
-#include "platform/linux/devtools/GuardedCall.h"
 
 CDevToolsBrowserItem::CDevToolsBrowserItem(std::shared_ptr<CDevToolsBrowser> pBrowser,
                                            SDevToolsTarget target)

@@ -1,6 +1,6 @@
 #include "platform/linux/devtools/DevToolsBrowserWindow.h"
 
-#include "platform/linux/devtools/GuardedCall.h"
+#include "platform/linux/GuardedCall.h"
 
 CDevToolsBrowserWindow::CDevToolsBrowserWindow(std::shared_ptr<CDevToolsBrowser> pBrowser,
                                                SDevToolsTarget target)

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/linux/GuardedCall.h"
 #include "platform/linux/devtools/DevToolsBrowserItem.h"
-#include "platform/linux/devtools/GuardedCall.h"
 
 namespace {
 
@@ -100,8 +100,14 @@ HRESULT CDevToolsBrowserWindows::Look() {
     ReachBrowsers();
     std::vector<SItem> items;
     std::vector<std::string> seen;
+    m_elsewhere.clear();
     for (auto it = m_browsers.begin(); it != m_browsers.end();) {
         CDevToolsBrowser& browser = **it;
+        if (m_guardedElsewhere && m_guardedElsewhere(browser.GetEndpoint())) {
+            m_elsewhere.push_back(&browser);
+            ++it;
+            continue;
+        }
         std::vector<SDevToolsTarget> targets;
         HRESULT hr = browser.Open();
         if (SUCCEEDED(hr)) {
@@ -141,8 +147,10 @@ void CDevToolsBrowserWindows::WatchBrowsers() {
         if (!url.empty()) {
             seen.push_back(url);
         }
+        const bool bElsewhere =
+            std::find(m_elsewhere.begin(), m_elsewhere.end(), pBrowser.get()) != m_elsewhere.end();
         GuardedCall([&] {
-            pBrowser->Watch(m_bWatching && bFirst);
+            pBrowser->Watch(m_bWatching && bFirst && !bElsewhere);
             return S_OK;
         });
         AddToEvents(*pBrowser);

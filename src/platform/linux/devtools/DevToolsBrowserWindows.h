@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -36,6 +37,12 @@ public:
     // Commands sent to the browsers now connected, since each connection's client was made.
     std::uint64_t GetRoundTrips() const;
 
+    // Asked of each browser at every count: a browser that another source guards is left
+    // out (no items, not watched) while the answer holds.
+    void SetGuardedElsewhere(std::function<bool(const SDevToolsEndpoint&)> guardedElsewhere) {
+        m_guardedElsewhere = std::move(guardedElsewhere);
+    }
+
 private:
     using Clock = std::chrono::steady_clock;
     struct SItem {
@@ -64,4 +71,6 @@ private:
     // Endpoints that did not answer a connection in time, and when to try them again.
     std::unordered_map<std::string, Clock::time_point> m_silent;
     std::vector<SItem> m_items;
+    std::function<bool(const SDevToolsEndpoint&)> m_guardedElsewhere;
+    std::vector<const CDevToolsBrowser*> m_elsewhere;
 };

@@ -1,7 +1,7 @@
 #include "platform/linux/devtools/DevToolsBrowserWindowsFactory.h"
 
+#include "platform/linux/GuardedCall.h"
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
-#include "platform/linux/devtools/GuardedCall.h"
 
 CDevToolsBrowserWindowsFactory::CDevToolsBrowserWindowsFactory(CDevToolsDiscovery discovery,
                                                                std::chrono::milliseconds timeout)

@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <limits>
-#include <new>
 #include <utility>
 
+#include "platform/linux/GuardedCall.h"
 #include "platform/linux/registry/RegTree.h"
 
 namespace fs = std::filesystem;
@@ -19,17 +18,10 @@ namespace {
 
 constexpr REGSAM WRITE_RIGHTS = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
-// Runs one call, turning what it may throw into a code: callers of the registry expect
-// codes, and a hostile file may exhaust memory.
+// Callers of the registry expect codes, and a hostile file may exhaust memory.
 template <typename Call>
 LSTATUS Guarded(const Call& call) {
-    try {
-        return call();
-    } catch (const std::bad_alloc&) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::exception&) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    return GuardedCall<LSTATUS>(call, ERROR_OUTOFMEMORY, ERROR_REGISTRY_IO_FAILED);
 }
 
 // Adds the levels of `subKey` to `path`; false for an empty level, a name no key can have,

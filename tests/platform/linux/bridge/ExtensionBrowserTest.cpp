@@ -1,0 +1,207 @@
+#include "platform/linux/bridge/ExtensionBrowser.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+
+#include "support/FramedPeer.h"
+
+namespace {
+
+using nlohmann::json;
+
+json Window(std::int64_t nId, const char* type) {
+    return {{"type", "window"}, {"window", {{"id", nId}, {"type", type}}}};
+}
+json Tab(std::int64_t nId, std::int64_t nWindowId, const std::string& url) {
+    return {{"type", "tab"},
+            {"tab", {{"id", nId}, {"windowId", nWindowId}, {"url", url}, {"opener", nullptr}}}};
+}
+const json kHello = {{"type", "hello"},
+                     {"browser", {{"name", "Firefox"}, {"version", "128.0"}, {"profile", "p"}}}};
+
+// A browser connected over a socket pair, with the test as its extension.
+struct SConnected {
+    explicit SConnected(std::chrono::milliseconds grace = std::chrono::hours(1)) {
+        int fds[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        browser = std::make_unique<CExtensionBrowser>(CUniqueFd(fds[0]), 42, grace);
+        extension = std::make_unique<CFramedPeer>(CUniqueFd(fds[1]));
+    }
+    // Sends the messages and takes them in; answers whether the connection lives on.
+    bool Tell(const std::vector<json>& messages, bool* pbDue = nullptr) {
+        for (const json& message : messages) {
+            extension->Send(message);
+        }
+        bool bDue = false;
+        const bool bAlive = browser->Receive(&bDue);
+        if (pbDue != nullptr) {
+            *pbDue = bDue;
+        }
+        return bAlive;
+    }
+    std::unique_ptr<CExtensionBrowser> browser;
+    std::unique_ptr<CFramedPeer> extension;
+};
+
+// id, window, url, pop-up, awaiting: what a pass sees of each tab.
+using Seen = std::tuple<std::int64_t, std::int64_t, std::string, bool, bool>;
+std::vector<Seen> Look(const CExtensionBrowser& browser) {
+    std::vector<Seen> seen;
+    for (const SExtensionTab& tab : browser.Tabs()) {
+        seen.emplace_back(tab.nId, tab.nWindowId, tab.strUrl, tab.bPopup, tab.bAwaiting);
+    }
+    return seen;
+}
+
+struct SStory {
+    const char* name;
+    std::vector<json> messages;
+    std::vector<Seen> seen;
+    bool bDue;
+};
+
+void PrintTo(const SStory& story, std::ostream* out) {
+    *out << story.name;
+}
+
+class ExtensionBrowserStories : public testing::TestWithParam<SStory> {};
+
+// The tabs a pass sees follow the extension's word: only those of normal and pop-up windows
+// the extension told, each once with its newest address; removed windows take their tabs
+// along; a new hello starts again from nothing.
+TEST_P(ExtensionBrowserStories, TabsFollowWhatTheExtensionTold) {
+    SConnected connected;
+    bool bDue = false;
+    ASSERT_TRUE(connected.Tell(GetParam().messages, &bDue));
+    EXPECT_EQ(Look(*connected.browser), GetParam().seen);
+    EXPECT_EQ(bDue, GetParam().bDue);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stories, ExtensionBrowserStories,
+    testing::Values(SStory{"state",
+                           {kHello,
+                            Window(1, "normal"),
+                            Tab(3, 1, "http://a/"),
+                            Tab(2, 1, "http://b/"),
+                            Window(5, "popup"),
+                            Tab(6, 5, "http://p/"),
+                            {{"type", "ready"}}},
+                           {{2, 1, "http://b/", false, false},
+                            {3, 1, "http://a/", false, false},
+                            {6, 5, "http://p/", true, false}},
+                           true},
+                    SStory{"tab before its window", {Tab(6, 5, "http://p/")}, {}, true},
+                    SStory{"window after its tab",
+                           {Tab(6, 5, "http://p/"), Window(5, "popup")},
+                           {{6, 5, "http://p/", true, false}},
+                           true},
+                    SStory{"other window types",
+                           {Window(1, "devtools"), Tab(2, 1, "devtools://x"), Window(3, "app"),
+                            Tab(4, 3, "http://app/")},
+                           {},
+                           true},
+                    SStory{"new address and move",
+                           {Window(1, "normal"), Window(5, "popup"), Tab(2, 1, "http://a/"),
+                            Tab(2, 5, "http://b/")},
+                           {{2, 5, "http://b/", true, false}},
+                           true},
+                    SStory{"removals",
+                           {Window(1, "normal"),
+                            Window(5, "popup"),
+                            Tab(2, 1, "http://a/"),
+                            Tab(3, 1, "http://b/"),
+                            Tab(6, 5, "http://p/"),
+                            Tab(7, 5, "http://q/"),
+                            {{"type", "tabRemoved"}, {"tabId", 3}},
+                            {{"type", "windowRemoved"}, {"windowId", 5}}},
+                           {{2, 1, "http://a/", false, false}},
+                           true},
+                    SStory{
+                        "hello again",
+                        {Window(1, "normal"), Tab(2, 1, "http://a/"), kHello, Window(1, "normal")},
+                        {},
+                        true},
+                    SStory{"blank while new",
+                           {Window(1, "popup"), Tab(2, 1, ""), Tab(3, 1, "about:blank")},
+                           {{2, 1, "", true, true}, {3, 1, "about:blank", true, true}},
+                           true},
+                    SStory{"blank after an address",
+                           {Window(1, "popup"), Tab(2, 1, "http://a/"), Tab(2, 1, "about:blank")},
+                           {{2, 1, "about:blank", true, false}},
+                           true},
+                    SStory{"unknown message", {{{"type", "later"}, {"x", 1}}}, {}, false},
+                    SStory{"nothing new",
+                           {Window(1, "normal"),
+                            {{"type", "windowRemoved"}, {"windowId", 9}},
+                            {{"type", "tabRemoved"}, {"tabId", 9}}},
+                           {},
+                           false}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+// A message of the wrong shape ends the connection; the same connection took good ones
+// before.
+TEST(ExtensionBrowser, AMessageOfTheWrongShapeEndsTheConnection) {
+    json tooMany = json::array();
+    for (const json& bad :
+         {json{{"type", 1}}, json{{"kind", "tab"}}, json{{"type", "tab"}},
+          json{{"type", "tab"},
+               {"tab", {{"id", "2"}, {"windowId", 1}, {"url", "u"}, {"opener", nullptr}}}},
+          json{{"type", "tab"},
+               {"tab", {{"id", 2}, {"windowId", 1}, {"url", 7}, {"opener", nullptr}}}},
+          json{{"type", "tab"}, {"tab", {{"id", 2}, {"windowId", 1}, {"url", "u"}}}},
+          json{{"type", "tab"},
+               {"tab", {{"id", 2}, {"windowId", 1}, {"url", "u"}, {"opener", "x"}}}},
+          json{{"type", "window"}, {"window", {{"id", 1}}}},
+          json{{"type", "hello"}, {"browser", "Firefox"}},
+          json{{"type", "tabRemoved"}, {"tabId", nullptr}}}) {
+        SConnected connected;
+        ASSERT_TRUE(connected.Tell({Window(1, "normal")}));
+        EXPECT_FALSE(connected.Tell({bad})) << bad.dump();
+    }
+    SConnected connected;
+    bool bAlive = connected.Tell({Window(1, "normal")});
+    std::int64_t nTabs = 0;
+    while (bAlive && nTabs <= static_cast<std::int64_t>(CExtensionBrowser::kMaxItems)) {
+        std::vector<json> tabs;
+        for (int i = 0; i < 100; ++i) {
+            tabs.push_back(Tab(++nTabs, 1, "http://a/"));
+        }
+        bAlive = connected.Tell(tabs);
+    }
+    EXPECT_FALSE(bAlive) << "more tabs than any browser holds";
+}
+
+// Closing asks the extension for the tab, or for the whole window of a pop-up, and leaves
+// out what is going until the browser says it is gone or the grace ends; a tab without an
+// address is judged once its grace ends.
+TEST(ExtensionBrowser, ClosingAsksTheExtensionAndLeavesOutWhatIsGoing) {
+    SConnected connected(std::chrono::milliseconds(0));
+    ASSERT_TRUE(connected.Tell({Window(1, "normal"), Tab(2, 1, "http://a/"), Tab(3, 1, "http://b/"),
+                                Window(5, "popup"), Tab(6, 5, ""), Tab(7, 5, "http://q/")}));
+    const std::vector<SExtensionTab> tabs = connected.browser->Tabs();
+    ASSERT_EQ(tabs.size(), 4U);
+    EXPECT_FALSE(tabs[2].bAwaiting) << "the grace is over";
+    EXPECT_EQ(connected.browser->Close(tabs[0]), S_OK);
+    EXPECT_EQ(connected.browser->Close(tabs[2]), S_OK);
+    EXPECT_EQ(connected.extension->Receive(), (json{{"type", "closeTab"}, {"tabId", 2}}));
+    EXPECT_EQ(connected.extension->Receive(), (json{{"type", "closeWindow"}, {"windowId", 5}}));
+    EXPECT_EQ(Look(*connected.browser), (std::vector<Seen>{{3, 1, "http://b/", false, false}}));
+    // Gone and back (ids are not reused by browsers, but the model must not keep the mark).
+    ASSERT_TRUE(connected.Tell({{{"type", "tabRemoved"}, {"tabId", 2}}, Tab(2, 1, "http://c/")}));
+    EXPECT_EQ(Look(*connected.browser).size(), 2U);
+
+    connected.extension->Close();
+    bool bDue = false;
+    EXPECT_FALSE(connected.browser->Receive(&bDue));
+    EXPECT_EQ(connected.browser->Close(tabs[1]), E_FAIL);
+}
+
+}  // namespace
