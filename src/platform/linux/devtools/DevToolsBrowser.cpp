@@ -28,6 +28,11 @@ const json& DocumentRequests() {
     return patterns;
 }
 
+// Whether a new window waits in the renderer of the page that opened it (see EHold).
+bool IsOpenedByPage(const SDevToolsTarget& target) {
+    return target.bCanAccessOpener && !target.strOpenerId.empty();
+}
+
 bool ReadString(const json& object, const char* key, std::string* value, bool bOptional) {
     auto found = object.find(key);
     if (found == object.end()) {
@@ -107,6 +112,9 @@ HRESULT CDevToolsBrowser::CallBrowser(std::string_view method, const json& param
     if (m_bHung) {
         return E_TIMEOUT;
     }
+    // Before the command rather than after it: the events read past a target list's answer
+    // must not be taken in before the list.
+    ReleaseUnheld();
     const HRESULT hr = m_client.Call(method, params, result);
     m_bHung = hr == E_TIMEOUT;
     return hr;
@@ -497,6 +505,8 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
         if (HRESULT hr = m_client.Poll(); FAILED(hr)) {
             return hr;
         }
+        ReleaseUnheld();
+        // Every window that has arrived is armed before any is started (see Run).
         auto waiting = std::find_if(m_holds.begin(), m_holds.end(), [](const SHold& hold) {
             return hold.eStage == EHold::Waiting;
         });
@@ -504,9 +514,12 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
             Arm(std::string(waiting->strSessionId));
             continue;
         }
-        if (std::any_of(m_holds.begin(), m_holds.end(),
-                        [](const SHold& hold) { return hold.eStage == EHold::Armed; })) {
-            StartArmed();
+        // One at a time: starting a window lets its opener run on, which may open the next
+        // one, to be armed before another is started.
+        auto armed = std::find_if(m_holds.begin(), m_holds.end(),
+                                  [](const SHold& hold) { return hold.eStage == EHold::Armed; });
+        if (armed != m_holds.end()) {
+            Start(std::string(armed->strSessionId));
             continue;
         }
         // A window that reached its stage during this call waits at least for the pass after
@@ -533,6 +546,21 @@ HRESULT CDevToolsBrowser::TakeEvents(bool* pbDue) {
     return S_OK;
 }
 
+void CDevToolsBrowser::ReleaseUnheld() {
+    const auto unheld = [this](const SHold& hold) {
+        return hold.eStage == EHold::Waiting && !IsOpenedByPage(hold.target) &&
+               !hold.target.strUrl.empty() &&
+               std::none_of(m_holds.begin(), m_holds.end(), [&hold](const SHold& other) {
+                   return other.eStage == EHold::Waiting && IsOpenedByPage(other.target) &&
+                          other.target.strOpenerId == hold.target.strId;
+               });
+    };
+    for (auto found = std::find_if(m_holds.begin(), m_holds.end(), unheld); found != m_holds.end();
+         found = std::find_if(m_holds.begin(), m_holds.end(), unheld)) {
+        Release(std::string(found->strSessionId));
+    }
+}
+
 void CDevToolsBrowser::Arm(const std::string& strSessionId) {
     const SDevToolsTarget target = FindHold(strSessionId)->target;
     json ignored;
@@ -551,28 +579,34 @@ void CDevToolsBrowser::Arm(const std::string& strSessionId) {
     }
 }
 
-void CDevToolsBrowser::StartArmed() {
-    std::vector<std::string> armed;
-    for (auto it = m_holds.rbegin(); it != m_holds.rend(); ++it) {
-        if (it->eStage == EHold::Armed) {
-            armed.push_back(it->strSessionId);
-        }
+void CDevToolsBrowser::Start(const std::string& strSessionId) {
+    const HRESULT hr = Run(*FindHold(strSessionId));
+    if (SHold* hold = FindHold(strSessionId); hold != nullptr && hold->eStage == EHold::Armed) {
+        hold->eStage = EHold::Started;
+        hold->since = std::chrono::steady_clock::now();
     }
+    // Not asked again (see Run): the session is left.
+    if (FAILED(hr)) {
+        Release(strSessionId);
+    }
+}
+
+HRESULT CDevToolsBrowser::Run(SHold hold) {
     json ignored;
-    for (const std::string& strSessionId : armed) {
-        const HRESULT hr = m_client.Call("Runtime.runIfWaitingForDebugger", json::object(),
-                                         &ignored, strSessionId);
-        SHold* hold = FindHold(strSessionId);
-        if (hold == nullptr) {
-            continue;
-        }
-        if (FAILED(hr)) {
-            Release(strSessionId);
-        } else if (hold->eStage == EHold::Armed) {
-            hold->eStage = EHold::Started;
-            hold->since = std::chrono::steady_clock::now();
+    const HRESULT hr = m_client.Call("Runtime.runIfWaitingForDebugger", json::object(), &ignored,
+                                     hold.strSessionId);
+    // Even when the call failed it may have reached the renderer: asking again for a window
+    // that has gone on would let go the next one its page opens.
+    const std::string& strPage =
+        IsOpenedByPage(hold.target) ? hold.target.strOpenerId : hold.target.strId;
+    for (SHold& other : m_holds) {
+        if (other.eStage == EHold::Armed && IsOpenedByPage(other.target) &&
+            other.target.strOpenerId == strPage && other.strSessionId != hold.strSessionId) {
+            other.eStage = EHold::Started;
+            other.since = std::chrono::steady_clock::now();
         }
     }
+    return hr;
 }
 
 void CDevToolsBrowser::Release(const std::string& strSessionId) {
@@ -586,8 +620,7 @@ void CDevToolsBrowser::Release(const std::string& strSessionId) {
                   [&strSessionId](const SHold& each) { return each.strSessionId == strSessionId; });
     json ignored;
     if (hold.eStage == EHold::Waiting || hold.eStage == EHold::Armed) {
-        m_client.Call("Runtime.runIfWaitingForDebugger", json::object(), &ignored,
-                      hold.strSessionId);
+        Run(hold);
     } else if (hold.eStage == EHold::Paused) {
         m_client.Call("Fetch.continueRequest", {{"requestId", hold.strRequestId}}, &ignored,
                       hold.strSessionId);

@@ -33,7 +33,8 @@ struct SDevToolsTarget {
 // holds each new window before its first page is requested: the window's bars are read while
 // it waits, then its first request is stopped on the way, so that its address is known and
 // a pass can close the window before the page is asked for. A held window goes on as soon as
-// a pass has looked at it and left it open, and after a short bound at the latest.
+// a pass has looked at it and left it open, and after a short bound at the latest; one whose
+// page was asked for before it was announced goes on at once.
 class CDevToolsBrowser {
 public:
     // How long a new window may show no address while its first page is on the way.
@@ -88,7 +89,7 @@ public:
 private:
     // A command to the browser itself. Once one has timed out, the others fail at once
     // until the next target list, so a hung browser costs one timeout per look, not one
-    // per window.
+    // per window. Lets go the unheld windows announced so far first (ReleaseUnheld).
     HRESULT CallBrowser(std::string_view method, const nlohmann::json& params,
                         nlohmann::json* result);
 
@@ -106,7 +107,8 @@ private:
     // The browser window showing the target; nothing for a target without one.
     HRESULT ReadWindowId(const std::string& strTargetId, std::optional<std::int64_t>* windowId);
 
-    // A new window held by the browser for us.
+    // A new window held for us: a window that a page opened and can still reach waits inside
+    // that page's window.open, in the page's renderer; any other waits in the browser.
     enum class EHold {
         Waiting,  // not started: its page is not even asked for
         Armed,    // bars read and its document requests set to stop on the way; not started
@@ -129,13 +131,25 @@ private:
                  const std::string& strSessionId);
     SHold* FindHold(const std::string& strSessionId);
     const SHold* FindHeldWindow(const std::string& strTargetId) const;
+    // Lets go the new windows held by the browser that were announced with their address
+    // (typed, or opened by the browser itself): their page was asked for before they were
+    // announced, so there is nothing to hold, and it will soon run and may open windows that
+    // wait in its renderer (see Run). One goes once the windows it opened that wait are armed.
+    // Runs before every command to the browser itself too, so that no pass keeps such a
+    // window waiting.
+    void ReleaseUnheld();
     // Reads the bars of a window that waits to start and sets its document requests to stop
     // on the way; a window that cannot be armed goes on unheld.
     void Arm(const std::string& strSessionId);
-    // Starts the armed windows, the newest first. Windows of one renderer wait together, and
-    // starting one (a page opened from the address bar runs while it waits, and may open
-    // pop-ups) starts the others: so none is started before all are armed.
-    void StartArmed();
+    // Starts one armed window.
+    void Start(const std::string& strSessionId);
+    // Lets a held window run on (`hold` is a copy: the holds change during the call). The
+    // request reaches the renderer of the window's page, which holds one window that page
+    // opened at a time, and lets go whichever it holds, whatever session the request came
+    // by. So the other armed windows that page opened count as started with it: asking for
+    // one of them again would let go the next window, unarmed. For the same reason nothing
+    // is let go while a window that has arrived is not armed.
+    HRESULT Run(SHold hold);
     // Lets a held window go on and leaves its session.
     void Release(const std::string& strSessionId);
     void ReleaseAll();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -14,6 +15,19 @@ using Frames = std::vector<CLoopbackServer::SFrame>;
 namespace {
 
 constexpr auto kTimeout = 300ms;
+
+json Event(const std::string& method, json params, const std::string& session = {}) {
+    json event = {{"method", method}, {"params", std::move(params)}};
+    if (!session.empty()) {
+        event["sessionId"] = session;
+    }
+    return event;
+}
+
+json Info(const std::string& id, const std::string& url, const std::string& type = "page",
+          const std::string& title = {}) {
+    return {{"targetId", id}, {"type", type}, {"title", title}, {"url", url}};
+}
 
 // A browser as the DevTools service shows it: targets, the window of each page and the
 // bars each page reports in its own script world.
@@ -38,10 +52,50 @@ struct SFakeBrowser {
             frames.push_back({entry.second.dump()});
             return true;
         });
-        for (auto& frame : AnswerOnly(request)) {
-            frames.push_back(std::move(frame));
+        Frames answer = AnswerOnly(request);
+        for (const json& event : std::exchange(eventsCaused, {})) {
+            frames.push_back({event.dump()});
         }
+        frames.insert(frames.end(), answer.begin(), answer.end());
         return frames;
+    }
+
+    // A new window that a page opens waits in that page's renderer, one at a time, until a
+    // request to run reaches the renderer by any session of it; then it asks for its page
+    // (stopped on the way if its requests were set to stop) and the page opens the next.
+    void RunRenderer(const std::string& session) {
+        const auto page = std::find_if(pages.begin(), pages.end(),
+                                       [&](const SPage& p) { return p.id == session; });
+        const std::string renderer =
+            page != pages.end() && page->bCanAccessOpener && !page->opener.empty() ? page->opener
+                                                                                   : session;
+        const std::string window = std::exchange(waitingIn[renderer], "");
+        if (window.empty()) {
+            return;
+        }
+        if (!stopping.contains(window)) {
+            askedUnstopped.push_back(window);
+        } else {
+            eventsCaused.push_back(Event("Fetch.requestPaused",
+                                         {{"requestId", window},
+                                          {"frameId", window},
+                                          {"request", {{"url", "https://ad/" + window}}}},
+                                         window));
+        }
+        if (auto& next = toOpen[renderer]; !next.empty()) {
+            Open(next.front(), renderer);
+            next.erase(next.begin());
+        }
+    }
+    void Open(const std::string& window, const std::string& opener) {
+        pages.push_back({window, "", 2, false, opener});
+        waitingIn[opener] = window;
+        json info = Info(window, "");
+        info["openerId"] = opener;
+        info["canAccessOpener"] = true;
+        eventsCaused.push_back(
+            Event("Target.attachedToTarget",
+                  {{"sessionId", window}, {"targetInfo", info}, {"waitingForDebugger", true}}));
     }
 
     Frames AnswerOnly(const json& request) {
@@ -85,6 +139,12 @@ struct SFakeBrowser {
             const bool bShown = it != pages.end() && it->bPageSaysBars;
             return result({{"result", {{"type", "object"}, {"value", {bShown, bShown}}}}});
         }
+        if (method == "Fetch.enable") {
+            stopping.insert(request.value("sessionId", ""));
+        }
+        if (method == "Runtime.runIfWaitingForDebugger") {
+            RunRenderer(request.value("sessionId", ""));
+        }
         if (method == "Browser.getWindowForTarget") {
             return page == pages.end() ? error() : result({{"windowId", page->nWindow}});
         }
@@ -103,20 +163,12 @@ struct SFakeBrowser {
     std::set<std::string> hungRenderers;
     // Events sent just before the answer to the next request of a method: (method, event).
     std::vector<std::pair<std::string, json>> eventsBefore;
+    std::vector<json> eventsCaused;  // by the request being answered, sent before the answer
+    std::map<std::string, std::string> waitingIn;  // renderer (its page) -> window held there
+    std::map<std::string, std::vector<std::string>> toOpen;  // page -> windows it opens next
+    std::set<std::string> stopping;           // sessions whose document requests stop on the way
+    std::vector<std::string> askedUnstopped;  // windows whose page was asked for unheld
 };
-
-json Event(const std::string& method, json params, const std::string& session = {}) {
-    json event = {{"method", method}, {"params", std::move(params)}};
-    if (!session.empty()) {
-        event["sessionId"] = session;
-    }
-    return event;
-}
-
-json Info(const std::string& id, const std::string& url, const std::string& type = "page",
-          const std::string& title = {}) {
-    return {{"targetId", id}, {"type", type}, {"title", title}, {"url", url}};
-}
 
 struct SSeen {
     std::string url;
@@ -371,6 +423,44 @@ TEST_F(DevToolsBrowserWindowsTest, AHeldWindowIsJudgedOnTheAddressItAsksForThenL
         EXPECT_EQ(windows.TakeEvents(), S_FALSE);
         EXPECT_EQ(m_Server.Methods(), c.methods);
     }
+}
+
+// A window a page opens waits in the page's renderer until a request to run reaches the
+// renderer by any session, which lets it go, armed or not. A window announced with its
+// address (typed: its page was on its way before) goes on, but not before the pop-up its page
+// opened meanwhile is armed; each pop-up the page opens next is armed before it goes on, and
+// is not asked to run again: that would let go the one after it, unarmed.
+TEST_F(DevToolsBrowserWindowsTest, NoNewWindowAsksForItsPageBeforeItIsArmed) {
+    m_Browser.pages = {{"TYPED", "https://typed/", 1, true, "", false}};
+    m_Browser.toOpen["TYPED"] = {"POP2", "POP3", "POP4"};
+    SendBefore("Target.setAutoAttach",
+               Event("Target.attachedToTarget", {{"sessionId", "TYPED"},
+                                                 {"targetInfo", Info("TYPED", "https://typed/")},
+                                                 {"waitingForDebugger", true}}));
+    m_Browser.Open("POP1", "TYPED");
+    SendBefore("Target.setAutoAttach", std::exchange(m_Browser.eventsCaused, {}).front());
+    CDevToolsBrowserWindows windows = Collection();
+    windows.WatchEvents(true);
+    EXPECT_EQ(windows.TakeEvents(), S_OK);
+
+    EXPECT_EQ(ReadAll(windows), (std::vector<SSeen>{{"https://typed/", true, true},
+                                                    {"https://ad/POP1", false, false},
+                                                    {"https://ad/POP2", false, false},
+                                                    {"https://ad/POP3", false, false},
+                                                    {"https://ad/POP4", false, false}}));
+    EXPECT_EQ(m_Browser.askedUnstopped, std::vector<std::string>{});
+
+    // One announced during a pass goes on during that pass, and a new address announced
+    // meanwhile still calls for the next pass.
+    Change([](SFakeBrowser& b) { b.pages.push_back({"TYPED2", "https://typed-2/", 3}); });
+    SendBefore("Target.getTargets",
+               Event("Target.attachedToTarget", {{"sessionId", "TYPED2"},
+                                                 {"targetInfo", Info("TYPED2", "https://typed-2/")},
+                                                 {"waitingForDebugger", true}}));
+    SendBefore("Runtime.runIfWaitingForDebugger",
+               Event("Target.targetInfoChanged", {{"targetInfo", Info("TYPED", "https://next/")}}));
+    ReadAll(windows);
+    EXPECT_EQ(windows.TakeEvents(), S_OK);
 }
 
 }  // namespace
