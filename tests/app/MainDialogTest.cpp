@@ -435,22 +435,26 @@ TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
     EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true}));
 }
 
-// "Always on top" and "Move Table" on the General page reach the window at once.
+// "Always on top" (stored on) and "Move Table" (stored off) hold from the start, and
+// changes on the General page reach the window at once.
 TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
+    m_Store.WriteOption(OPT_ONTOP, 1);
     CMainDialog& dialog = Start();
     auto box = [&dialog](const char* szText) {
         return ChildWithText<QCheckBox>(*dialog.GeneralPage(), QString::fromLatin1(szText));
     };
-    box("Always on top")->click();
-    EXPECT_TRUE(dialog.m_bOnTop);
-    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(dialog.isVisible());
-    box("Always on top")->click();
-    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(dialog.isVisible());
+    for (const bool bOnTop : {true, false, true}) {
+        EXPECT_EQ(dialog.m_bOnTop, bOnTop);
+        EXPECT_EQ(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint), bOnTop);
+        EXPECT_TRUE(dialog.isVisible());
+        box("Always on top")->click();
+    }
 
-    box("Move Table")->click();
+    // The tabs slide once "Move Table" is on, and not before.
     QTabBar* bar = dialog.Tabs()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_LOGS).center());
+    EXPECT_FALSE(dialog.Tabs()->IsSliding());
+    box("Move Table")->click();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
     EXPECT_TRUE(dialog.Tabs()->IsSliding());
 }
