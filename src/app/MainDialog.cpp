@@ -177,8 +177,8 @@ void CMainDialog::OnInitDialog() {
     m_ScanWorker.Start();
     m_ScanTimer.start(kScanPeriodMs, this);
     // Held by another program: no message, the menu's "OFF/ON" still works.
-    m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
-                                      [this] { ToggleBlocking(); });
+    (void)m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
+                                            [this] { ToggleBlocking(); });
 }
 
 void CMainDialog::timerEvent(QTimerEvent* event) {
@@ -208,7 +208,7 @@ void CMainDialog::SignalKill() {
         m_Sound.Play(false);
     }
     if (m_bSpeakerBeep) {
-        m_Services.beeper.Beep();
+        (void)m_Services.beeper.Beep();  // a signal, not a result
     }
 }
 
@@ -286,7 +286,7 @@ void CMainDialog::OnCommand(int nCommand) {
             OpenHelpFile();
             break;
         case ID_MENU_HELP_ONLINE:
-            m_Services.shell.Open(QUrl(QString::fromLatin1(CAboutPage::kWebSite)));
+            (void)m_Services.shell.Open(QUrl(QString::fromLatin1(CAboutPage::kWebSite)));
             break;
         case ID_MENU_TIP:
             ShowTipOfTheDay();
@@ -366,7 +366,7 @@ void CMainDialog::MakeTopmost(bool bTopmost) {
 void CMainDialog::OpenHelpFile() {
     const QString strHelp =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Quellio.html"));
-    m_Services.shell.Open(QUrl::fromLocalFile(strHelp));
+    (void)m_Services.shell.Open(QUrl::fromLocalFile(strHelp));
 }
 
 void CMainDialog::ExitProgram() {
@@ -380,7 +380,7 @@ void CMainDialog::ExitProgram() {
         m_pHistoryPage->CountCleanChoices() > 0) {
         m_Host.RunCleaningPass();
     }
-    m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
+    (void)m_Services.hotKeys.UnregisterHotKey(kHotKeyId);  // not claimed when held elsewhere
     m_ScanTimer.stop();
     m_KillImageTimer.stop();
     // Windows held for a pass go on.
