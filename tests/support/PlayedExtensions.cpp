@@ -24,7 +24,7 @@ std::uint64_t CPlayedExtensions::Connect(std::optional<pid_t> pid, const std::st
 }
 
 void CPlayedExtensions::Pump() {
-    std::vector<pollfd> fds = {{m_requests.GetEventHandle(), POLLIN, 0}};
+    std::vector<pollfd> fds = {{m_pRequests->GetEventHandle(), POLLIN, 0}};
     for (const SPlayed& played : m_played) {
         fds.push_back({played.extension->Get(), POLLIN, 0});
     }
@@ -51,5 +51,5 @@ void CPlayedExtensions::Pump() {
     }
     bool bDue = false;
     std::erase_if(m_browsers, [&](const auto& pBrowser) { return !pBrowser->Receive(&bDue); });
-    m_requests.Serve(m_browsers);
+    m_pRequests->Serve(m_browsers);
 }

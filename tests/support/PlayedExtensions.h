@@ -40,7 +40,7 @@ public:
         return result.get();
     }
 
-    CExtensionRequests& Requests() { return m_requests; }
+    const std::shared_ptr<CExtensionRequests>& Requests() const { return m_pRequests; }
     // Every request the extensions got, in order.
     const std::vector<nlohmann::json>& Received() const { return m_received; }
 
@@ -53,7 +53,7 @@ private:
     // Waits a moment for something to do, then plays the extensions and serves once.
     void Pump();
 
-    CExtensionRequests m_requests;
+    std::shared_ptr<CExtensionRequests> m_pRequests = std::make_shared<CExtensionRequests>();
     std::vector<std::shared_ptr<CExtensionBrowser>> m_browsers;
     std::vector<SPlayed> m_played;
     std::vector<nlohmann::json> m_received;

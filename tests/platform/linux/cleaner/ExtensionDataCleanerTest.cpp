@@ -44,7 +44,7 @@ TEST_P(ExtensionDataCleanerAnswers, OnlyTheBrowsersYesCounts) {
     });
     const std::uint64_t nKey = extensions.Connect(42, "asked", GetParam().reply);
     const HRESULT hr = extensions.Serve<HRESULT>([&] {
-        return CExtensionDataCleaner(extensions.Requests(), nKey, GetParam().timeout)
+        return CExtensionDataCleaner(*extensions.Requests(), nKey, GetParam().timeout)
             .Clear(EData::History);
     });
     EXPECT_EQ(hr, GetParam().hr);
@@ -113,12 +113,12 @@ TEST(ExtensionDataCleaner, AsksForEachKindByNameAndNeverAGoneBrowser) {
     });
     for (EData data : {EData::Cookies, EData::Cache, EData::History, EData::Favorites}) {
         EXPECT_EQ(extensions.Serve<HRESULT>([&] {
-            return CExtensionDataCleaner(extensions.Requests(), nKey, kLong).Clear(data);
+            return CExtensionDataCleaner(*extensions.Requests(), nKey, kLong).Clear(data);
         }),
                   S_OK);
     }
     EXPECT_EQ(extensions.Serve<HRESULT>([&] {
-        return CExtensionDataCleaner(extensions.Requests(), nKey + 1, kLong).Clear(EData::Cache);
+        return CExtensionDataCleaner(*extensions.Requests(), nKey + 1, kLong).Clear(EData::Cache);
     }),
               E_FAIL);
     std::vector<std::string> asked;
