@@ -92,6 +92,19 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/browser-extension/
     DESTINATION ${CMAKE_INSTALL_DATADIR}/quellio/browser-extension)
 install(FILES ${QUELLIO_BIN_DIR}/quellio-companion.xpi DESTINATION ${CMAKE_INSTALL_DATADIR}/quellio)
 
+# The manual pages, compressed as the system keeps them.
+foreach(page quellio.1 quellio-browser.1)
+    set(manpage ${PROJECT_BINARY_DIR}/man/${page})
+    add_custom_command(OUTPUT ${manpage}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/res/man/${page} ${manpage}
+        COMMAND gzip -9nf ${manpage}
+        DEPENDS ${PROJECT_SOURCE_DIR}/res/man/${page}
+        COMMENT "Compressing the manual page ${page}" VERBATIM)
+    list(APPEND manpages ${manpage}.gz)
+endforeach()
+add_custom_target(quellio_manpages ALL DEPENDS ${manpages})
+install(FILES ${manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 # The Debian package's own files: the copyright, the changelog written from the release
 # notes of the AppStream metadata, and the reasons for what lintian would flag.
 set(QUELLIO_MAINTAINER "The Quellio developers <support@quellio.example>")

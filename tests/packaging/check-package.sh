@@ -49,7 +49,7 @@ deb=$tmp/out/quellio_${version}_$(dpkg --print-architecture).deb
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libc6* && $depends == *libqt6widgets6* ]] ||
     fail "the dependencies were not read from the binaries: Depends: $depends"
-lintian --fail-on error "$deb" || fail "lintian reports errors"
+lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
 
 touched=true
 if [[ -n $previous ]]; then
