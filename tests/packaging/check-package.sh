@@ -15,11 +15,21 @@ if ((EUID != 0)); then
     exit 77
 fi
 
+# One run at a time on the machine, whichever build it comes from: each installs and purges
+# the same package.
+exec {lock}>/tmp/quellio-package-test.lock
+flock "$lock"
+
 tmp=$(mktemp -d -t quellio-package-XXXXXX)
+# apt reads the package as its own unprivileged user.
+chmod 755 "$tmp"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 status() { dpkg-query -W -f='${db:Status-Status}' quellio 2>/dev/null || echo not-installed; }
-apt() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o Dpkg::Use-Pty=0 "$@" >>"$tmp/apt.log" 2>&1; }
+apt_get() {
+    DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o Dpkg::Use-Pty=0 -o DPkg::Lock::Timeout=600 \
+        "$@" >>"$tmp/apt.log" 2>&1
+}
 
 previous=""
 [[ $(status) == installed ]] && previous=$(dpkg-query -W -f='${Version}' quellio)
@@ -28,11 +38,11 @@ deb=""
 # shellcheck disable=SC2317 # run by the trap
 cleanup() {
     if $touched && [[ $(status) != not-installed ]]; then
-        apt purge quellio || echo "could not purge quellio"
+        apt_get purge quellio || echo "could not purge quellio"
     fi
     if [[ -n $previous && $(status) == not-installed ]]; then
         echo "quellio $previous was installed before: the package just built takes its place"
-        apt install --no-install-recommends --allow-downgrades "$deb" ||
+        apt_get install --no-install-recommends --allow-downgrades "$deb" ||
             echo "could not install quellio again"
     fi
     rm -rf "$tmp"
@@ -53,9 +63,11 @@ lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnin
 
 touched=true
 if [[ -n $previous ]]; then
-    apt purge quellio || { cat "$tmp/apt.log"; fail "could not purge the quellio installed before"; exit 1; }
+    apt_get purge quellio ||
+        { cat "$tmp/apt.log"; fail "could not purge the quellio installed before"; exit 1; }
 fi
-apt install --no-install-recommends "$deb" || { cat "$tmp/apt.log"; fail "apt could not install $deb"; exit 1; }
+apt_get install --no-install-recommends "$deb" ||
+    { cat "$tmp/apt.log"; fail "apt could not install $deb"; exit 1; }
 mapfile -t listed < <(dpkg -L quellio)
 printf '%s\n' "${listed[@]}" >"$tmp/listed"
 
@@ -65,11 +77,14 @@ for path in /usr/bin/quellio /usr/bin/quellio-browser \
     [[ -e $path ]] || fail "$path is not installed"
 done
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' /usr/share/applications/io.github.quellio.Quellio.desktop)
-grep -qx "/usr/bin/$exec_name" "$tmp/listed" || fail "the menu entry starts $exec_name, which the package lacks"
+grep -qx "/usr/bin/$exec_name" "$tmp/listed" ||
+    fail "the menu entry starts $exec_name, which the package lacks"
 # Each host manifest names the bridge where the package put it, not where it was staged.
 while read -r manifest; do
-    bridge=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["path"])' "$manifest") || bridge=""
-    { grep -qx "$bridge" "$tmp/listed" && [[ -x $bridge ]]; } || fail "$manifest names $bridge, which is not installed"
+    bridge=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["path"])' \
+        "$manifest") || bridge=""
+    { grep -qx "$bridge" "$tmp/listed" && [[ -x $bridge ]]; } ||
+        fail "$manifest names $bridge, which is not installed"
 done < <(grep '/native-messaging-hosts/.*\.json$' "$tmp/listed")
 (($(grep -c '/native-messaging-hosts/.*\.json$' "$tmp/listed") >= 3)) || fail "host manifests missing"
 
@@ -88,10 +103,12 @@ run() {
         xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$here/shows-window.sh" "$@"
 }
 run first "" '^Quellio$' /usr/bin/quellio || fail "the first start shows no wizard"
-wizard_seen=$'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\wizard]\n"first"=dword:00000001'
-run later "$wizard_seen" '^Quellio [0-9.]+$' /usr/bin/quellio || fail "the installed program shows no main window"
+wizard_seen=$'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\wizard]\n'
+wizard_seen+='"first"=dword:00000001'
+run later "$wizard_seen" '^Quellio [0-9.]+$' /usr/bin/quellio ||
+    fail "the installed program shows no main window"
 
-apt purge quellio || { cat "$tmp/apt.log"; fail "apt could not purge quellio"; exit 1; }
+apt_get purge quellio || { cat "$tmp/apt.log"; fail "apt could not purge quellio"; exit 1; }
 [[ $(status) == not-installed ]] || fail "quellio is still known to dpkg after the purge"
 for path in "${listed[@]}"; do
     # Shared folders such as /usr/bin stay; the package's own go.
