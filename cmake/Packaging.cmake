@@ -93,6 +93,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/browser-extension/
 install(FILES ${QUELLIO_BIN_DIR}/quellio-companion.xpi DESTINATION ${CMAKE_INSTALL_DATADIR}/quellio)
 
 # The manual pages, compressed as the system keeps them.
+set(manpages)
 foreach(page quellio.1 quellio-browser.1)
     set(manpage ${PROJECT_BINARY_DIR}/man/${page})
     add_custom_command(OUTPUT ${manpage}.gz
