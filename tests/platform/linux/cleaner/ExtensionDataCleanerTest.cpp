@@ -104,28 +104,4 @@ INSTANTIATE_TEST_SUITE_P(
               },
               kShort, E_FAIL}));
 
-// A browser that is gone, or never was, is not asked; each kind of data is asked for by its
-// own name.
-TEST(ExtensionDataCleaner, AsksForEachKindByNameAndNeverAGoneBrowser) {
-    CPlayedExtensions extensions;
-    const std::uint64_t nKey = extensions.Connect(42, "asked", [](const json& request) {
-        return std::vector<json>{Answer(request, {{"done", true}})};
-    });
-    for (EData data : {EData::Cookies, EData::Cache, EData::History, EData::Favorites}) {
-        EXPECT_EQ(extensions.Serve<HRESULT>([&] {
-            return CExtensionDataCleaner(*extensions.Requests(), nKey, kLong).Clear(data);
-        }),
-                  S_OK);
-    }
-    EXPECT_EQ(extensions.Serve<HRESULT>([&] {
-        return CExtensionDataCleaner(*extensions.Requests(), nKey + 1, kLong).Clear(EData::Cache);
-    }),
-              E_FAIL);
-    std::vector<std::string> asked;
-    for (const json& request : extensions.Received()) {
-        asked.push_back(request.value("data", ""));
-    }
-    EXPECT_EQ(asked, (std::vector<std::string>{"cookies", "cache", "history", "favorites"}));
-}
-
 }  // namespace
