@@ -140,6 +140,10 @@ void CCleaningRoutines::CleanHistory(ICleanReport* pReport, std::stop_token stop
     if (bCleared) {
         ReportItem(pReport, stop, kHistoryText);
     }
+    // What the browsers keep beside their history: the tabs and windows they would reopen.
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::History)) {
+        DeleteFolderContents(folder, false, false, pReport, stop);
+    }
 }
 
 void CCleaningRoutines::CleanFavorites(ICleanReport* pReport, std::stop_token stop) {

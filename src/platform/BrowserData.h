@@ -22,6 +22,7 @@ enum class ESpecialFolder : int {
     Recent = 0x08,
     InternetCache = 0x20,
     Cookies = 0x21,
+    History = 0x22,
 };
 
 // The type bit of a cookie entry of the URL cache.
@@ -71,7 +72,8 @@ public:
     // profile has no history (any more); E_SHARING_VIOLATION while the browser runs with
     // it; another failure when it could not be cleared.
     virtual HRESULT ClearHistory(const std::string& strProfile) = 0;
-    // The files that hold a profile's favourites, to be deleted: S_OK, possibly with none;
+    // The files that hold a profile's favourites, to be deleted, once the favourites a
+    // profile keeps in a database have been deleted there: S_OK, possibly with none;
     // S_FALSE, with none, when the profile is gone; E_SHARING_VIOLATION, with none, while
     // the browser runs with the profile (it would write them back).
     virtual HRESULT FindFavoriteFiles(const std::string& strProfile,

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/BrowserData.h"
+#include "platform/linux/cleaner/FirefoxProfiles.h"
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
 class CDevToolsDataCleaner;
@@ -26,11 +28,16 @@ class CDevToolsDataCleaner;
 // - Special folders: the cache folders "Cache/Cache_Data" and "Code Cache" of each profile
 //   (below the XDG cache folder for a user-data folder in the XDG config folder, else
 //   below the user-data folder, in the profile itself, where the browser puts them); the
-//   recent folder "RecentDocuments" below the XDG data folder. There is no cookies or
-//   favourites folder.
-// - History: the history tables of "History" and the "Visited Links" file.
+//   recent folder "RecentDocuments" below the XDG data folder; for a closed profile, the
+//   site storage as cookies folders ("Local Storage", "IndexedDB", "Service Worker") and
+//   "Sessions" as a history folder. There is no favourites folder.
+// - History: the history tables of "History", the visited sites' traces in "Favicons",
+//   "Top Sites", "Shortcuts" and "Network Action Predictor", and the "Visited Links" file.
 // - Favourites: the bookmark files.
 // - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
+//
+// - Firefox: the profiles of CFirefoxProfiles, after the others, with their caches as
+//   cache folders and their cookies as cookie entries.
 //
 // Keeps no state between calls, so calls may come from several threads at once.
 class CLinuxBrowserData final : public IBrowserData {
@@ -42,9 +49,10 @@ public:
         std::filesystem::path dataHome;
     };
 
-    // `browsers` are the user-data folders looked at; `timeout` bounds each DevTools call.
+    // `browsers` are the user-data folders looked at; `timeout` bounds each DevTools call;
+    // `firefox` are the places of Firefox profiles looked at.
     CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
-                      std::chrono::milliseconds timeout);
+                      std::chrono::milliseconds timeout, std::vector<SFirefoxInstall> firefox = {});
 
     // The known browsers and the base folders of this process's environment.
     static CLinuxBrowserData FromEnvironment();
@@ -82,8 +90,13 @@ private:
     std::vector<SProfile> FindProfiles() const;
     std::optional<SProfile> FindProfile(const std::string& strName) const;
     EUse ProfileUse(const SProfile& profile, CDevToolsDataCleaner* pCleaner) const;
+    std::optional<CFirefoxProfiles::SProfile> FindFirefoxProfile(const std::string& strName) const;
+    // Adds the folders `names` of each closed profile that has them.
+    void ClosedProfileFolders(std::span<const char* const> names,
+                              std::vector<SDataFolder>* folders) const;
 
     std::vector<SBrowserUserData> m_browsers;
     SFolders m_folders;
     std::chrono::milliseconds m_timeout;
+    CFirefoxProfiles m_firefox;
 };
