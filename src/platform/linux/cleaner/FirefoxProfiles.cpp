@@ -23,14 +23,16 @@ constexpr std::streamsize kProfilesIniMax = std::streamsize{1024} * 1024;
 
 // What goes with the places that are deleted: their page data and their origins.
 const std::vector<SStatement> kOrphanStatements = {
-    {"moz_places_extra", "DELETE FROM moz_places_extra WHERE place_id NOT IN "
-                         "(SELECT id FROM moz_places)"},
+    {"moz_places_extra",
+     "DELETE FROM moz_places_extra WHERE place_id NOT IN "
+     "(SELECT id FROM moz_places)"},
     {"moz_annos", "DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM moz_places)"},
     {"moz_newtab_shortcuts_interaction",
      "DELETE FROM moz_newtab_shortcuts_interaction WHERE place_id NOT IN "
      "(SELECT id FROM moz_places)"},
-    {"moz_origins", "DELETE FROM moz_origins WHERE id NOT IN "
-                    "(SELECT origin_id FROM moz_places WHERE origin_id IS NOT NULL)"},
+    {"moz_origins",
+     "DELETE FROM moz_origins WHERE id NOT IN "
+     "(SELECT origin_id FROM moz_places WHERE origin_id IS NOT NULL)"},
 };
 
 std::vector<SStatement> WithOrphans(std::vector<SStatement> statements) {
@@ -48,8 +50,9 @@ const std::vector<CSqliteDatabase::SFileStatements> kHistoryFiles = {
          {"moz_inputhistory", "DELETE FROM moz_inputhistory"},
          {"moz_places_metadata", "DELETE FROM moz_places_metadata"},
          {"moz_places_metadata_search_queries", "DELETE FROM moz_places_metadata_search_queries"},
-         {"moz_places", "DELETE FROM moz_places WHERE foreign_count = 0 AND id NOT IN "
-                        "(SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL)"},
+         {"moz_places",
+          "DELETE FROM moz_places WHERE foreign_count = 0 AND id NOT IN "
+          "(SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL)"},
          {"moz_places", "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL, typed = 0"},
      })},
     {"favicons.sqlite",
@@ -68,8 +71,9 @@ const std::vector<CSqliteDatabase::SFileStatements> kFavoriteFiles = {
          {"moz_items_annos",
           "DELETE FROM moz_items_annos WHERE item_id NOT IN (SELECT id FROM moz_bookmarks)"},
          {"moz_places", "UPDATE moz_places SET foreign_count = 0"},
-         {"moz_places", "DELETE FROM moz_places WHERE id NOT IN "
-                        "(SELECT place_id FROM moz_historyvisits)"},
+         {"moz_places",
+          "DELETE FROM moz_places WHERE id NOT IN "
+          "(SELECT place_id FROM moz_historyvisits)"},
      })},
 };
 
@@ -152,7 +156,8 @@ std::vector<SFirefoxInstall> CFirefoxProfiles::KnownInstalls(const fs::path& hom
         installs.push_back({"Firefox snap", snap / ".mozilla/firefox", snap / ".cache"});
         const fs::path flatpak = home / ".var/app/org.mozilla.firefox";
         installs.push_back({"Firefox Flatpak", flatpak / ".mozilla/firefox", flatpak / "cache"});
-        installs.push_back({"Firefox Flatpak", flatpak / "config/mozilla/firefox", flatpak / "cache"});
+        installs.push_back(
+            {"Firefox Flatpak", flatpak / "config/mozilla/firefox", flatpak / "cache"});
     }
     return installs;
 }

@@ -358,9 +358,9 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
                                 [&dir](const SProfile& known) { return known.dir == dir; });
     if (profile == profiles.end()) {
         const std::vector<CFirefoxProfiles::SProfile> firefox = m_firefox.Find();
-        const bool bFirefox =
-            std::any_of(firefox.begin(), firefox.end(),
-                        [&dir](const CFirefoxProfiles::SProfile& known) { return known.dir == dir; });
+        const bool bFirefox = std::any_of(
+            firefox.begin(), firefox.end(),
+            [&dir](const CFirefoxProfiles::SProfile& known) { return known.dir == dir; });
         return bFirefox && bCookies ? CFirefoxProfiles::ClearCookies(dir) : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);

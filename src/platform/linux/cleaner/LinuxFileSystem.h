@@ -16,8 +16,8 @@
 //   permission: what keeps the folder's entries from being listed or deleted. Deleting a
 //   file needs no permission on the file itself, so a file's mode never stops its deletion
 //   and a listing gives no file the attribute (nor stats one: the kind the listing tells
-//   is enough); ClearFileReadOnly gives the owner write permission on a file. Permissions are changed through the descriptor of what
-//   was opened and checked (/proc/self/fd), never by name.
+//   is enough); ClearFileReadOnly gives the owner write permission on a file. Permissions are
+//   changed through the descriptor of what was opened and checked (/proc/self/fd), never by name.
 class CLinuxFileSystem final : public IFileSystem {
 public:
     // `homes` are the user's home folders by any path: no data folder may be one of them

@@ -31,10 +31,10 @@ public:
 
     // Deletes every row of those of `tables` that the database has, in one transaction,
     // overwriting the deleted content in the file, and leaves no deleted content in a
-    // write-ahead log (the log is checkpointed into the file and truncated): S_OK; E_SHARING_VIOLATION when another
-    // program holds the database (a running browser keeps its databases locked);
-    // E_FILE_CORRUPT when the file is damaged or no database; E_ACCESSDENIED when it may
-    // not be changed; E_FAIL when it is missing or could not be read or written. On
+    // write-ahead log (the log is checkpointed into the file and truncated): S_OK;
+    // E_SHARING_VIOLATION when another program holds the database (a running browser keeps its
+    // databases locked); E_FILE_CORRUPT when the file is damaged or no database; E_ACCESSDENIED
+    // when it may not be changed; E_FAIL when it is missing or could not be read or written. On
     // failure the database is as it was.
     HRESULT EmptyTables(const std::vector<std::string>& tables) {
         return Run(DeleteAllFrom(tables));

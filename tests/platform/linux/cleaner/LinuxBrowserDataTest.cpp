@@ -1,5 +1,6 @@
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <climits>
 
 #include "cleaner/CleaningRoutines.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/RecordingCleanReport.h"
 #include "support/SqliteFile.h"
@@ -43,6 +45,74 @@ constexpr char kCookiesSchema[] =
     "CREATE TABLE cookies(host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL);"
     "INSERT INTO cookies VALUES('.visited.example', 'id', '42');";
 
+// The other databases that show the visited sites again, each with a row that must go, and
+// the version rows that stay.
+constexpr char kFaviconsSchema[] =
+    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "INSERT INTO meta VALUES('version', '8');"
+    "CREATE TABLE favicons(id INTEGER PRIMARY KEY, url LONGVARCHAR NOT NULL);"
+    "CREATE TABLE favicon_bitmaps(id INTEGER PRIMARY KEY, icon_id INTEGER NOT NULL);"
+    "CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY, page_url LONGVARCHAR, icon_id INTEGER);"
+    "INSERT INTO favicons VALUES(1, 'http://visited.example/favicon.ico');"
+    "INSERT INTO favicon_bitmaps VALUES(1, 1);"
+    "INSERT INTO icon_mapping VALUES(1, 'http://visited.example/', 1);";
+constexpr char kTopSitesSchema[] =
+    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "INSERT INTO meta VALUES('version', '5');"
+    "CREATE TABLE top_sites(url TEXT NOT NULL PRIMARY KEY, url_rank INTEGER NOT NULL);"
+    "INSERT INTO top_sites VALUES('http://visited.example/', 0);";
+constexpr char kShortcutsSchema[] =
+    "CREATE TABLE omni_box_shortcuts(id VARCHAR PRIMARY KEY, text VARCHAR, url VARCHAR);"
+    "INSERT INTO omni_box_shortcuts VALUES('1', 'vis', 'http://visited.example/');";
+constexpr char kPredictorSchema[] =
+    "CREATE TABLE resource_prefetch_predictor_metadata(key TEXT PRIMARY KEY, value INTEGER);"
+    "INSERT INTO resource_prefetch_predictor_metadata VALUES('version', 1);"
+    "CREATE TABLE network_action_predictor(id TEXT PRIMARY KEY, user_text TEXT, url TEXT);"
+    "INSERT INTO network_action_predictor VALUES('1', 'vis', 'http://visited.example/');";
+
+// A Firefox profile's databases, in write-ahead mode as Firefox keeps them: a visited page,
+// a visited page that is bookmarked, with a keyword, and a bookmarked page never visited;
+// the root folders; an icon; a cookie.
+constexpr char kPlacesSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_origins(id INTEGER PRIMARY KEY, prefix TEXT NOT NULL, host TEXT NOT NULL);"
+    "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url LONGVARCHAR, visit_count INTEGER "
+    "DEFAULT 0, typed INTEGER DEFAULT 0 NOT NULL, last_visit_date INTEGER, foreign_count "
+    "INTEGER DEFAULT 0 NOT NULL, origin_id INTEGER REFERENCES moz_origins(id));"
+    "CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id INTEGER);"
+    "CREATE TABLE moz_inputhistory(place_id INTEGER NOT NULL, input LONGVARCHAR NOT NULL);"
+    "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEFAULT NULL,"
+    " parent INTEGER, guid TEXT);"
+    "CREATE TABLE moz_keywords(id INTEGER PRIMARY KEY, keyword TEXT UNIQUE, place_id INTEGER);"
+    "CREATE TABLE moz_annos(id INTEGER PRIMARY KEY, place_id INTEGER NOT NULL);"
+    "CREATE TABLE moz_items_annos(id INTEGER PRIMARY KEY, item_id INTEGER NOT NULL);"
+    "INSERT INTO moz_origins VALUES(1, 'http://', 'visited.example'),"
+    " (2, 'http://', 'marked.example'), (3, 'http://', 'unvisited.example');"
+    "INSERT INTO moz_places VALUES(1, 'http://visited.example/', 1, 1, 1, 0, 1),"
+    " (2, 'http://marked.example/', 1, 0, 1, 2, 2), (3, 'http://unvisited.example/', 0, 0,"
+    " NULL, 1, 3);"
+    "INSERT INTO moz_historyvisits VALUES(1, 1), (2, 2);"
+    "INSERT INTO moz_inputhistory VALUES(1, 'vis');"
+    "INSERT INTO moz_bookmarks VALUES(1, 2, NULL, 0, 'root________'), (2, 2, NULL, 1,"
+    " 'menu________'), (3, 2, NULL, 1, 'toolbar_____'), (4, 2, NULL, 1, 'tags________'),"
+    " (5, 2, NULL, 1, 'unfiled_____'), (6, 2, NULL, 1, 'mobile______'),"
+    " (7, 2, NULL, 3, 'userFolder01'), (8, 1, 2, 7, 'userMark0001'), (9, 1, 3, 2, 'userMark0002');"
+    "INSERT INTO moz_keywords VALUES(1, 'mk', 2);"
+    "INSERT INTO moz_annos VALUES(1, 1);"
+    "INSERT INTO moz_items_annos VALUES(1, 8);";
+constexpr char kFirefoxIconsSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL);"
+    "CREATE TABLE moz_pages_w_icons(id INTEGER PRIMARY KEY, page_url TEXT NOT NULL);"
+    "CREATE TABLE moz_icons_to_pages(page_id INTEGER NOT NULL, icon_id INTEGER NOT NULL);"
+    "INSERT INTO moz_icons VALUES(1, 'http://visited.example/favicon.ico');"
+    "INSERT INTO moz_pages_w_icons VALUES(1, 'http://visited.example/');"
+    "INSERT INTO moz_icons_to_pages VALUES(1, 1);";
+constexpr char kFirefoxCookiesSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_cookies(id INTEGER PRIMARY KEY, name TEXT, value TEXT, host TEXT);"
+    "INSERT INTO moz_cookies VALUES(1, 'id', '42', '.visited.example');";
+
 constexpr char kXbel[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\">\n"
     "<bookmark href=\"file:///home/u/secret.pdf\" added=\"2024-01-01T00:00:00Z\"/>\n</xbel>\n";
@@ -58,7 +128,14 @@ void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(dir / "Preferences", "{}");
     SqliteExec(dir / "History", kHistorySchema);
     SqliteExec(dir / "Cookies", kCookiesSchema);
-    for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
+    SqliteExec(dir / "Favicons", kFaviconsSchema);
+    SqliteExec(dir / "Top Sites", kTopSitesSchema);
+    SqliteExec(dir / "Shortcuts", kShortcutsSchema);
+    SqliteExec(dir / "Network Action Predictor", kPredictorSchema);
+    for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak", "Sessions/Session_1",
+                             "Sessions/Tabs_1", "Local Storage/leveldb/000003.log",
+                             "IndexedDB/http_visited.example_0.indexeddb.leveldb/1",
+                             "Service Worker/Database/000003.log"}) {
         WriteTextFile(dir / name, name);
     }
     WriteTextFile(cacheDir / "Cache/Cache_Data/0123_0", "cached page");
@@ -82,6 +159,49 @@ std::vector<std::string> Names(const fs::path& dir) {
 bool IsValidDatabase(const fs::path& db) {
     return SqliteQuery(
                db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") == 1;
+}
+
+// What a profile keeps of one kind: the rows a query counts in a database, or with no
+// query the files below a folder.
+struct SKept {
+    const char* szPath;
+    const char* szQuery;
+    long long nBefore;
+    long long nAfter;
+};
+
+long long Count(const fs::path& dir, const SKept& kept) {
+    if (kept.szQuery != nullptr) {
+        return SqliteQuery(dir / kept.szPath, kept.szQuery);
+    }
+    long long nFiles = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / kept.szPath)) {
+        nFiles += entry.is_regular_file() ? 1 : 0;
+    }
+    return nFiles;
+}
+
+// Each of `table` is as it was in the profile `held`, and as it is to be after the pass in
+// `cleaned`, with every database left valid.
+void ExpectCleanedAndHeld(const std::vector<SKept>& table, const fs::path& cleaned,
+                          const fs::path& held) {
+    for (const SKept& kept : table) {
+        EXPECT_EQ(Count(cleaned, kept), kept.nAfter) << kept.szPath << ": " << kept.szQuery;
+        EXPECT_EQ(Count(held, kept), kept.nBefore) << kept.szPath << ": " << kept.szQuery;
+        if (kept.szQuery != nullptr) {
+            EXPECT_TRUE(IsValidDatabase(cleaned / kept.szPath)) << kept.szPath;
+        }
+    }
+}
+
+// Every routine, as the cleaning worker runs them.
+void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::stop_token stop) {
+    for (auto pfnClean :
+         {&CCleaningRoutines::CleanCookies, &CCleaningRoutines::CleanTempInternetFiles,
+          &CCleaningRoutines::CleanHistory, &CCleaningRoutines::CleanFavorites,
+          &CCleaningRoutines::CleanRecent}) {
+        (routines.*pfnClean)(pReport, stop);
+    }
 }
 
 // A closed Chromium with two profiles (one with a broken history), a Google Chrome that
@@ -122,12 +242,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     const auto runPass = [&routines](CRecordingCleanReport* pReport, std::stop_token stop) {
-        for (auto pfnClean :
-             {&CCleaningRoutines::CleanCookies, &CCleaningRoutines::CleanTempInternetFiles,
-              &CCleaningRoutines::CleanHistory, &CCleaningRoutines::CleanFavorites,
-              &CCleaningRoutines::CleanRecent}) {
-            (routines.*pfnClean)(pReport, stop);
-        }
+        RunPass(routines, pReport, stop);
     };
     const fs::path closed = chromium / "Default";
     const fs::path cached = home / ".cache/chromium/Default/Cache/Cache_Data/0123_0";
@@ -155,6 +270,25 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         EXPECT_FALSE(fs::exists(closed / name)) << name;
     }
+    // What shows the visited sites again goes with the history, the site storage with the
+    // cookies: the closed profile's, never the running one's.
+    ExpectCleanedAndHeld(
+        {
+            {"Favicons", "SELECT count(*) FROM favicons", 1, 0},
+            {"Favicons", "SELECT count(*) FROM favicon_bitmaps", 1, 0},
+            {"Favicons", "SELECT count(*) FROM icon_mapping", 1, 0},
+            {"Favicons", "SELECT count(*) FROM meta", 1, 1},
+            {"Top Sites", "SELECT count(*) FROM top_sites", 1, 0},
+            {"Shortcuts", "SELECT count(*) FROM omni_box_shortcuts", 1, 0},
+            {"Network Action Predictor", "SELECT count(*) FROM network_action_predictor", 1, 0},
+            {"Network Action Predictor",
+             "SELECT count(*) FROM resource_prefetch_predictor_metadata", 1, 1},
+            {"Sessions", nullptr, 2, 0},
+            {"Local Storage", nullptr, 1, 0},
+            {"IndexedDB", nullptr, 1, 0},
+            {"Service Worker", nullptr, 1, 0},
+        },
+        closed, chrome / "Default");
     EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
     EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
 
@@ -278,6 +412,95 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
             EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
         }
     }
+}
+
+// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
+void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
+    fs::create_directories(dir);
+    SqliteExec(dir / "places.sqlite", kPlacesSchema);
+    SqliteExec(dir / "favicons.sqlite", kFirefoxIconsSchema);
+    SqliteExec(dir / "cookies.sqlite", kFirefoxCookiesSchema);
+    WriteTextFile(dir / ".parentlock", "");
+    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
+    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
+}
+
+// Two Firefox profiles of profiles.ini, one relative to its folder with its cache under the
+// cache folder, one at a path of its own with its cache inside, held by a running Firefox:
+// the closed one's history keeps its bookmarked places without their visits, its
+// favourites go down to the root folders, its databases stay valid and their logs empty.
+TEST(LinuxBrowserData, CleansClosedFirefoxProfilesAndReportsRunningOnes) {
+    CTempDir tmp;
+    const fs::path home = tmp / "home";
+    const fs::path install = home / ".config/mozilla/firefox";
+    const fs::path closed = install / "ab12cd34.default-release";
+    const fs::path running = tmp / "elsewhere/work";
+    WriteTextFile(install / "profiles.ini",
+                  "[Install4F96D1932A9F858E]\nDefault=ab12cd34.default-release\n\n"
+                  "[Profile1]\nName=work\nIsRelative=0\nPath=" +
+                      running.string() +
+                      "\n\n[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+                      "Path=ab12cd34.default-release\r\nDefault=1\r\n\n"
+                      "[General]\nStartWithLastProfile=1\nVersion=2\n");
+    MakeFirefoxProfile(closed, home / ".cache/mozilla/firefox/ab12cd34.default-release");
+    MakeFirefoxProfile(running, running);
+    // Firefox holds an fcntl lock on the file while it runs; this one is another program's.
+    const CUniqueFd lockFd(::open((running / ".parentlock").c_str(), O_RDWR | O_CLOEXEC));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(lockFd.Get(), F_OFD_SETLK, &lock), 0);
+    // A second program keeps the history open, so its log outlives the cleaner's connection.
+    const CSqliteHold reader(closed / "places.sqlite");
+
+    CLinuxBrowserData data(
+        {}, {home / ".config", home / ".cache", home / ".local/share"}, std::chrono::seconds(1),
+        CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
+    EXPECT_EQ(data.GetBrowserProfiles(),
+              (std::vector<std::string>{"Firefox (work)", "Firefox (default-release)"}));
+    CLinuxFileSystem files({home.string()});
+    CCleaningRoutines routines(files, data);
+    CRecordingCleanReport report;
+    routines.CleanHistory(&report, {});
+    // Visits go; a bookmarked place stays, with nothing left of its visits.
+    EXPECT_EQ(SqliteQuery(closed / "places.sqlite",
+                          "SELECT count(*) FROM moz_places WHERE visit_count = 0 AND "
+                          "last_visit_date IS NULL AND url != 'http://visited.example/'"),
+              2);
+    RunPass(routines, &report, {});
+
+    ExpectCleanedAndHeld(
+        {
+            {"cookies.sqlite", "SELECT count(*) FROM moz_cookies", 1, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_historyvisits", 2, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_inputhistory", 1, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_places", 3, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_origins", 3, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_annos", 1, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_bookmarks", 9, 6},
+            {"places.sqlite", "SELECT count(*) FROM moz_bookmarks WHERE substr(guid, -4) = '____'",
+             6, 6},
+            {"places.sqlite", "SELECT count(*) FROM moz_keywords", 1, 0},
+            {"places.sqlite", "SELECT count(*) FROM moz_items_annos", 1, 0},
+            {"favicons.sqlite", "SELECT count(*) FROM moz_icons", 1, 0},
+            {"favicons.sqlite", "SELECT count(*) FROM moz_pages_w_icons", 1, 0},
+            {"favicons.sqlite", "SELECT count(*) FROM moz_icons_to_pages", 1, 0},
+            {"bookmarkbackups", nullptr, 1, 0},
+        },
+        closed, running);
+    EXPECT_EQ(fs::file_size(closed / "places.sqlite-wal"), 0U);
+    // The cache goes also while Firefox runs, as a Chromium cache does.
+    EXPECT_TRUE(fs::is_empty(home / ".cache/mozilla/firefox/ab12cd34.default-release/cache2"));
+    EXPECT_TRUE(fs::is_empty(running / "cache2"));
+    EXPECT_THAT(report.m_skipped,
+                UnorderedElementsAre(
+                    "History of Firefox (work) is in use: close the browser to clean it",
+                    "Cookies of Firefox (work) are in use: close the browser to clean them",
+                    "History of Firefox (work) is in use: close the browser to clean it",
+                    "Favorites of Firefox (work) are in use: close the browser to clean them"));
+    EXPECT_THAT(report.m_failed, IsEmpty());
+    EXPECT_THAT(report.m_items,
+                Contains((closed / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4").string()));
 }
 
 std::string DeadPid() {
