@@ -57,6 +57,12 @@ sys.exit(not (m["name"] == "io.github.quellio.bridge" and m["path"] == sys.argv[
     grep -qx "$file" "$build/install_manifest.txt" || fail "$file missing from install_manifest.txt"
 done
 
+# The companion extension, unpacked and packed, for users to add to their browsers.
+cmp -s "$source/browser-extension/manifest.json" "$prefix/$datadir/quellio/browser-extension/manifest.json" ||
+    fail "the unpacked extension is not installed in $datadir/quellio/browser-extension"
+python3 -m zipfile -t "$prefix/$datadir/quellio/quellio-companion.xpi" >/dev/null 2>&1 ||
+    fail "quellio-companion.xpi missing from $datadir/quellio or unreadable"
+
 desktop=$prefix/$datadir/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop entry invalid"
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop" || true)
