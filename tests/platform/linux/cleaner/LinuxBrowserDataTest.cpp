@@ -45,31 +45,6 @@ constexpr char kCookiesSchema[] =
     "CREATE TABLE cookies(host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL);"
     "INSERT INTO cookies VALUES('.visited.example', 'id', '42');";
 
-// The other databases that show the visited sites again, each with a row that must go, and
-// the version rows that stay.
-constexpr char kFaviconsSchema[] =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "INSERT INTO meta VALUES('version', '8');"
-    "CREATE TABLE favicons(id INTEGER PRIMARY KEY, url LONGVARCHAR NOT NULL);"
-    "CREATE TABLE favicon_bitmaps(id INTEGER PRIMARY KEY, icon_id INTEGER NOT NULL);"
-    "CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY, page_url LONGVARCHAR, icon_id INTEGER);"
-    "INSERT INTO favicons VALUES(1, 'http://visited.example/favicon.ico');"
-    "INSERT INTO favicon_bitmaps VALUES(1, 1);"
-    "INSERT INTO icon_mapping VALUES(1, 'http://visited.example/', 1);";
-constexpr char kTopSitesSchema[] =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "INSERT INTO meta VALUES('version', '5');"
-    "CREATE TABLE top_sites(url TEXT NOT NULL PRIMARY KEY, url_rank INTEGER NOT NULL);"
-    "INSERT INTO top_sites VALUES('http://visited.example/', 0);";
-constexpr char kShortcutsSchema[] =
-    "CREATE TABLE omni_box_shortcuts(id VARCHAR PRIMARY KEY, text VARCHAR, url VARCHAR);"
-    "INSERT INTO omni_box_shortcuts VALUES('1', 'vis', 'http://visited.example/');";
-constexpr char kPredictorSchema[] =
-    "CREATE TABLE resource_prefetch_predictor_metadata(key TEXT PRIMARY KEY, value INTEGER);"
-    "INSERT INTO resource_prefetch_predictor_metadata VALUES('version', 1);"
-    "CREATE TABLE network_action_predictor(id TEXT PRIMARY KEY, user_text TEXT, url TEXT);"
-    "INSERT INTO network_action_predictor VALUES('1', 'vis', 'http://visited.example/');";
-
 // A Firefox profile's databases, in write-ahead mode as Firefox keeps them: a visited page,
 // a visited page that is bookmarked, with a keyword, and a bookmarked page never visited;
 // the root folders; an icon; a cookie.
@@ -123,19 +98,62 @@ std::string HostName() {
     return host;
 }
 
+// What a profile keeps of one kind: the rows of a table of a database, or with no table
+// the files below a folder.
+struct SKept {
+    const char* szPath;
+    const char* szTable;
+    long long nBefore;
+    long long nAfter;
+};
+
+long long Count(const fs::path& dir, const SKept& kept) {
+    if (kept.szTable != nullptr) {
+        return SqliteQuery(dir / kept.szPath, std::string("SELECT count(*) FROM ") + kept.szTable);
+    }
+    long long nFiles = 0;
+    std::error_code ec;  // a folder removed has no file left
+    for (fs::recursive_directory_iterator it(dir / kept.szPath, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        nFiles += it->is_regular_file() ? 1 : 0;
+    }
+    return nFiles;
+}
+
+// What shows the visited sites again goes with the history, the site storage with the
+// cookies; the version rows stay.
+const std::vector<SKept> kChromiumKept = {
+    {"Favicons", "favicons", 1, 0},
+    {"Favicons", "favicon_bitmaps", 1, 0},
+    {"Favicons", "icon_mapping", 1, 0},
+    {"Favicons", "meta", 1, 1},
+    {"Top Sites", "top_sites", 1, 0},
+    {"Shortcuts", "omni_box_shortcuts", 1, 0},
+    {"Network Action Predictor", "network_action_predictor", 1, 0},
+    {"Network Action Predictor", "resource_prefetch_predictor_metadata", 1, 1},
+    {"Sessions", nullptr, 2, 0},
+    {"Local Storage/leveldb", nullptr, 1, 0},
+    {"IndexedDB/http_visited.example_0.indexeddb.leveldb", nullptr, 1, 0},
+    {"Service Worker/Database", nullptr, 1, 0},
+};
+
 // A profile as a browser leaves it: its settings, history, cookies, bookmarks and caches.
 void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(dir / "Preferences", "{}");
     SqliteExec(dir / "History", kHistorySchema);
     SqliteExec(dir / "Cookies", kCookiesSchema);
-    SqliteExec(dir / "Favicons", kFaviconsSchema);
-    SqliteExec(dir / "Top Sites", kTopSitesSchema);
-    SqliteExec(dir / "Shortcuts", kShortcutsSchema);
-    SqliteExec(dir / "Network Action Predictor", kPredictorSchema);
-    for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak", "Sessions/Session_1",
-                             "Sessions/Tabs_1", "Local Storage/leveldb/000003.log",
-                             "IndexedDB/http_visited.example_0.indexeddb.leveldb/1",
-                             "Service Worker/Database/000003.log"}) {
+    for (const SKept& kept : kChromiumKept) {
+        for (long long i = 0; i < kept.nBefore; ++i) {
+            if (kept.szTable == nullptr) {
+                WriteTextFile(dir / kept.szPath / std::to_string(i), "data");
+            } else {
+                SqliteExec(dir / kept.szPath, std::string("CREATE TABLE IF NOT EXISTS ") +
+                                                  kept.szTable + "(x); INSERT INTO " +
+                                                  kept.szTable + " VALUES(1)");
+            }
+        }
+    }
+    for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         WriteTextFile(dir / name, name);
     }
     WriteTextFile(cacheDir / "Cache/Cache_Data/0123_0", "cached page");
@@ -161,34 +179,14 @@ bool IsValidDatabase(const fs::path& db) {
                db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") == 1;
 }
 
-// What a profile keeps of one kind: the rows a query counts in a database, or with no
-// query the files below a folder.
-struct SKept {
-    const char* szPath;
-    const char* szQuery;
-    long long nBefore;
-    long long nAfter;
-};
-
-long long Count(const fs::path& dir, const SKept& kept) {
-    if (kept.szQuery != nullptr) {
-        return SqliteQuery(dir / kept.szPath, kept.szQuery);
-    }
-    long long nFiles = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(dir / kept.szPath)) {
-        nFiles += entry.is_regular_file() ? 1 : 0;
-    }
-    return nFiles;
-}
-
 // Each of `table` is as it was in the profile `held`, and as it is to be after the pass in
 // `cleaned`, with every database left valid.
 void ExpectCleanedAndHeld(const std::vector<SKept>& table, const fs::path& cleaned,
                           const fs::path& held) {
     for (const SKept& kept : table) {
-        EXPECT_EQ(Count(cleaned, kept), kept.nAfter) << kept.szPath << ": " << kept.szQuery;
-        EXPECT_EQ(Count(held, kept), kept.nBefore) << kept.szPath << ": " << kept.szQuery;
-        if (kept.szQuery != nullptr) {
+        EXPECT_EQ(Count(cleaned, kept), kept.nAfter) << kept.szPath << ": " << kept.szTable;
+        EXPECT_EQ(Count(held, kept), kept.nBefore) << kept.szPath << ": " << kept.szTable;
+        if (kept.szTable != nullptr) {
             EXPECT_TRUE(IsValidDatabase(cleaned / kept.szPath)) << kept.szPath;
         }
     }
@@ -270,25 +268,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         EXPECT_FALSE(fs::exists(closed / name)) << name;
     }
-    // What shows the visited sites again goes with the history, the site storage with the
-    // cookies: the closed profile's, never the running one's.
-    ExpectCleanedAndHeld(
-        {
-            {"Favicons", "SELECT count(*) FROM favicons", 1, 0},
-            {"Favicons", "SELECT count(*) FROM favicon_bitmaps", 1, 0},
-            {"Favicons", "SELECT count(*) FROM icon_mapping", 1, 0},
-            {"Favicons", "SELECT count(*) FROM meta", 1, 1},
-            {"Top Sites", "SELECT count(*) FROM top_sites", 1, 0},
-            {"Shortcuts", "SELECT count(*) FROM omni_box_shortcuts", 1, 0},
-            {"Network Action Predictor", "SELECT count(*) FROM network_action_predictor", 1, 0},
-            {"Network Action Predictor",
-             "SELECT count(*) FROM resource_prefetch_predictor_metadata", 1, 1},
-            {"Sessions", nullptr, 2, 0},
-            {"Local Storage", nullptr, 1, 0},
-            {"IndexedDB", nullptr, 1, 0},
-            {"Service Worker", nullptr, 1, 0},
-        },
-        closed, chrome / "Default");
+    // The closed profile's, never the running one's.
+    ExpectCleanedAndHeld(kChromiumKept, closed, chrome / "Default");
     EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
     EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
 
@@ -471,20 +452,18 @@ TEST(LinuxBrowserData, CleansClosedFirefoxProfilesAndReportsRunningOnes) {
 
     ExpectCleanedAndHeld(
         {
-            {"cookies.sqlite", "SELECT count(*) FROM moz_cookies", 1, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_historyvisits", 2, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_inputhistory", 1, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_places", 3, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_origins", 3, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_annos", 1, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_bookmarks", 9, 6},
-            {"places.sqlite", "SELECT count(*) FROM moz_bookmarks WHERE substr(guid, -4) = '____'",
-             6, 6},
-            {"places.sqlite", "SELECT count(*) FROM moz_keywords", 1, 0},
-            {"places.sqlite", "SELECT count(*) FROM moz_items_annos", 1, 0},
-            {"favicons.sqlite", "SELECT count(*) FROM moz_icons", 1, 0},
-            {"favicons.sqlite", "SELECT count(*) FROM moz_pages_w_icons", 1, 0},
-            {"favicons.sqlite", "SELECT count(*) FROM moz_icons_to_pages", 1, 0},
+            {"cookies.sqlite", "moz_cookies", 1, 0},
+            {"places.sqlite", "moz_historyvisits", 2, 0},
+            {"places.sqlite", "moz_inputhistory", 1, 0},
+            {"places.sqlite", "moz_places", 3, 0},
+            {"places.sqlite", "moz_origins", 3, 0},
+            {"places.sqlite", "moz_annos", 1, 0},
+            {"places.sqlite", "moz_bookmarks", 9, 6},
+            {"places.sqlite", "moz_keywords", 1, 0},
+            {"places.sqlite", "moz_items_annos", 1, 0},
+            {"favicons.sqlite", "moz_icons", 1, 0},
+            {"favicons.sqlite", "moz_pages_w_icons", 1, 0},
+            {"favicons.sqlite", "moz_icons_to_pages", 1, 0},
             {"bookmarkbackups", nullptr, 1, 0},
         },
         closed, running);
