@@ -113,15 +113,22 @@ TEST(CleanerE2E, CleansARunningBrowserThenTheHistoryOfTheClosedOne) {
 
     CRecordingCleanReport closed;
     routines.CleanHistory(&closed, {});
-    EXPECT_THAT(closed.m_items, ElementsAre("Cleaning History..."));
+    EXPECT_THAT(closed.m_items, Contains("Cleaning History..."));
     EXPECT_THAT(closed.m_skipped, IsEmpty());
     EXPECT_THAT(closed.m_failed, IsEmpty());
     EXPECT_EQ(SqliteQuery(profile / "History", "SELECT count(*) FROM urls"), 0);
     EXPECT_EQ(SqliteQuery(profile / "History", "SELECT count(*) FROM visits"), 0);
-    EXPECT_EQ(
-        SqliteQuery(profile / "History",
-                    "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"),
-        1);
+    EXPECT_EQ(SqliteQuery(profile / "Top Sites", "SELECT count(*) FROM top_sites"), 0);
+    // The tabs the browser would reopen go with the history.
+    EXPECT_TRUE(!fs::exists(profile / "Sessions") || fs::is_empty(profile / "Sessions"));
+    for (const char* db :
+         {"History", "Favicons", "Top Sites", "Shortcuts", "Network Action Predictor"}) {
+        EXPECT_EQ(SqliteQuery(profile / db,
+                              "SELECT count(*) FROM pragma_integrity_check WHERE "
+                              "integrity_check = 'ok'"),
+                  1)
+            << db;
+    }
 }
 
 // The rows of a Firefox database that a query counts.
