@@ -179,7 +179,7 @@ TEST(CleanerE2E, CleansAClosedFirefoxProfileThatThenStartsClean) {
 
     CLinuxBrowserData data(
         {}, {home / ".config", home / ".cache", home / ".local/share"}, kBrowserCallTimeout,
-        CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
+        nullptr, CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;

@@ -7,9 +7,10 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include "platform/Result.h"
 #include "platform/linux/UniqueFd.h"
@@ -41,6 +42,9 @@ struct SExtensionTab {
 // Each message is checked as it is applied: one of the wrong shape (a missing or mistyped
 // field, more windows or tabs than any browser has) ends the connection, and with it
 // everything known of the browser.
+//
+// Requests of other kinds (CExtensionRequests) go out as they are and their answers, each
+// with its request's id, wait here until taken.
 class CExtensionBrowser {
 public:
     using Clock = std::chrono::steady_clock;
@@ -63,6 +67,8 @@ public:
     // profile is told apart by an id the extension keeps in it.
     const std::string& GetName() const { return m_strName; }
     const std::string& GetProfile() const { return m_strProfile; }
+    // Differs from that of every other connection made by this process.
+    std::uint64_t GetKey() const { return m_nKey; }
 
     // Takes in the messages that have arrived, without waiting. `*pbDue`: whether a tab
     // appeared or showed a new address. False when the connection is over: closed by the
@@ -78,6 +84,11 @@ public:
     // A pass is done with the tab: if its first page is held and the tab was not asked to
     // close, the page goes on. Cannot fail.
     void LetGo(std::int64_t nTabId) noexcept;
+    // Sends a request to the extension. False when the connection cannot take it (it is then
+    // over).
+    bool Request(const nlohmann::json& message) { return Send(message); }
+    // The answers that arrived since the last call, each an object with an integer "id".
+    std::vector<nlohmann::json> TakeAnswers() { return std::exchange(m_answers, {}); }
 
 private:
     struct STab {
@@ -96,6 +107,7 @@ private:
                    std::int64_t nId) const;
     bool Send(const nlohmann::json& message);
 
+    const std::uint64_t m_nKey;
     CUniqueFd m_fd;
     std::optional<pid_t> m_browserPid;
     std::chrono::milliseconds m_addressGrace;
@@ -108,4 +120,5 @@ private:
     std::map<std::int64_t, STab> m_tabs;
     std::map<std::int64_t, Clock::time_point> m_closingTabs;
     std::map<std::int64_t, Clock::time_point> m_closingWindows;
+    std::vector<nlohmann::json> m_answers;
 };

@@ -2,12 +2,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/BrowserData.h"
+#include "platform/linux/bridge/ExtensionRequests.h"
+#include "platform/linux/cleaner/ExtensionDataCleaner.h"
 #include "platform/linux/cleaner/FirefoxProfiles.h"
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
@@ -20,8 +23,13 @@ class CDevToolsDataCleaner;
 // - A profile is in use while its browser runs: while a live process holds the browser's
 //   own lock ("SingletonLock", a link to "<host>-<pid>"; a lock of another host counts as
 //   live), or while a browser answers on the folder's DevTools port. A profile in use is
-//   never opened; its browser is asked instead where it has a DevTools service and the
-//   profile is the one it runs with (the last one used), else the data is left.
+//   never opened; its browser is asked instead for the profile it runs with (the last one
+//   used): through its companion extension when the process holding the lock is connected
+//   once, for everything; else over DevTools where it has that service, for cookies and
+//   cache. Otherwise the data is left.
+// - A browser connected through its extension that no profile here is matched with (Firefox,
+//   say) is a profile of its own, "<browser as the extension names it> (<its profile id>)",
+//   cleaned through the extension alone.
 // - URL cache: per profile one cookie entry ("Cookies" databases; Storage.clearCookies for
 //   a running browser) and, while its browser answers over DevTools, one cache entry
 //   (Network.clearBrowserCache); the cached files on disk go with the cache folders.
@@ -32,8 +40,9 @@ class CDevToolsDataCleaner;
 //   site storage as cookies folders ("Local Storage", "IndexedDB", "Service Worker") and
 //   "Sessions" as a history folder. There is no favourites folder.
 // - History: the history tables of "History", the visited sites' traces in "Favicons",
-//   "Top Sites", "Shortcuts" and "Network Action Predictor", and the "Visited Links" file.
-// - Favourites: the bookmark files.
+//   "Top Sites", "Shortcuts" and "Network Action Predictor", and the "Visited Links" file;
+//   through the extension, the history and the list of downloads.
+// - Favourites: the bookmark files; through the extension, every bookmark the user made.
 // - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
 //
 // - Firefox: the profiles of CFirefoxProfiles, after the others, with their caches as
@@ -49,13 +58,20 @@ public:
         std::filesystem::path dataHome;
     };
 
+    // How long a browser may take to remove one kind of data through its extension.
+    static constexpr std::chrono::milliseconds kExtensionTimeout{15000};
+
     // `browsers` are the user-data folders looked at; `timeout` bounds each DevTools call;
+    // `pExtensions`, when given, reaches the browsers connected through their extension;
     // `firefox` are the places of Firefox profiles looked at.
     CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
-                      std::chrono::milliseconds timeout, std::vector<SFirefoxInstall> firefox = {});
+                      std::chrono::milliseconds timeout,
+                      std::shared_ptr<CExtensionRequests> pExtensions = nullptr,
+                      std::vector<SFirefoxInstall> firefox = {});
 
     // The known browsers and the base folders of this process's environment.
-    static CLinuxBrowserData FromEnvironment();
+    static CLinuxBrowserData FromEnvironment(
+        std::shared_ptr<CExtensionRequests> pExtensions = nullptr);
 
     std::vector<SDataFolder> GetSpecialFolderPaths(ESpecialFolder folder) override;
     std::unique_ptr<IUrlCacheEnum> FindFirstUrlCacheEntry(SUrlCacheEntry* entry) override;
@@ -78,11 +94,16 @@ private:
         // `cacheBelow`.
         std::filesystem::path cacheRoot;
         std::filesystem::path cacheBelow;
+        // The browser running with the profile, connected through its extension. A profile of
+        // its own has nothing but its name and this.
+        std::optional<SExtensionPeer> extension;
     };
     enum class EUse {
         Closed,
         // Running, with `cleaner` connected to the browser, which runs with this profile.
         Reachable,
+        // Running, connected through its extension, with this profile.
+        Extension,
         // Running, and out of reach.
         Held,
     };
@@ -90,6 +111,9 @@ private:
     std::vector<SProfile> FindProfiles() const;
     std::optional<SProfile> FindProfile(const std::string& strName) const;
     EUse ProfileUse(const SProfile& profile, CDevToolsDataCleaner* pCleaner) const;
+    HRESULT ClearThroughExtension(const SProfile& profile, CExtensionDataCleaner::EData data) const;
+    // What names the profile in the URL cache entries' keys.
+    static std::string KeyOf(const SProfile& profile);
     std::optional<CFirefoxProfiles::SProfile> FindFirefoxProfile(const std::string& strName) const;
     // Adds the folders `names` of each closed profile that has them.
     void ClosedProfileFolders(std::span<const char* const> names,
@@ -98,5 +122,6 @@ private:
     std::vector<SBrowserUserData> m_browsers;
     SFolders m_folders;
     std::chrono::milliseconds m_timeout;
+    std::shared_ptr<CExtensionRequests> m_pExtensions;
     CFirefoxProfiles m_firefox;
 };
