@@ -187,7 +187,10 @@ std::vector<CFirefoxProfiles::SProfile> CFirefoxProfiles::Find() const {
     return profiles;
 }
 
-bool CFirefoxProfiles::IsInUse(const fs::path& dir) {
+bool CFirefoxProfiles::IsInUse(const fs::path& dir, pid_t* pHolder) {
+    if (pHolder != nullptr) {
+        *pHolder = 0;
+    }
     const CUniqueFd fd(
         ::open((dir / ".parentlock").c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsValid()) {
@@ -199,7 +202,13 @@ bool CFirefoxProfiles::IsInUse(const fs::path& dir) {
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     // An open-file-description query sees every lock but those of this very descriptor.
-    return ::fcntl(fd.Get(), F_OFD_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+    if (::fcntl(fd.Get(), F_OFD_GETLK, &lock) != 0) {
+        return true;
+    }
+    if (pHolder != nullptr && lock.l_type != F_UNLCK && lock.l_pid > 0) {
+        *pHolder = lock.l_pid;
+    }
+    return lock.l_type != F_UNLCK;
 }
 
 HRESULT CFirefoxProfiles::ClearCookies(const fs::path& dir) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -50,7 +52,9 @@ public:
     // The profiles listed in the installs' "profiles.ini" files, in their order.
     std::vector<SProfile> Find() const;
 
-    static bool IsInUse(const std::filesystem::path& dir);
+    // Whether the profile is in use; `*pHolder`, when given, is then the process holding
+    // the lock where the system tells it (Firefox's own lock), else 0.
+    static bool IsInUse(const std::filesystem::path& dir, pid_t* pHolder = nullptr);
 
     static HRESULT ClearCookies(const std::filesystem::path& dir);
     static HRESULT ClearHistory(const std::filesystem::path& dir);

@@ -316,6 +316,16 @@ std::optional<CFirefoxProfiles::SProfile> CLinuxBrowserData::FindFirefoxProfile(
     return std::nullopt;
 }
 
+bool CLinuxBrowserData::IsCleanedThroughExtension(const fs::path& dir) const {
+    pid_t holder = 0;
+    if (!m_pExtensions || !CFirefoxProfiles::IsInUse(dir, &holder) || holder <= 0) {
+        return false;
+    }
+    const std::vector<SExtensionPeer> peers = m_pExtensions->Peers();
+    return std::any_of(peers.begin(), peers.end(),
+                       [holder](const SExtensionPeer& peer) { return peer.browserPid == holder; });
+}
+
 void CLinuxBrowserData::ClosedProfileFolders(std::span<const char* const> names,
                                              std::vector<SDataFolder>* folders) const {
     for (const SProfile& profile : FindProfiles()) {
@@ -431,7 +441,9 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
         const bool bFirefox = std::any_of(
             firefox.begin(), firefox.end(),
             [&key](const CFirefoxProfiles::SProfile& known) { return known.dir == key; });
-        return bFirefox && bCookies ? CFirefoxProfiles::ClearCookies(key) : S_FALSE;
+        return bFirefox && bCookies && !IsCleanedThroughExtension(key)
+                   ? CFirefoxProfiles::ClearCookies(key)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
@@ -468,7 +480,9 @@ HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
         const auto firefox = FindFirefoxProfile(strProfile);
-        return firefox ? CFirefoxProfiles::ClearHistory(firefox->dir) : S_FALSE;
+        return firefox && !IsCleanedThroughExtension(firefox->dir)
+                   ? CFirefoxProfiles::ClearHistory(firefox->dir)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
@@ -493,7 +507,9 @@ HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
         const auto firefox = FindFirefoxProfile(strProfile);
-        return firefox ? CFirefoxProfiles::ClearFavorites(firefox->dir, files) : S_FALSE;
+        return firefox && !IsCleanedThroughExtension(firefox->dir)
+                   ? CFirefoxProfiles::ClearFavorites(firefox->dir, files)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);

@@ -46,7 +46,9 @@ class CDevToolsDataCleaner;
 // - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
 //
 // - Firefox: the profiles of CFirefoxProfiles, after the others, with their caches as
-//   cache folders and their cookies as cookie entries.
+//   cache folders and their cookies as cookie entries. One whose Firefox (the process
+//   holding its lock) is connected through its extension has nothing to clean here: the
+//   extension's profile of its own stands for it.
 //
 // Keeps no state between calls, so calls may come from several threads at once.
 class CLinuxBrowserData final : public IBrowserData {
@@ -115,6 +117,9 @@ private:
     // What names the profile in the URL cache entries' keys.
     static std::string KeyOf(const SProfile& profile);
     std::optional<CFirefoxProfiles::SProfile> FindFirefoxProfile(const std::string& strName) const;
+    // Whether the Firefox running with the profile `dir` is connected through its extension,
+    // which cleans it as a profile of its own.
+    bool IsCleanedThroughExtension(const std::filesystem::path& dir) const;
     // Adds the folders `names` of each closed profile that has them.
     void ClosedProfileFolders(std::span<const char* const> names,
                               std::vector<SDataFolder>* folders) const;

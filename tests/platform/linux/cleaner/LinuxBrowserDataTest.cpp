@@ -12,11 +12,13 @@
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
+#include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"
 #include "support/RecordingCleanReport.h"
 #include "support/SqliteFile.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 using testing::Contains;
@@ -315,6 +317,17 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
+// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
+void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
+    fs::create_directories(dir);
+    SqliteExec(dir / "places.sqlite", kPlacesSchema);
+    SqliteExec(dir / "favicons.sqlite", kFirefoxIconsSchema);
+    SqliteExec(dir / "cookies.sqlite", kFirefoxCookiesSchema);
+    WriteTextFile(dir / ".parentlock", "");
+    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
+    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
+}
+
 // A running Google Chrome whose process is connected through its extension, and a Firefox
 // known by its extension alone: every routine asks each browser for its own data, the profile
 // Chrome does not run with is left, the browser's failure is told, and no file of the running
@@ -337,12 +350,25 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     extensions.Connect(::getpid(), "chrome-profile", [&](const nlohmann::json& request) {
         return answer(request.value("data", "") != "favorites")(request);
     });
-    extensions.Connect(7, "f00dfeed-0000", answer(true));
-    CLinuxBrowserData data({{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
-                           std::chrono::seconds(1), extensions.Requests());
+    // That Firefox runs with a profile of profiles.ini too, which is left to the extension.
+    const fs::path firefox = home / ".mozilla/firefox/ab12cd34.default";
+    WriteTextFile(home / ".mozilla/firefox/profiles.ini",
+                  "[Profile0]\nName=default\nPath=ab12cd34.default\n");
+    MakeFirefoxProfile(firefox, firefox);
+    CChildProcess firefoxLock;
+    ASSERT_TRUE(firefoxLock.Start({"python3", "-c",
+                                   "import fcntl, sys, time; f = open(sys.argv[1], 'r+'); "
+                                   "fcntl.lockf(f, fcntl.LOCK_EX); time.sleep(600)",
+                                   (firefox / ".parentlock").string()}));
+    ASSERT_TRUE(WaitUntil([&] { return CFirefoxProfiles::IsInUse(firefox); }));
+    extensions.Connect(firefoxLock.Pid(), "f00dfeed-0000", answer(true));
+    CLinuxBrowserData data(
+        {{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
+        std::chrono::seconds(1), extensions.Requests(),
+        CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Google Chrome (Default)", "Google Chrome (Profile 1)",
-                                        "Firefox 128.0 (f00dfeed)"}));
+                                        "Firefox 128.0 (f00dfeed)", "Firefox (default)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;
@@ -374,6 +400,7 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     EXPECT_EQ(Rows(running / "Cookies", "cookies"), 1);
     EXPECT_EQ(Rows(running / "History", "urls"), 1);
     EXPECT_TRUE(fs::exists(running / "Bookmarks"));
+    EXPECT_EQ(SqliteQuery(firefox / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), 2);
 }
 
 TEST(LinuxBrowserData, LeavesALinkedRecentList) {
@@ -455,17 +482,6 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
             EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
         }
     }
-}
-
-// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
-void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
-    fs::create_directories(dir);
-    SqliteExec(dir / "places.sqlite", kPlacesSchema);
-    SqliteExec(dir / "favicons.sqlite", kFirefoxIconsSchema);
-    SqliteExec(dir / "cookies.sqlite", kFirefoxCookiesSchema);
-    WriteTextFile(dir / ".parentlock", "");
-    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
-    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
 }
 
 // Two Firefox profiles of profiles.ini, one relative to its folder with its cache under the
