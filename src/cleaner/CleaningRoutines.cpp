@@ -140,6 +140,10 @@ void CCleaningRoutines::CleanHistory(ICleanReport* pReport, std::stop_token stop
     if (bCleared) {
         ReportItem(pReport, stop, kHistoryText);
     }
+    // What the browsers keep beside their history: the tabs and windows they would reopen.
+    for (const SDataFolder& folder : m_Data.GetSpecialFolderPaths(ESpecialFolder::History)) {
+        DeleteFolderContents(folder, false, false, pReport, stop);
+    }
 }
 
 void CCleaningRoutines::CleanFavorites(ICleanReport* pReport, std::stop_token stop) {
@@ -227,7 +231,7 @@ void CCleaningRoutines::EmptyFolder(IFolder& folder, bool bDeleteDesktopIni, boo
         if (!bDeleteDesktopIni && EqualsNoCase(entry.strName, "desktop.ini")) {
             continue;
         }
-        const std::string path = folder.GetPath() + "/" + entry.strName;
+        const auto path = [&folder, &entry] { return folder.GetPath() + "/" + entry.strName; };
         if ((entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             std::unique_ptr<IFolder> pSubfolder;
             const EOpenResult result = folder.OpenFolder(entry.strName, &pSubfolder);
@@ -246,22 +250,26 @@ void CCleaningRoutines::EmptyFolder(IFolder& folder, bool bDeleteDesktopIni, boo
             } else if (result == EOpenResult::Linked || result == EOpenResult::Mounted) {
                 // A mount point, or a folder swapped for a link since the listing, is neither
                 // entered nor removed.
-                ReportFailed(pFailures, stop, NotEnteredText(path, result));
+                ReportFailed(pFailures, stop, NotEnteredText(path(), result));
             } else if (result != EOpenResult::Missing) {
                 bResisted = true;
             }
             continue;
         }
-        if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        // A file to overwrite needs the owner's write permission, which the listing does not
+        // tell where it does not stop the deletion.
+        const bool bZero = bZeroIndexDat && EqualsNoCase(entry.strName, "index.dat");
+        if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0 || bZero) {
             folder.ClearFileReadOnly(entry.strName);
         }
-        if (bZeroIndexDat && EqualsNoCase(entry.strName, "index.dat") &&
-            !ZeroFileBody(folder, entry.strName)) {
+        if (bZero && !ZeroFileBody(folder, entry.strName)) {
             ReportFailed(pFailures, stop,
-                         path + " could not be overwritten with zeros before its deletion");
+                         path() + " could not be overwritten with zeros before its deletion");
         }
         bResisted = !folder.DeleteFile(entry.strName) || bResisted;
-        ReportItem(pItems, stop, path);
+        if (pItems != nullptr) {
+            ReportItem(pItems, stop, path());
+        }
     }
     if (bResisted) {
         ReportFailed(pFailures, stop,

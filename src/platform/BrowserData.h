@@ -23,6 +23,7 @@ enum class ESpecialFolder : int {
     Recent = 0x08,
     InternetCache = 0x20,
     Cookies = 0x21,
+    History = 0x22,
 };
 
 // The type bit of a cookie entry of the URL cache.
@@ -72,7 +73,8 @@ public:
     // profile has no history (any more); E_SHARING_VIOLATION while the browser runs with
     // it and cannot be asked to clear it; another failure when it could not be cleared.
     virtual HRESULT ClearHistory(const std::string& strProfile) = 0;
-    // The files that hold a profile's favourites, to be deleted: S_OK, possibly with none;
+    // The files that hold a profile's favourites, to be deleted, once the favourites a
+    // profile keeps in a database have been deleted there: S_OK, possibly with none;
     // S_FALSE, with none, when the profile is gone. While the browser runs with the profile
     // (it would write them back): S_OK, with none, when it has removed them itself on being
     // asked, a failure when it could not; E_SHARING_VIOLATION, with none, when it cannot be

@@ -83,7 +83,8 @@ public:
     // - FILE_ATTRIBUTE_DIRECTORY for a folder, never for a link to one;
     // - FILE_ATTRIBUTE_REPARSE_POINT for a link (to anything);
     // - FILE_ATTRIBUTE_READONLY when the owner's permissions keep the entry from being
-    //   changed: for a folder, that its entries cannot be listed or deleted.
+    //   changed: for a folder, that its entries cannot be listed or deleted; for a file,
+    //   that it cannot be deleted (never, where a file's permissions do not stop that).
     // False, with no entries, when the folder cannot be read; true, with none, when it has
     // been removed since it was opened.
     virtual bool List(std::vector<SFolderEntry>* entries) = 0;
@@ -95,8 +96,8 @@ public:
                                    std::unique_ptr<IFolder>* pFolder) = 0;
 
     // Gives back to the owner what FILE_ATTRIBUTE_READONLY takes away: on this folder, or
-    // on its file `strName` (never on a link). Nothing for one that has it already. False
-    // on failure.
+    // on its file `strName` (never on a link), which can then also be written. Nothing for
+    // one that has it already. False on failure.
     virtual bool ClearReadOnly() = 0;
     virtual bool ClearFileReadOnly(const std::string& strName) = 0;
 

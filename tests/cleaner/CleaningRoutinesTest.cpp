@@ -58,8 +58,8 @@ class FolderContents : public testing::TestWithParam<bool> {};
 
 // A tree with what a data folder may hold, emptied by an ordinary user, as the recent folder
 // (false) or as the cache (true): links to outside files and folders, a read-only folder, a
-// read-only file, "desktop.ini" and "INDEX.DAT" at several depths, one with a second name
-// outside, a pipe named "index.dat", a name that makes a path over 255 bytes.
+// read-only file, "desktop.ini" and "INDEX.DAT" at several depths, one read-only, one with a
+// second name outside, a pipe named "index.dat", a name that makes a path over 255 bytes.
 TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     const bool bAsCache = GetParam();
     SHome h;
@@ -77,6 +77,7 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     WriteTextFile(top / "sub/INDEX.DAT", std::string(10065, 'x'));
     // A second name of the same file, outside, shows what was written to it.
     fs::create_hard_link(top / "sub/INDEX.DAT", h.outside / "probe");
+    WriteTextFile(top / "deep/index.DAT", std::string(100, 'r'));
     ASSERT_EQ(::mkfifo((top / "sub/deeper/index.dat").c_str(), 0644), 0);
     WriteTextFile(h.outside / "target.dat", std::string(200, 't'));
     fs::create_symlink(h.outside / "target.dat", top / "deep/index.dat");
@@ -85,6 +86,7 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     fs::permissions(h.tmp.Path(), fs::perms(0755));
     ASSERT_TRUE(GiveTreeToUnprivileged(h.tmp.Path()));
     fs::permissions(top / "sub", fs::perms(0555));
+    fs::permissions(top / "deep/index.DAT", fs::perms(0444));
 
     const fs::path reportFile = h.tmp / "reports";
     ASSERT_EQ(RunUnprivileged([&] {

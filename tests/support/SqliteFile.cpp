@@ -45,3 +45,8 @@ long long SqliteQuery(const std::filesystem::path& path, const std::string& sql)
     }
     return nValue;
 }
+
+CSqliteHold::CSqliteHold(const std::filesystem::path& path) : m_pDb(Open(path)) {
+    // Reading once maps the log's index, as a connection in use has it.
+    sqlite3_exec(m_pDb.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+}

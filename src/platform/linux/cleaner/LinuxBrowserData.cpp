@@ -53,11 +53,31 @@ const std::vector<std::string> kHistoryTables = {
     "cluster_visit_duplicates",
     "visited_links",
 };
-const std::vector<std::string> kCookieTables = {"cookies"};
+// What brings the visited sites back in the address bar and on the New Tab page: their
+// icons, the most visited and the typed shortcuts, and the predictions made from them.
+const std::vector<CSqliteDatabase::SFileStatements> kHistoryFiles = {
+    {"History", CSqliteDatabase::DeleteAllFrom(kHistoryTables)},
+    {"Favicons", CSqliteDatabase::DeleteAllFrom({"favicons", "favicon_bitmaps", "icon_mapping"})},
+    {"Top Sites", CSqliteDatabase::DeleteAllFrom({"top_sites", "thumbnails"})},
+    {"Shortcuts", CSqliteDatabase::DeleteAllFrom({"omni_box_shortcuts"})},
+    {"Network Action Predictor",
+     CSqliteDatabase::DeleteAllFrom(
+         {"network_action_predictor", "resource_prefetch_predictor_host_redirect",
+          "resource_prefetch_predictor_origin", "resource_prefetch_predictor_url",
+          "lcp_critical_path_predictor", "lcp_critical_path_predictor_initiator_origin"})},
+};
 
 // Where a profile's cookies are: older browsers keep them in the profile, newer ones in
 // its "Network" folder.
-constexpr std::array<const char*, 2> kCookieFiles = {"Cookies", "Network/Cookies"};
+const std::vector<CSqliteDatabase::SFileStatements> kCookieFiles = {
+    {"Cookies", CSqliteDatabase::DeleteAllFrom({"cookies"})},
+    {"Network/Cookies", CSqliteDatabase::DeleteAllFrom({"cookies"})},
+};
+// The site storage that goes with the cookies, and the open tabs and windows that go with
+// the history: emptied as data folders, only while the browser is closed.
+constexpr std::array<const char*, 3> kSiteStorageFolders = {"Local Storage", "IndexedDB",
+                                                            "Service Worker"};
+constexpr std::array<const char*, 1> kSessionFolders = {"Sessions"};
 constexpr std::array<const char*, 4> kBookmarkFiles = {
     "Bookmarks", "Bookmarks.bak", "Account Bookmarks", "Account Bookmarks.bak"};
 constexpr std::array<const char*, 2> kCacheFolders = {"Cache/Cache_Data", "Code Cache"};
@@ -204,11 +224,13 @@ private:
 
 CLinuxBrowserData::CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
                                      std::chrono::milliseconds timeout,
-                                     std::shared_ptr<CExtensionRequests> pExtensions)
+                                     std::shared_ptr<CExtensionRequests> pExtensions,
+                                     std::vector<SFirefoxInstall> firefox)
     : m_browsers(std::move(browsers)),
       m_folders(std::move(folders)),
       m_timeout(timeout),
-      m_pExtensions(std::move(pExtensions)) {}
+      m_pExtensions(std::move(pExtensions)),
+      m_firefox(std::move(firefox)) {}
 
 CLinuxBrowserData CLinuxBrowserData::FromEnvironment(
     std::shared_ptr<CExtensionRequests> pExtensions) {
@@ -220,9 +242,12 @@ CLinuxBrowserData CLinuxBrowserData::FromEnvironment(
         XdgBaseDir(std::getenv("XDG_CACHE_HOME"), home, ".cache"),
         XdgBaseDir(xdgData, home, ".local/share"),
     };
+    std::vector<SFirefoxInstall> firefox = CFirefoxProfiles::KnownInstalls(
+        home != nullptr && home[0] == '/' ? fs::path(home) : fs::path(), folders.configHome,
+        folders.cacheHome);
     // Clearing a big cookie store can take the browser a moment.
     return {CDevToolsDiscovery::KnownBrowsers(home, xdgConfig, xdgData), std::move(folders),
-            std::chrono::seconds(5), std::move(pExtensions)};
+            std::chrono::seconds(5), std::move(pExtensions), std::move(firefox)};
 }
 
 bool CLinuxBrowserData::IsBrowserLocked(const fs::path& userDataDir) {
@@ -281,6 +306,42 @@ std::optional<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfile(
     return std::nullopt;
 }
 
+std::optional<CFirefoxProfiles::SProfile> CLinuxBrowserData::FindFirefoxProfile(
+    const std::string& strName) const {
+    for (CFirefoxProfiles::SProfile& profile : m_firefox.Find()) {
+        if (profile.strName == strName) {
+            return std::move(profile);
+        }
+    }
+    return std::nullopt;
+}
+
+bool CLinuxBrowserData::IsCleanedThroughExtension(const fs::path& dir) const {
+    pid_t holder = 0;
+    if (!m_pExtensions || !CFirefoxProfiles::IsInUse(dir, &holder) || holder <= 0) {
+        return false;
+    }
+    const std::vector<SExtensionPeer> peers = m_pExtensions->Peers();
+    return std::any_of(peers.begin(), peers.end(),
+                       [holder](const SExtensionPeer& peer) { return peer.browserPid == holder; });
+}
+
+void CLinuxBrowserData::ClosedProfileFolders(std::span<const char* const> names,
+                                             std::vector<SDataFolder>* folders) const {
+    for (const SProfile& profile : FindProfiles()) {
+        CDevToolsDataCleaner cleaner(m_timeout);
+        if (ProfileUse(profile, &cleaner) != EUse::Closed) {
+            continue;
+        }
+        for (const char* name : names) {
+            if (IsFolder(profile.dir / name)) {
+                folders->push_back(
+                    {profile.userDataDir.string(), (profile.dir.filename() / name).string()});
+            }
+        }
+    }
+}
+
 CLinuxBrowserData::EUse CLinuxBrowserData::ProfileUse(const SProfile& profile,
                                                       CDevToolsDataCleaner* pCleaner) const {
     // The extension can do all that DevTools can, and more.
@@ -320,6 +381,11 @@ std::vector<SDataFolder> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder
                     }
                 }
             }
+            for (const CFirefoxProfiles::SProfile& profile : m_firefox.Find()) {
+                if (IsFolder(profile.cache.Path())) {
+                    folders.push_back(profile.cache);
+                }
+            }
             break;
         case ESpecialFolder::Recent:
             if (!m_folders.dataHome.empty() && IsFolder(m_folders.dataHome / "RecentDocuments")) {
@@ -327,8 +393,13 @@ std::vector<SDataFolder> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder
             }
             break;
         case ESpecialFolder::Cookies:
+            ClosedProfileFolders(kSiteStorageFolders, &folders);
+            break;
+        case ESpecialFolder::History:
+            ClosedProfileFolders(kSessionFolders, &folders);
+            break;
         case ESpecialFolder::Favorites:
-            // Browsers keep cookies and bookmarks in files of their profiles.
+            // Browsers keep bookmarks in files of their profiles.
             break;
     }
     return folders;
@@ -343,6 +414,10 @@ std::unique_ptr<IUrlCacheEnum> CLinuxBrowserData::FindFirstUrlCacheEntry(SUrlCac
         if (use == EUse::Reachable || use == EUse::Extension) {
             entries.push_back({kCacheKey + KeyOf(profile), NORMAL_CACHE_ENTRY, profile.strName});
         }
+    }
+    for (const CFirefoxProfiles::SProfile& profile : m_firefox.Find()) {
+        entries.push_back(
+            {kCookiesKey + profile.dir.string(), COOKIE_CACHE_ENTRY, profile.strName});
     }
     if (entries.empty()) {
         return nullptr;
@@ -362,7 +437,13 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
     auto profile = std::find_if(profiles.begin(), profiles.end(),
                                 [&key](const SProfile& known) { return KeyOf(known) == key; });
     if (profile == profiles.end()) {
-        return S_FALSE;
+        const std::vector<CFirefoxProfiles::SProfile> firefox = m_firefox.Find();
+        const bool bFirefox = std::any_of(
+            firefox.begin(), firefox.end(),
+            [&key](const CFirefoxProfiles::SProfile& known) { return known.dir == key; });
+        return bFirefox && bCookies && !IsCleanedThroughExtension(key)
+                   ? CFirefoxProfiles::ClearCookies(key)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
@@ -380,22 +461,16 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
     if (use == EUse::Held) {
         return E_SHARING_VIOLATION;
     }
-    HRESULT hr = S_OK;
-    for (const char* name : kCookieFiles) {
-        if (Exists(profile->dir / name)) {
-            const HRESULT hrFile =
-                CSqliteDatabase((profile->dir / name).string()).EmptyTables(kCookieTables);
-            if (FAILED(hrFile) && hr != E_SHARING_VIOLATION) {
-                hr = hrFile;
-            }
-        }
-    }
-    return hr;
+    const HRESULT hr = CSqliteDatabase::RunOnFiles(profile->dir, kCookieFiles);
+    return hr == S_FALSE ? S_OK : hr;
 }
 
 std::vector<std::string> CLinuxBrowserData::GetBrowserProfiles() {
     std::vector<std::string> names;
     for (SProfile& profile : FindProfiles()) {
+        names.push_back(std::move(profile.strName));
+    }
+    for (CFirefoxProfiles::SProfile& profile : m_firefox.Find()) {
         names.push_back(std::move(profile.strName));
     }
     return names;
@@ -404,7 +479,10 @@ std::vector<std::string> CLinuxBrowserData::GetBrowserProfiles() {
 HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
-        return S_FALSE;
+        const auto firefox = FindFirefoxProfile(strProfile);
+        return firefox && !IsCleanedThroughExtension(firefox->dir)
+                   ? CFirefoxProfiles::ClearHistory(firefox->dir)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
@@ -415,9 +493,7 @@ HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
         // Without its extension, the browser offers no way to clear its history from outside.
         return E_SHARING_VIOLATION;
     }
-    const fs::path history = profile->dir / "History";
-    const HRESULT hr =
-        Exists(history) ? CSqliteDatabase(history.string()).EmptyTables(kHistoryTables) : S_FALSE;
+    const HRESULT hr = CSqliteDatabase::RunOnFiles(profile->dir, kHistoryFiles);
     if (hr != E_SHARING_VIOLATION) {
         // The browser builds the file anew from the history at its next start.
         ::unlink((profile->dir / "Visited Links").c_str());
@@ -430,7 +506,10 @@ HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
     files->clear();
     const std::optional<SProfile> profile = FindProfile(strProfile);
     if (!profile) {
-        return S_FALSE;
+        const auto firefox = FindFirefoxProfile(strProfile);
+        return firefox && !IsCleanedThroughExtension(firefox->dir)
+                   ? CFirefoxProfiles::ClearFavorites(firefox->dir, files)
+                   : S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);

@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/BrowserData.h"
 #include "platform/linux/bridge/ExtensionRequests.h"
 #include "platform/linux/cleaner/ExtensionDataCleaner.h"
+#include "platform/linux/cleaner/FirefoxProfiles.h"
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
 class CDevToolsDataCleaner;
@@ -34,12 +36,19 @@ class CDevToolsDataCleaner;
 // - Special folders: the cache folders "Cache/Cache_Data" and "Code Cache" of each profile
 //   (below the XDG cache folder for a user-data folder in the XDG config folder, else
 //   below the user-data folder, in the profile itself, where the browser puts them); the
-//   recent folder "RecentDocuments" below the XDG data folder. There is no cookies or
-//   favourites folder.
-// - History: the history tables of "History" and the "Visited Links" file; through the
-//   extension, the history and the list of downloads.
+//   recent folder "RecentDocuments" below the XDG data folder; for a closed profile, the
+//   site storage as cookies folders ("Local Storage", "IndexedDB", "Service Worker") and
+//   "Sessions" as a history folder. There is no favourites folder.
+// - History: the history tables of "History", the visited sites' traces in "Favicons",
+//   "Top Sites", "Shortcuts" and "Network Action Predictor", and the "Visited Links" file;
+//   through the extension, the history and the list of downloads.
 // - Favourites: the bookmark files; through the extension, every bookmark the user made.
 // - Recent documents list: "<XDG data>/recently-used.xbel", written back as an empty list.
+//
+// - Firefox: the profiles of CFirefoxProfiles, after the others, with their caches as
+//   cache folders and their cookies as cookie entries. One whose Firefox (the process
+//   holding its lock) is connected through its extension has nothing to clean here: the
+//   extension's profile of its own stands for it.
 //
 // Keeps no state between calls, so calls may come from several threads at once.
 class CLinuxBrowserData final : public IBrowserData {
@@ -55,10 +64,12 @@ public:
     static constexpr std::chrono::milliseconds kExtensionTimeout{15000};
 
     // `browsers` are the user-data folders looked at; `timeout` bounds each DevTools call;
-    // `pExtensions`, when given, reaches the browsers connected through their extension.
+    // `pExtensions`, when given, reaches the browsers connected through their extension;
+    // `firefox` are the places of Firefox profiles looked at.
     CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
                       std::chrono::milliseconds timeout,
-                      std::shared_ptr<CExtensionRequests> pExtensions = nullptr);
+                      std::shared_ptr<CExtensionRequests> pExtensions = nullptr,
+                      std::vector<SFirefoxInstall> firefox = {});
 
     // The known browsers and the base folders of this process's environment.
     static CLinuxBrowserData FromEnvironment(
@@ -105,9 +116,17 @@ private:
     HRESULT ClearThroughExtension(const SProfile& profile, CExtensionDataCleaner::EData data) const;
     // What names the profile in the URL cache entries' keys.
     static std::string KeyOf(const SProfile& profile);
+    std::optional<CFirefoxProfiles::SProfile> FindFirefoxProfile(const std::string& strName) const;
+    // Whether the Firefox running with the profile `dir` is connected through its extension,
+    // which cleans it as a profile of its own.
+    bool IsCleanedThroughExtension(const std::filesystem::path& dir) const;
+    // Adds the folders `names` of each closed profile that has them.
+    void ClosedProfileFolders(std::span<const char* const> names,
+                              std::vector<SDataFolder>* folders) const;
 
     std::vector<SBrowserUserData> m_browsers;
     SFolders m_folders;
     std::chrono::milliseconds m_timeout;
     std::shared_ptr<CExtensionRequests> m_pExtensions;
+    CFirefoxProfiles m_firefox;
 };

@@ -145,19 +145,25 @@ public:
             if (name == "." || name == "..") {
                 continue;
             }
-            struct stat st {};
-            // An entry gone since the listing began has nothing left to delete.
-            if (::fstatat(m_Fd.Get(), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue;
-            }
+            // The kind the listing tells is enough for anything but a folder, whose
+            // permissions matter: a file's mode never stops its deletion.
             std::uint32_t nAttributes = 0;
-            if (S_ISDIR(st.st_mode)) {
-                nAttributes |= FILE_ATTRIBUTE_DIRECTORY;
-            } else if (S_ISLNK(st.st_mode)) {
-                nAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-            }
-            if (IsReadOnly(st.st_mode)) {
-                nAttributes |= FILE_ATTRIBUTE_READONLY;
+            if (pEntry->d_type == DT_LNK) {
+                nAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+            } else if (pEntry->d_type == DT_DIR || pEntry->d_type == DT_UNKNOWN) {
+                struct stat st {};
+                // An entry gone since the listing began has nothing left to delete.
+                if (::fstatat(m_Fd.Get(), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;
+                }
+                if (S_ISDIR(st.st_mode)) {
+                    nAttributes = FILE_ATTRIBUTE_DIRECTORY;
+                    if (IsReadOnly(st.st_mode)) {
+                        nAttributes |= FILE_ATTRIBUTE_READONLY;
+                    }
+                } else if (S_ISLNK(st.st_mode)) {
+                    nAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+                }
             }
             entries->push_back({std::string(name), nAttributes});
         }

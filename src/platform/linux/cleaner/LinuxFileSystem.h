@@ -12,11 +12,12 @@
 //   with the *at calls, and no name is ever followed as a link.
 // - A mount point is told by its mount id (statx, STATX_MNT_ID), so a bind mount of a
 //   folder of the same file system is told apart too.
-// - The read-only attribute is the lack of the owner's write permission, and for a folder
-//   also of its read or search permission: what keeps the folder's entries from being
-//   listed or deleted. Deleting a file needs no permission on the file itself, so a file's
-//   mode never stops its deletion. Permissions are changed through the descriptor of what
-//   was opened and checked (/proc/self/fd), never by name.
+// - The read-only attribute of a folder is the lack of the owner's read, write or search
+//   permission: what keeps the folder's entries from being listed or deleted. Deleting a
+//   file needs no permission on the file itself, so a file's mode never stops its deletion
+//   and a listing gives no file the attribute (nor stats one: the kind the listing tells
+//   is enough); ClearFileReadOnly gives the owner write permission on a file. Permissions are
+//   changed through the descriptor of what was opened and checked (/proc/self/fd), never by name.
 class CLinuxFileSystem final : public IFileSystem {
 public:
     // `homes` are the user's home folders by any path: no data folder may be one of them

@@ -1,6 +1,7 @@
 #include "platform/linux/cleaner/SqliteDatabase.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,7 +58,35 @@ bool CSqliteDatabase::HasTable(const std::string& strName) {
     return bFound;
 }
 
-HRESULT CSqliteDatabase::EmptyTables(const std::vector<std::string>& tables) {
+std::vector<CSqliteDatabase::SStatement> CSqliteDatabase::DeleteAllFrom(
+    const std::vector<std::string>& tables) {
+    std::vector<SStatement> statements;
+    statements.reserve(tables.size());
+    for (const std::string& table : tables) {
+        // The names come from our own lists; quoted all the same.
+        statements.push_back({table, "DELETE FROM \"" + table + "\""});
+    }
+    return statements;
+}
+
+HRESULT CSqliteDatabase::RunOnFiles(const std::filesystem::path& dir,
+                                    const std::vector<SFileStatements>& files) {
+    HRESULT hr = S_FALSE;
+    for (const SFileStatements& file : files) {
+        const std::filesystem::path path = dir / file.szFile;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            continue;
+        }
+        const HRESULT hrFile = CSqliteDatabase(path.string()).Run(file.statements);
+        if (hr == S_FALSE || (FAILED(hrFile) && hr != E_SHARING_VIOLATION)) {
+            hr = hrFile;
+        }
+    }
+    return hr;
+}
+
+HRESULT CSqliteDatabase::Run(const std::vector<SStatement>& statements) {
     if (m_pDb == nullptr) {
         return m_hrOpen;
     }
@@ -71,10 +100,9 @@ HRESULT CSqliteDatabase::EmptyTables(const std::vector<std::string>& tables) {
         return hr;
     }
     HRESULT hr = S_OK;
-    for (const std::string& table : tables) {
-        if (HasTable(table)) {
-            // The names come from our own lists; quoted all the same.
-            hr = Exec("DELETE FROM \"" + table + "\"");
+    for (const SStatement& statement : statements) {
+        if (HasTable(statement.strTable)) {
+            hr = Exec(statement.strSql);
             if (FAILED(hr)) {
                 break;
             }
@@ -85,6 +113,9 @@ HRESULT CSqliteDatabase::EmptyTables(const std::vector<std::string>& tables) {
     }
     if (FAILED(hr)) {
         Exec("ROLLBACK");
+        return hr;
     }
-    return hr;
+    // A database in write-ahead mode has the old pages in its log until they are copied
+    // back: copied now, and the log emptied. Nothing for a database in rollback mode.
+    return Exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }

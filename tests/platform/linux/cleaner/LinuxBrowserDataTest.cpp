@@ -1,5 +1,6 @@
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -9,12 +10,15 @@
 #include <climits>
 
 #include "cleaner/CleaningRoutines.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
+#include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"
 #include "support/RecordingCleanReport.h"
 #include "support/SqliteFile.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 using testing::Contains;
@@ -44,6 +48,49 @@ constexpr char kCookiesSchema[] =
     "CREATE TABLE cookies(host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL);"
     "INSERT INTO cookies VALUES('.visited.example', 'id', '42');";
 
+// A Firefox profile's databases, in write-ahead mode as Firefox keeps them: a visited page,
+// a visited page that is bookmarked, with a keyword, and a bookmarked page never visited;
+// the root folders; an icon; a cookie.
+constexpr char kPlacesSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_origins(id INTEGER PRIMARY KEY, prefix TEXT NOT NULL, host TEXT NOT NULL);"
+    "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url LONGVARCHAR, visit_count INTEGER "
+    "DEFAULT 0, typed INTEGER DEFAULT 0 NOT NULL, last_visit_date INTEGER, foreign_count "
+    "INTEGER DEFAULT 0 NOT NULL, origin_id INTEGER REFERENCES moz_origins(id));"
+    "CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id INTEGER);"
+    "CREATE TABLE moz_inputhistory(place_id INTEGER NOT NULL, input LONGVARCHAR NOT NULL);"
+    "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEFAULT NULL,"
+    " parent INTEGER, guid TEXT);"
+    "CREATE TABLE moz_keywords(id INTEGER PRIMARY KEY, keyword TEXT UNIQUE, place_id INTEGER);"
+    "CREATE TABLE moz_annos(id INTEGER PRIMARY KEY, place_id INTEGER NOT NULL);"
+    "CREATE TABLE moz_items_annos(id INTEGER PRIMARY KEY, item_id INTEGER NOT NULL);"
+    "INSERT INTO moz_origins VALUES(1, 'http://', 'visited.example'),"
+    " (2, 'http://', 'marked.example'), (3, 'http://', 'unvisited.example');"
+    "INSERT INTO moz_places VALUES(1, 'http://visited.example/', 1, 1, 1, 0, 1),"
+    " (2, 'http://marked.example/', 1, 0, 1, 2, 2), (3, 'http://unvisited.example/', 0, 0,"
+    " NULL, 1, 3);"
+    "INSERT INTO moz_historyvisits VALUES(1, 1), (2, 2);"
+    "INSERT INTO moz_inputhistory VALUES(1, 'vis');"
+    "INSERT INTO moz_bookmarks VALUES(1, 2, NULL, 0, 'root________'), (2, 2, NULL, 1,"
+    " 'menu________'), (3, 2, NULL, 1, 'toolbar_____'), (4, 2, NULL, 1, 'tags________'),"
+    " (5, 2, NULL, 1, 'unfiled_____'), (6, 2, NULL, 1, 'mobile______'),"
+    " (7, 2, NULL, 3, 'userFolder01'), (8, 1, 2, 7, 'userMark0001'), (9, 1, 3, 2, 'userMark0002');"
+    "INSERT INTO moz_keywords VALUES(1, 'mk', 2);"
+    "INSERT INTO moz_annos VALUES(1, 1);"
+    "INSERT INTO moz_items_annos VALUES(1, 8);";
+constexpr char kFirefoxIconsSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL);"
+    "CREATE TABLE moz_pages_w_icons(id INTEGER PRIMARY KEY, page_url TEXT NOT NULL);"
+    "CREATE TABLE moz_icons_to_pages(page_id INTEGER NOT NULL, icon_id INTEGER NOT NULL);"
+    "INSERT INTO moz_icons VALUES(1, 'http://visited.example/favicon.ico');"
+    "INSERT INTO moz_pages_w_icons VALUES(1, 'http://visited.example/');"
+    "INSERT INTO moz_icons_to_pages VALUES(1, 1);";
+constexpr char kFirefoxCookiesSchema[] =
+    "PRAGMA journal_mode = WAL;"
+    "CREATE TABLE moz_cookies(id INTEGER PRIMARY KEY, name TEXT, value TEXT, host TEXT);"
+    "INSERT INTO moz_cookies VALUES(1, 'id', '42', '.visited.example');";
+
 constexpr char kXbel[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\">\n"
     "<bookmark href=\"file:///home/u/secret.pdf\" added=\"2024-01-01T00:00:00Z\"/>\n</xbel>\n";
@@ -54,11 +101,61 @@ std::string HostName() {
     return host;
 }
 
+// What a profile keeps of one kind: the rows of a table of a database, or with no table
+// the files below a folder.
+struct SKept {
+    const char* szPath;
+    const char* szTable;
+    long long nBefore;
+    long long nAfter;
+};
+
+long long Count(const fs::path& dir, const SKept& kept) {
+    if (kept.szTable != nullptr) {
+        return SqliteQuery(dir / kept.szPath, std::string("SELECT count(*) FROM ") + kept.szTable);
+    }
+    long long nFiles = 0;
+    std::error_code ec;  // a folder removed has no file left
+    for (fs::recursive_directory_iterator it(dir / kept.szPath, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        nFiles += it->is_regular_file() ? 1 : 0;
+    }
+    return nFiles;
+}
+
+// What shows the visited sites again goes with the history, the site storage with the
+// cookies; the version rows stay.
+const std::vector<SKept> kChromiumKept = {
+    {"Favicons", "favicons", 1, 0},
+    {"Favicons", "favicon_bitmaps", 1, 0},
+    {"Favicons", "icon_mapping", 1, 0},
+    {"Favicons", "meta", 1, 1},
+    {"Top Sites", "top_sites", 1, 0},
+    {"Shortcuts", "omni_box_shortcuts", 1, 0},
+    {"Network Action Predictor", "network_action_predictor", 1, 0},
+    {"Network Action Predictor", "resource_prefetch_predictor_metadata", 1, 1},
+    {"Sessions", nullptr, 2, 0},
+    {"Local Storage/leveldb", nullptr, 1, 0},
+    {"IndexedDB/http_visited.example_0.indexeddb.leveldb", nullptr, 1, 0},
+    {"Service Worker/Database", nullptr, 1, 0},
+};
+
 // A profile as a browser leaves it: its settings, history, cookies, bookmarks and caches.
 void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(dir / "Preferences", "{}");
     SqliteExec(dir / "History", kHistorySchema);
     SqliteExec(dir / "Cookies", kCookiesSchema);
+    for (const SKept& kept : kChromiumKept) {
+        for (long long i = 0; i < kept.nBefore; ++i) {
+            if (kept.szTable == nullptr) {
+                WriteTextFile(dir / kept.szPath / std::to_string(i), "data");
+            } else {
+                SqliteExec(dir / kept.szPath, std::string("CREATE TABLE IF NOT EXISTS ") +
+                                                  kept.szTable + "(x); INSERT INTO " +
+                                                  kept.szTable + " VALUES(1)");
+            }
+        }
+    }
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         WriteTextFile(dir / name, name);
     }
@@ -83,6 +180,29 @@ std::vector<std::string> Names(const fs::path& dir) {
 bool IsValidDatabase(const fs::path& db) {
     return SqliteQuery(
                db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") == 1;
+}
+
+// Each of `table` is as it was in the profile `held`, and as it is to be after the pass in
+// `cleaned`, with every database left valid.
+void ExpectCleanedAndHeld(const std::vector<SKept>& table, const fs::path& cleaned,
+                          const fs::path& held) {
+    for (const SKept& kept : table) {
+        EXPECT_EQ(Count(cleaned, kept), kept.nAfter) << kept.szPath << ": " << kept.szTable;
+        EXPECT_EQ(Count(held, kept), kept.nBefore) << kept.szPath << ": " << kept.szTable;
+        if (kept.szTable != nullptr) {
+            EXPECT_TRUE(IsValidDatabase(cleaned / kept.szPath)) << kept.szPath;
+        }
+    }
+}
+
+// Every routine, as the cleaning worker runs them.
+void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::stop_token stop) {
+    for (auto pfnClean :
+         {&CCleaningRoutines::CleanCookies, &CCleaningRoutines::CleanTempInternetFiles,
+          &CCleaningRoutines::CleanHistory, &CCleaningRoutines::CleanFavorites,
+          &CCleaningRoutines::CleanRecent}) {
+        (routines.*pfnClean)(pReport, stop);
+    }
 }
 
 // A closed Chromium with two profiles (one with a broken history), a Google Chrome that
@@ -123,12 +243,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     const auto runPass = [&routines](CRecordingCleanReport* pReport, std::stop_token stop) {
-        for (auto pfnClean :
-             {&CCleaningRoutines::CleanCookies, &CCleaningRoutines::CleanTempInternetFiles,
-              &CCleaningRoutines::CleanHistory, &CCleaningRoutines::CleanFavorites,
-              &CCleaningRoutines::CleanRecent}) {
-            (routines.*pfnClean)(pReport, stop);
-        }
+        RunPass(routines, pReport, stop);
     };
     const fs::path closed = chromium / "Default";
     const fs::path cached = home / ".cache/chromium/Default/Cache/Cache_Data/0123_0";
@@ -156,6 +271,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         EXPECT_FALSE(fs::exists(closed / name)) << name;
     }
+    // The closed profile's, never the running one's.
+    ExpectCleanedAndHeld(kChromiumKept, closed, chrome / "Default");
     EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
     EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
 
@@ -200,6 +317,17 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
+// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
+void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
+    fs::create_directories(dir);
+    SqliteExec(dir / "places.sqlite", kPlacesSchema);
+    SqliteExec(dir / "favicons.sqlite", kFirefoxIconsSchema);
+    SqliteExec(dir / "cookies.sqlite", kFirefoxCookiesSchema);
+    WriteTextFile(dir / ".parentlock", "");
+    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
+    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
+}
+
 // A running Google Chrome whose process is connected through its extension, and a Firefox
 // known by its extension alone: every routine asks each browser for its own data, the profile
 // Chrome does not run with is left, the browser's failure is told, and no file of the running
@@ -222,12 +350,25 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     extensions.Connect(::getpid(), "chrome-profile", [&](const nlohmann::json& request) {
         return answer(request.value("data", "") != "favorites")(request);
     });
-    extensions.Connect(7, "f00dfeed-0000", answer(true));
-    CLinuxBrowserData data({{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
-                           std::chrono::seconds(1), extensions.Requests());
+    // That Firefox runs with a profile of profiles.ini too, which is left to the extension.
+    const fs::path firefox = home / ".mozilla/firefox/ab12cd34.default";
+    WriteTextFile(home / ".mozilla/firefox/profiles.ini",
+                  "[Profile0]\nName=default\nPath=ab12cd34.default\n");
+    MakeFirefoxProfile(firefox, firefox);
+    CChildProcess firefoxLock;
+    ASSERT_TRUE(firefoxLock.Start({"python3", "-c",
+                                   "import fcntl, sys, time; f = open(sys.argv[1], 'r+'); "
+                                   "fcntl.lockf(f, fcntl.LOCK_EX); time.sleep(600)",
+                                   (firefox / ".parentlock").string()}));
+    ASSERT_TRUE(WaitUntil([&] { return CFirefoxProfiles::IsInUse(firefox); }));
+    extensions.Connect(firefoxLock.Pid(), "f00dfeed-0000", answer(true));
+    CLinuxBrowserData data(
+        {{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
+        std::chrono::seconds(1), extensions.Requests(),
+        CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Google Chrome (Default)", "Google Chrome (Profile 1)",
-                                        "Firefox 128.0 (f00dfeed)"}));
+                                        "Firefox 128.0 (f00dfeed)", "Firefox (default)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;
@@ -259,6 +400,7 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     EXPECT_EQ(Rows(running / "Cookies", "cookies"), 1);
     EXPECT_EQ(Rows(running / "History", "urls"), 1);
     EXPECT_TRUE(fs::exists(running / "Bookmarks"));
+    EXPECT_EQ(SqliteQuery(firefox / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), 2);
 }
 
 TEST(LinuxBrowserData, LeavesALinkedRecentList) {
@@ -340,6 +482,82 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
             EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
         }
     }
+}
+
+// Two Firefox profiles of profiles.ini, one relative to its folder with its cache under the
+// cache folder, one at a path of its own with its cache inside, held by a running Firefox:
+// the closed one's history keeps its bookmarked places without their visits, its
+// favourites go down to the root folders, its databases stay valid and their logs empty.
+TEST(LinuxBrowserData, CleansClosedFirefoxProfilesAndReportsRunningOnes) {
+    CTempDir tmp;
+    const fs::path home = tmp / "home";
+    const fs::path install = home / ".config/mozilla/firefox";
+    const fs::path closed = install / "ab12cd34.default-release";
+    const fs::path running = tmp / "elsewhere/work";
+    WriteTextFile(install / "profiles.ini",
+                  "[Install4F96D1932A9F858E]\nDefault=ab12cd34.default-release\n\n"
+                  "[Profile1]\nName=work\nIsRelative=0\nPath=" +
+                      running.string() +
+                      "\n\n[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+                      "Path=ab12cd34.default-release\r\nDefault=1\r\n\n"
+                      "[General]\nStartWithLastProfile=1\nVersion=2\n");
+    MakeFirefoxProfile(closed, home / ".cache/mozilla/firefox/ab12cd34.default-release");
+    MakeFirefoxProfile(running, running);
+    // Firefox holds an fcntl lock on the file while it runs; this one is another program's.
+    const CUniqueFd lockFd(::open((running / ".parentlock").c_str(), O_RDWR | O_CLOEXEC));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(lockFd.Get(), F_OFD_SETLK, &lock), 0);
+    // A second program keeps the history open, so its log outlives the cleaner's connection.
+    const CSqliteHold reader(closed / "places.sqlite");
+
+    CLinuxBrowserData data(
+        {}, {home / ".config", home / ".cache", home / ".local/share"}, std::chrono::seconds(1),
+        nullptr, CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
+    EXPECT_EQ(data.GetBrowserProfiles(),
+              (std::vector<std::string>{"Firefox (work)", "Firefox (default-release)"}));
+    CLinuxFileSystem files({home.string()});
+    CCleaningRoutines routines(files, data);
+    CRecordingCleanReport report;
+    routines.CleanHistory(&report, {});
+    // Visits go; a bookmarked place stays, with nothing left of its visits.
+    EXPECT_EQ(SqliteQuery(closed / "places.sqlite",
+                          "SELECT count(*) FROM moz_places WHERE visit_count = 0 AND "
+                          "last_visit_date IS NULL AND url != 'http://visited.example/'"),
+              2);
+    RunPass(routines, &report, {});
+
+    ExpectCleanedAndHeld(
+        {
+            {"cookies.sqlite", "moz_cookies", 1, 0},
+            {"places.sqlite", "moz_historyvisits", 2, 0},
+            {"places.sqlite", "moz_inputhistory", 1, 0},
+            {"places.sqlite", "moz_places", 3, 0},
+            {"places.sqlite", "moz_origins", 3, 0},
+            {"places.sqlite", "moz_annos", 1, 0},
+            {"places.sqlite", "moz_bookmarks", 9, 6},
+            {"places.sqlite", "moz_keywords", 1, 0},
+            {"places.sqlite", "moz_items_annos", 1, 0},
+            {"favicons.sqlite", "moz_icons", 1, 0},
+            {"favicons.sqlite", "moz_pages_w_icons", 1, 0},
+            {"favicons.sqlite", "moz_icons_to_pages", 1, 0},
+            {"bookmarkbackups", nullptr, 1, 0},
+        },
+        closed, running);
+    EXPECT_EQ(fs::file_size(closed / "places.sqlite-wal"), 0U);
+    // The cache goes also while Firefox runs, as a Chromium cache does.
+    EXPECT_TRUE(fs::is_empty(home / ".cache/mozilla/firefox/ab12cd34.default-release/cache2"));
+    EXPECT_TRUE(fs::is_empty(running / "cache2"));
+    EXPECT_THAT(report.m_skipped,
+                UnorderedElementsAre(
+                    "History of Firefox (work) is in use: close the browser to clean it",
+                    "Cookies of Firefox (work) are in use: close the browser to clean them",
+                    "History of Firefox (work) is in use: close the browser to clean it",
+                    "Favorites of Firefox (work) are in use: close the browser to clean them"));
+    EXPECT_THAT(report.m_failed, IsEmpty());
+    EXPECT_THAT(report.m_items,
+                Contains((closed / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4").string()));
 }
 
 std::string DeadPid() {
