@@ -41,8 +41,8 @@ int WizardSetStartWithSystem(void* pContext, int enable) {
 
 CMainApp::CMainApp(const CMainServices& services, QString strAppName)
     : m_Services(services), m_strAppName(std::move(strAppName)) {
-    m_bAppMove = m_Services.store.ReadOption(OPT_MOVE) != 0;
-    m_nAppSpeed = static_cast<int>(m_Services.store.ReadOption(OPT_SPEED));
+    m_Options.m_bAppMove = m_Services.store.ReadOption(OPT_MOVE) != 0;
+    m_Options.m_nAppSpeed = static_cast<int>(m_Services.store.ReadOption(OPT_SPEED));
 }
 
 CMainApp::~CMainApp() = default;
@@ -67,9 +67,9 @@ bool CMainApp::InitInstance() {
         store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
     }
 
-    m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
+    m_Options.m_nCleanTime = store.ReadOption(OPT_CLEANTIME);
     // Before any window of the program, whether or not a kind is chosen.
-    if (m_nCleanTime == CLEAN_TIME_STARTING) {
+    if (m_Options.m_nCleanTime == CLEAN_TIME_STARTING) {
         RunCleaningPass();
         if (m_bStopping) {
             return false;
@@ -80,7 +80,7 @@ bool CMainApp::InitInstance() {
         return false;
     }
 
-    m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services);
+    m_pMainDlg = std::make_unique<CMainDialog>(*this, m_Services, m_strAppName);
     m_pMainDlg->OnInitDialog();
     m_pMainDlg->ShowInFront();
     if (store.ReadOption(OPT_MINSTART) != 0) {
@@ -157,7 +157,7 @@ void CMainApp::SaveSettings() const {
         return;
     }
     const CSettingsStore& store = m_Services.store;
-    store.WriteOption(OPT_SPEED, static_cast<DWORD>(m_nAppSpeed));
+    store.WriteOption(OPT_SPEED, static_cast<DWORD>(m_Options.m_nAppSpeed));
     for (const auto& [name, list] :
          {std::pair{REGVAL_WHITE, &g_WhiteList}, std::pair{REGVAL_BLACK, &g_BlackList}}) {
         if (m_pMainDlg->MaySaveList(name)) {

@@ -13,11 +13,11 @@
 
 // The application: the live copies of the options the whole program shares, start-up in
 // its fixed order, and the single main window.
-class CMainApp {
+class CMainApp : public IMainDialogHost {
 public:
     // Reads "bmove" and "speed" into their live copies.
     CMainApp(const CMainServices& services, QString strAppName);
-    ~CMainApp();
+    ~CMainApp() override;
     CMainApp(const CMainApp&) = delete;
     CMainApp& operator=(const CMainApp&) = delete;
 
@@ -29,17 +29,17 @@ public:
     // Keeps what the user changed in this run ("speed" and both lists) without running the
     // rest of the exit sequence: for a session that ends or a stop signal. Writes nothing
     // before the main window has loaded the lists.
-    void SaveSettings() const;
+    void SaveSettings() const override;
     // A stop signal: saves, and ends the program at the event loop, or ends start-up where
     // it stands (InitInstance then answers false).
     void Stop();
 
     bool IsAnotherInstanceRunning();
-    // One cleaning pass in its modal dialog; returns when the dialog has closed.
-    void RunCleaningPass();
+    void RunCleaningPass() override;
     // What the cleaning dialog works with. Passes left running in the background end with
     // the application.
-    CCleaningServices CleaningServices();
+    CCleaningServices CleaningServices() override;
+    SAppOptions& Options() override { return m_Options; }
     bool RunFirstRunWizard();
     // The tip of the day, when the user wants one at start-up.
     void ShowStartupTip();
@@ -50,9 +50,7 @@ public:
     // The application name: the executable's file name without folder and extension.
     static QString ExecutableBaseName();
 
-    bool m_bAppMove = false;
-    int m_nAppSpeed = 20;
-    DWORD m_nCleanTime = 0;
+    SAppOptions m_Options;
 
 private:
     CMainServices m_Services;

@@ -15,7 +15,6 @@
 #include <iterator>
 
 #include "Resource.h"
-#include "app/MainApp.h"
 #include "engine/UrlList.h"
 #include "pages/AboutPage.h"
 #include "pages/BlackListPage.h"
@@ -77,8 +76,9 @@ std::unique_ptr<QMenu> LoadTrayMenu() {
 
 }  // namespace
 
-CMainDialog::CMainDialog(CMainApp& app, const CMainServices& services)
-    : m_App(app),
+CMainDialog::CMainDialog(IMainDialogHost& host, const CMainServices& services, QString strAppName)
+    : m_Host(host),
+      m_strAppName(std::move(strAppName)),
       m_Services(services),
       m_pBrowserThread(std::make_unique<CBrowserThread>()),
       m_ScanWorker(services.browsers, g_BlackList, g_WhiteList, *m_pBrowserThread, *this),
@@ -106,8 +106,9 @@ void CMainDialog::OnInitDialog() {
     dialogFont.setPointSize(8);
     setFont(dialogFont);
 
-    m_pTabs = new CSlidingTabCtrl([this] { return m_App.m_bAppMove; },
-                                  [this] { return m_App.m_nAppSpeed; }, this);
+    SAppOptions& options = m_Host.Options();
+    m_pTabs = new CSlidingTabCtrl([&options] { return options.m_bAppMove; },
+                                  [&options] { return options.m_nAppSpeed; }, this);
     m_pTabs->setGeometry(10, 10, 344, 300);
     m_pPicture = new QLabel(this);
     m_pPicture->setGeometry(10, 312, 38, 37);
@@ -141,11 +142,11 @@ void CMainDialog::OnInitDialog() {
 
     m_pGeneralPage = new CGeneralPage(
         store, m_Services.autostart,
-        CLiveOptions{m_bOnTop, m_bAnimateIcon, m_bSpeakerBeep, m_bSoundBox, m_App.m_bAppMove,
-                     m_App.m_nAppSpeed, [this](bool bTopmost) { MakeTopmost(bTopmost); }},
+        CLiveOptions{m_bOnTop, m_bAnimateIcon, m_bSpeakerBeep, m_bSoundBox, options.m_bAppMove,
+                     options.m_nAppSpeed, [this](bool bTopmost) { MakeTopmost(bTopmost); }},
         m_pTabs);
     m_pTabs->AddPage(m_pGeneralPage, QStringLiteral("General"));
-    m_pHistoryPage = new CHistoryPage(m_App.CleaningServices(), m_App.m_nCleanTime, m_pTabs);
+    m_pHistoryPage = new CHistoryPage(m_Host.CleaningServices(), options.m_nCleanTime, m_pTabs);
     m_pTabs->AddPage(m_pHistoryPage, QStringLiteral("History"));
     m_pBlackListPage =
         new CBlackListPage(m_Services.browsers, *m_pBrowserThread, m_Services.messageBox, m_pTabs);
@@ -176,8 +177,8 @@ void CMainDialog::OnInitDialog() {
     m_ScanWorker.Start();
     m_ScanTimer.start(kScanPeriodMs, this);
     // Held by another program: no message, the menu's "OFF/ON" still works.
-    m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
-                                      [this] { ToggleBlocking(); });
+    (void)m_Services.hotKeys.RegisterHotKey(kHotKeyId, MOD_CONTROL | MOD_ALT, 'A',
+                                            [this] { ToggleBlocking(); });
 }
 
 void CMainDialog::timerEvent(QTimerEvent* event) {
@@ -207,7 +208,7 @@ void CMainDialog::SignalKill() {
         m_Sound.Play(false);
     }
     if (m_bSpeakerBeep) {
-        m_Services.beeper.Beep();
+        (void)m_Services.beeper.Beep();  // a signal, not a result
     }
 }
 
@@ -285,7 +286,7 @@ void CMainDialog::OnCommand(int nCommand) {
             OpenHelpFile();
             break;
         case ID_MENU_HELP_ONLINE:
-            m_Services.shell.Open(QUrl(QString::fromLatin1(CAboutPage::kWebSite)));
+            (void)m_Services.shell.Open(QUrl(QString::fromLatin1(CAboutPage::kWebSite)));
             break;
         case ID_MENU_TIP:
             ShowTipOfTheDay();
@@ -301,7 +302,7 @@ void CMainDialog::OnCommand(int nCommand) {
 void CMainDialog::ShowTipOfTheDay() {
     // Shown whatever its start-up setting.
     CTipOfDayDlg tipDlg(m_Services.messageBox, CTipOfDayDlg::DefaultTipsPath(),
-                        CTipOfDayDlg::DefaultProfilePath(m_App.AppName()));
+                        CTipOfDayDlg::DefaultProfilePath(m_strAppName));
     tipDlg.exec();
 }
 
@@ -365,7 +366,7 @@ void CMainDialog::MakeTopmost(bool bTopmost) {
 void CMainDialog::OpenHelpFile() {
     const QString strHelp =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Quellio.html"));
-    m_Services.shell.Open(QUrl::fromLocalFile(strHelp));
+    (void)m_Services.shell.Open(QUrl::fromLocalFile(strHelp));
 }
 
 void CMainDialog::ExitProgram() {
@@ -374,12 +375,12 @@ void CMainDialog::ExitProgram() {
         return;
     }
     m_bExiting = true;
-    m_App.SaveSettings();
+    m_Host.SaveSettings();
     if (m_Services.store.ReadOption(OPT_CLEANTIME) == CLEAN_TIME_CLOSING &&
         m_pHistoryPage->CountCleanChoices() > 0) {
-        m_App.RunCleaningPass();
+        m_Host.RunCleaningPass();
     }
-    m_Services.hotKeys.UnregisterHotKey(kHotKeyId);
+    (void)m_Services.hotKeys.UnregisterHotKey(kHotKeyId);  // not claimed when held elsewhere
     m_ScanTimer.stop();
     m_KillImageTimer.stop();
     // Windows held for a pass go on.

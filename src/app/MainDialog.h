@@ -10,6 +10,7 @@
 #include "engine/KillReport.h"
 #include "engine/UrlList.h"
 #include "engine/WaveSound.h"
+#include "platform/Registry.h"
 #include "widgets/TrayNotifyIcon.h"
 
 class CAboutPage;
@@ -19,10 +20,10 @@ class CGeneralPage;
 class CHistoryPage;
 class CLogPage;
 class CMailLink;
-class CMainApp;
 class CSettingsStore;
 class CSlidingTabCtrl;
 class CWhiteListPage;
+struct CCleaningServices;
 class IAutostartEntry;
 class IBeeper;
 class IBrowserWindowsFactory;
@@ -52,6 +53,25 @@ struct CMainServices {
     ICleaner& cleaner;
 };
 
+// The options the whole program shares, live.
+struct SAppOptions {
+    bool m_bAppMove = false;
+    int m_nAppSpeed = 20;
+    DWORD m_nCleanTime = 0;
+};
+
+// What the main window asks of the application that owns it.
+class IMainDialogHost {
+public:
+    virtual ~IMainDialogHost() = default;
+    [[nodiscard]] virtual SAppOptions& Options() = 0;
+    // Keeps "speed" and both lists as they are now.
+    virtual void SaveSettings() const = 0;
+    [[nodiscard]] virtual CCleaningServices CleaningServices() = 0;
+    // One cleaning pass in its modal dialog; returns when the dialog has closed.
+    virtual void RunCleaningPass() = 0;
+};
+
 // The program's one top-level window: the six pages on a sliding tab control, the scan
 // timer, the tray icon, the hot key and the kill signals. Closing it only hides it; the
 // program goes on in the tray until ExitProgram.
@@ -72,7 +92,8 @@ public:
     // Page indexes, in tab order.
     enum { PAGE_GENERAL, PAGE_HISTORY, PAGE_BLACKLIST, PAGE_WHITELIST, PAGE_LOGS, PAGE_ABOUT };
 
-    CMainDialog(CMainApp& app, const CMainServices& services);
+    // `strAppName` names the profile of the tip of the day.
+    CMainDialog(IMainDialogHost& host, const CMainServices& services, QString strAppName);
     ~CMainDialog() override;
 
     // Builds the window and starts blocking: lists, tray icon, pages, options, the
@@ -135,7 +156,8 @@ private:
     void ShowTrayMenu();
     void ShowTipOfTheDay();
 
-    CMainApp& m_App;
+    IMainDialogHost& m_Host;
+    QString m_strAppName;
     CMainServices m_Services;
     // The browsers are called there: the pages' reading of the open windows and the passes.
     // Ended first when the window goes, once everything on it has let go of the browsers.

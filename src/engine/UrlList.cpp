@@ -91,7 +91,7 @@ EListLoad ReadRegList(const CSettingsStore& store, std::string_view subKey, std:
             data.resize(size);
         }
     }
-    registry.CloseKey(hKey);
+    (void)registry.CloseKey(hKey);
     if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_MULTI_SZ)) {
         return EListLoad::NotStored;
     }
@@ -131,6 +131,6 @@ bool WriteRegList(const CSettingsStore& store, std::string_view subKey, std::str
     }
     data.push_back(0);
     const LSTATUS status = store.Registry().SetValue(hKey, name, REG_MULTI_SZ, data);
-    store.Registry().CloseKey(hKey);
+    (void)store.Registry().CloseKey(hKey);
     return status == ERROR_SUCCESS;
 }

@@ -131,9 +131,9 @@ void CGeneralPage::OnStartWithWindows() {
     UpdateData();
     // A failed write goes unnoticed: the box stays as the user set it.
     if (m_bStartWin) {
-        m_Autostart.Set(GetModuleFileName());
+        (void)m_Autostart.Set(GetModuleFileName());
     } else {
-        m_Autostart.SetEmpty();
+        (void)m_Autostart.SetEmpty();
     }
     m_Store.WriteOption(OPT_STARTWIN, AsOption(m_bStartWin));
 }

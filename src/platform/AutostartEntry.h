@@ -13,9 +13,9 @@ public:
     // Makes the entry start the executable at `executablePath` (an absolute path) with no
     // arguments. Answers false and leaves the entry as it was when the path cannot be
     // represented in the entry or the entry cannot be written.
-    virtual bool Set(std::string_view executablePath) = 0;
+    [[nodiscard]] virtual bool Set(std::string_view executablePath) = 0;
 
     // Keeps the entry but makes it start nothing. Answers false and leaves the entry as it
     // was when it cannot be written.
-    virtual bool SetEmpty() = 0;
+    [[nodiscard]] virtual bool SetEmpty() = 0;
 };

@@ -7,5 +7,5 @@ public:
 
     // Rings the bell once and returns at once. Answers false where no bell can be reached
     // (no display, for one); nothing is printed then.
-    virtual bool Beep() = 0;
+    [[nodiscard]] virtual bool Beep() = 0;
 };

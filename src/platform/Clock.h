@@ -13,5 +13,5 @@ public:
 
     // The local time of day now, in the user's time zone. Answers midnight when the time
     // cannot be read or converted.
-    virtual CTimeOfDay GetLocalTimeOfDay() const = 0;
+    [[nodiscard]] virtual CTimeOfDay GetLocalTimeOfDay() const = 0;
 };

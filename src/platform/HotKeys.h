@@ -20,9 +20,10 @@ public:
     // and Scroll Lock. `onPressed` then runs on the user-interface thread at each press.
     // Answers false, and claims nothing, when another program holds the combination, the id
     // is in use, the key has no code here, or there is no desktop to claim it from.
-    virtual bool RegisterHotKey(int nId, std::uint32_t fsModifiers, std::uint32_t nVirtualKey,
-                                std::function<void()> onPressed) = 0;
+    [[nodiscard]] virtual bool RegisterHotKey(int nId, std::uint32_t fsModifiers,
+                                              std::uint32_t nVirtualKey,
+                                              std::function<void()> onPressed) = 0;
 
     // Gives the combination of `nId` back. Answers false when `nId` holds none.
-    virtual bool UnregisterHotKey(int nId) = 0;
+    [[nodiscard]] virtual bool UnregisterHotKey(int nId) = 0;
 };

@@ -52,14 +52,15 @@ public:
     // KEY_CREATE_SUB_KEY) and the store cannot be changed, ERROR_INVALID_HANDLE for a bad
     // parent, ERROR_INVALID_PARAMETER for an empty level or a name no key can have (NUL, CR,
     // LF). An empty `subKey` opens `parent` again. `*result` is set only on success.
-    virtual LSTATUS OpenKey(HKEY parent, std::string_view subKey, REGSAM rights, HKEY* result) = 0;
+    [[nodiscard]] virtual LSTATUS OpenKey(HKEY parent, std::string_view subKey, REGSAM rights,
+                                          HKEY* result) = 0;
 
     // Opens a key, creating it and any missing level first. `isVolatile` asks for a key
     // that the store need not keep beyond the session. Fails like OpenKey, and with
     // ERROR_ACCESS_DENIED when a key must be created and the store cannot be changed or
     // `parent` was opened without KEY_CREATE_SUB_KEY.
-    virtual LSTATUS CreateKey(HKEY parent, std::string_view subKey, REGSAM rights, bool isVolatile,
-                              HKEY* result) = 0;
+    [[nodiscard]] virtual LSTATUS CreateKey(HKEY parent, std::string_view subKey, REGSAM rights,
+                                            bool isVolatile, HKEY* result) = 0;
 
     // Reads a value. `type` and `data` may be null. On entry `*size` is the capacity of
     // `data`; on return it is the value's length in bytes. A value longer than the capacity
@@ -67,19 +68,19 @@ public:
     // ERROR_FILE_NOT_FOUND, or ERROR_BADDB where the store had parts it could not read, on
     // which the value may have stood; a handle without KEY_QUERY_VALUE answers ERROR_ACCESS_DENIED;
     // `data` without `size` answers ERROR_INVALID_PARAMETER.
-    virtual LSTATUS QueryValue(HKEY key, std::string_view name, DWORD* type, std::uint8_t* data,
-                               DWORD* size) = 0;
+    [[nodiscard]] virtual LSTATUS QueryValue(HKEY key, std::string_view name, DWORD* type,
+                                             std::uint8_t* data, DWORD* size) = 0;
 
     // Writes a value whole, creating or replacing it. A handle without KEY_SET_VALUE answers
     // ERROR_ACCESS_DENIED, a name holding NUL, CR or LF ERROR_INVALID_PARAMETER; a store that
     // cannot be written answers a failure code and keeps its previous content.
-    virtual LSTATUS SetValue(HKEY key, std::string_view name, DWORD type,
-                             std::span<const std::uint8_t> data) = 0;
+    [[nodiscard]] virtual LSTATUS SetValue(HKEY key, std::string_view name, DWORD type,
+                                           std::span<const std::uint8_t> data) = 0;
 
     // The length in bytes of the longest value data the key holds (0 for a key without
     // values). Needs KEY_QUERY_VALUE like QueryValue.
-    virtual LSTATUS QueryMaxValueDataLength(HKEY key, DWORD* length) = 0;
+    [[nodiscard]] virtual LSTATUS QueryMaxValueDataLength(HKEY key, DWORD* length) = 0;
 
     // Closes a handle opened by OpenKey or CreateKey. Roots need no closing.
-    virtual LSTATUS CloseKey(HKEY key) = 0;
+    [[nodiscard]] virtual LSTATUS CloseKey(HKEY key) = 0;
 };

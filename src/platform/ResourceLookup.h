@@ -13,6 +13,6 @@ public:
 
     // A copy of the bytes of the resource of `type` (such as "WAVE") and `nId`, or nullopt
     // when the program has no such resource. Never fails otherwise.
-    virtual std::optional<std::vector<std::uint8_t>> FindResource(std::string_view type,
-                                                                  int nId) const = 0;
+    [[nodiscard]] virtual std::optional<std::vector<std::uint8_t>> FindResource(
+        std::string_view type, int nId) const = 0;
 };

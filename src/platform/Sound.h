@@ -14,7 +14,7 @@ public:
     // until Stop or the next PlayWave. Answers false, and plays nothing, when the image is
     // not such a wave; a missing or busy sound device is not an error: the sound is then
     // silent and nothing is printed.
-    virtual bool PlayWave(std::span<const std::uint8_t> image, bool bLoop) = 0;
+    [[nodiscard]] virtual bool PlayWave(std::span<const std::uint8_t> image, bool bLoop) = 0;
 
     // Cuts off the sound playing, if any. Returns at once.
     virtual void Stop() = 0;

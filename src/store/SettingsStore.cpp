@@ -18,9 +18,9 @@ HKEY CSettingsStore::OpenProductKey() const {
             ERROR_SUCCESS) {
             hProduct = HKEY_NONE;
         }
-        m_Registry.CloseKey(hMaker);
+        (void)m_Registry.CloseKey(hMaker);
     }
-    m_Registry.CloseKey(hSoftware);
+    (void)m_Registry.CloseKey(hSoftware);
     return hProduct;
 }
 
@@ -34,7 +34,7 @@ HKEY CSettingsStore::OpenStoreKey(std::string_view subKey) const {
         ERROR_SUCCESS) {
         hSubKey = HKEY_NONE;
     }
-    m_Registry.CloseKey(hProduct);
+    (void)m_Registry.CloseKey(hProduct);
     return hSubKey;
 }
 
@@ -61,7 +61,7 @@ DWORD CSettingsStore::ReadRegDword(std::string_view subKey, std::string_view nam
     std::array<std::uint8_t, sizeof(DWORD)> buffer{};
     DWORD size = buffer.size();
     const LSTATUS status = m_Registry.QueryValue(hKey, name, nullptr, buffer.data(), &size);
-    m_Registry.CloseKey(hKey);
+    (void)m_Registry.CloseKey(hKey);
     if (status != ERROR_SUCCESS) {
         return defaultValue;
     }
@@ -79,6 +79,6 @@ bool CSettingsStore::WriteRegDword(std::string_view subKey, std::string_view nam
     std::array<std::uint8_t, sizeof(DWORD)> bytes{};
     std::memcpy(bytes.data(), &value, sizeof value);
     const LSTATUS status = m_Registry.SetValue(hKey, name, REG_DWORD, bytes);
-    m_Registry.CloseKey(hKey);
+    (void)m_Registry.CloseKey(hKey);
     return status == ERROR_SUCCESS;
 }

@@ -51,5 +51,5 @@ void CMailLink::hideEvent(QHideEvent* event) {
 }
 
 void CMailLink::OnClicked() {
-    m_Shell.Open(QUrl(QStringLiteral("mailto:") + text(), QUrl::TolerantMode));
+    (void)m_Shell.Open(QUrl(QStringLiteral("mailto:") + text(), QUrl::TolerantMode));
 }

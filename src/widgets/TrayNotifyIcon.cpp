@@ -39,7 +39,7 @@ bool CTrayNotifyIcon::Create(NotifyHandler notify, unsigned nId, const QString& 
         }
     });
     m_Host.SetToolTip(m_NotifyIconData.strTip);
-    m_Host.SetIcon(icon);
+    (void)m_Host.SetIcon(icon);  // Show answers for the whole icon
     m_bInstalled = m_Host.Show();
     return m_bInstalled;
 }
@@ -61,7 +61,7 @@ void CTrayNotifyIcon::StepAnimation() {
     m_nCurrentIconIndex = (m_nCurrentIconIndex + 1) % m_AnimationIcons.size();
     // The record always holds the image shown, so the icon comes back as it was.
     m_NotifyIconData.icon = m_AnimationIcons[m_nCurrentIconIndex];
-    m_Host.SetIcon(m_NotifyIconData.icon);
+    (void)m_Host.SetIcon(m_NotifyIconData.icon);
 }
 
 bool CTrayNotifyIcon::SetIcon(const QIcon& icon) {
@@ -91,7 +91,7 @@ bool CTrayNotifyIcon::ShowIcon() {
         return false;
     }
     m_Host.SetToolTip(m_NotifyIconData.strTip);
-    m_Host.SetIcon(m_NotifyIconData.icon);
+    (void)m_Host.SetIcon(m_NotifyIconData.icon);
     const bool bResult = m_Host.Show();
     m_bHidden = false;
     return bResult;

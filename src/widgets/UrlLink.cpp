@@ -119,7 +119,7 @@ void CUrlLink::OnClicked() {
     }
     m_bVisited = false;
     RedrawNow();
-    m_Beeper.Beep();
+    (void)m_Beeper.Beep();
     ReportOpenError(nResult);
 }
 

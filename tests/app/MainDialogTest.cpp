@@ -1,11 +1,11 @@
 #include "app/MainDialog.h"
 
 #include "Resource.h"
-#include "pages/AboutPage.h"
 #include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "pages/TipOfDayDlg.h"
 #include "platform/qt/AppResources.h"
+#include "support/ChildWithText.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
 #include "support/Rows.h"
@@ -13,15 +13,11 @@
 #include "support/TextFile.h"
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
-#include "widgets/MailLink.h"
 #include "widgets/SlidingTabCtrl.h"
-#include "widgets/UrlLink.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QPushButton>
-#include <QSlider>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -162,7 +158,7 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
     CMainDialog& dialog = Start();
     g_BlackList.Add("http://b.example/");
     g_WhiteList.Add("http://w.example/");
-    m_pApp->m_nAppSpeed = 25;
+    m_pApp->m_Options.m_nAppSpeed = 25;
     dialog.OnCommand(ID_MENU_EXIT);
     EXPECT_EQ(m_Store.ReadOption(OPT_SPEED), 25U);
     EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://b.example/"));
@@ -178,7 +174,7 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
 // A list whose stored value could not be read (its line cannot be read) is not saved over
 // at Exit, though it was changed; the other list is.
 TEST_F(MainDialogTest, ExitLeavesAListItCouldNotReadAsStored) {
-    WriteTextFile(m_Dir / "registry.reg",
+    WriteTextFile(File(),
                   "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\list]\n"
                   "\"white\"=hex(7):61,0\"\n\"black\"=hex(7):62,00,00\n");
     testing::internal::CaptureStderr();
@@ -187,7 +183,7 @@ TEST_F(MainDialogTest, ExitLeavesAListItCouldNotReadAsStored) {
     g_WhiteList.Add("w");
     g_BlackList.Add("c");
     dialog.OnCommand(ID_MENU_EXIT);
-    const std::string stored = ReadTextFile(m_Dir / "registry.reg");
+    const std::string stored = ReadTextFile(File());
     EXPECT_THAT(stored, testing::HasSubstr("\"black\"=hex(7):62,00,63,00,00\n"));
     EXPECT_THAT(stored, testing::Not(testing::HasSubstr("\"white\"")));
 }
@@ -236,7 +232,7 @@ TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
         EXPECT_EQ(m_MessageBox.Boxes().size() - nBoxes, test.nStartBoxes);
 
         m_Store.WriteOption(OPT_CLEANTIME, test.nExitTime);
-        m_pApp->m_nAppSpeed = 27;
+        m_pApp->m_Options.m_nAppSpeed = 27;
         std::vector<DWORD> speedAtPass;
         m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
             speedAtPass.push_back(m_Store.ReadOption(OPT_SPEED));
@@ -431,69 +427,36 @@ TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
         mainWindowThere.push_back(m_pApp->MainDialog() != nullptr);
         QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
     };
-    CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}, {tipShows, closeTip}});
+    CScriptedSteps steps({{tipShows, closeTip}, {tipShows, closeTip}});
     CMainDialog& dialog = Start(true);
     EXPECT_EQ(steps.StepsDone(), 1U);
-    // Closed with Esc: still shown at the next start; from the menu, shown all the same.
-    dialog.OnCommand(ID_MENU_TIP);
-    EXPECT_EQ(steps.StepsDone(), 2U);
-    TurnOffStartupTips(m_pApp->AppName());
     dialog.OnCommand(ID_MENU_TIP);
     EXPECT_TRUE(steps.Finished());
-    EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true, true}));
+    EXPECT_EQ(mainWindowThere, (std::vector<bool>{false, true}));
 }
 
+// "Always on top" (stored on) and "Move Table" (stored off) hold from the start, and
+// changes on the General page reach the window at once.
 TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
-    m_Browsers.Open(Fake::Popup("http://ads.example/"));
+    m_Store.WriteOption(OPT_ONTOP, 1);
     CMainDialog& dialog = Start();
     auto box = [&dialog](const char* szText) {
-        for (QCheckBox* candidate : dialog.GeneralPage()->findChildren<QCheckBox*>()) {
-            if (candidate->text() == QString::fromLatin1(szText)) {
-                return candidate;
-            }
-        }
-        ADD_FAILURE() << "no check box " << szText;
-        return static_cast<QCheckBox*>(nullptr);
+        return ChildWithText<QCheckBox>(*dialog.GeneralPage(), QString::fromLatin1(szText));
     };
-    box("Beep from PC speaker")->click();
-    ASSERT_TRUE(WaitFor([&] { return dialog.LogPage()->GetRowCount() == 1; }));
-    EXPECT_EQ(m_Beeper.m_nBeeps, 1) << "the next kill beeps";
+    for (const bool bOnTop : {true, false, true}) {
+        EXPECT_EQ(dialog.m_bOnTop, bOnTop);
+        EXPECT_EQ(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint), bOnTop);
+        EXPECT_TRUE(dialog.isVisible());
+        box("Always on top")->click();
+    }
 
-    box("Always on top")->click();
-    EXPECT_TRUE(dialog.m_bOnTop);
-    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(dialog.isVisible());
-    box("Always on top")->click();
-    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(dialog.isVisible());
-
-    box("Move Table")->click();
-    QTest::keyClick(dialog.GeneralPage()->findChild<QSlider*>(), Qt::Key_End);
-    EXPECT_TRUE(m_pApp->m_bAppMove);
-    EXPECT_EQ(m_pApp->m_nAppSpeed, 30);
+    // The tabs slide once "Move Table" is on, and not before.
     QTabBar* bar = dialog.Tabs()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_LOGS).center());
+    EXPECT_FALSE(dialog.Tabs()->IsSliding());
+    box("Move Table")->click();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_ABOUT).center());
     EXPECT_TRUE(dialog.Tabs()->IsSliding());
-}
-
-TEST_F(MainDialogTest, SupportAddressesAndWebSiteAreLinks) {
-    CMainDialog& dialog = Start();
-    CMailLink* support = nullptr;
-    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (label->text() == QString::fromLatin1(CAboutPage::kTechSupportMail)) {
-            support = dynamic_cast<CMailLink*>(label);
-        }
-    }
-    ASSERT_NE(support, nullptr);
-    support->OnClicked();
-    dialog.AboutPage()->PurchaseLink()->OnClicked();
-    dialog.AboutPage()->WebLink()->OnClicked();
-    Strings opened;
-    for (const QUrl& url : m_Shell.m_Opened) {
-        opened.push_back(url.toEncoded().toStdString());
-    }
-    EXPECT_THAT(opened, ElementsAre("mailto:support@quellio.example",
-                                    "mailto:sales@quellio.example", "https://quellio.github.io/"));
 }
 
 }  // namespace

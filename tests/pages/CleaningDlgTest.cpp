@@ -14,12 +14,10 @@
 #include <thread>
 
 #include "cleaner/CleaningThreads.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
 #include "support/QtWait.h"
 #include "support/RecordingCleaner.h"
 #include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
+#include "support/TempStore.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -39,7 +37,7 @@ struct SGate {
     std::atomic<bool> bOpen = false;
 };
 
-class CleaningDlgTest : public testing::Test {
+class CleaningDlgTest : public testing::Test, protected STempStore {
 protected:
     // The cleaning routines `chosen`; the dialog is shown once the worker holds at `m_Gate`
     // in the routine `szGated`.
@@ -64,9 +62,6 @@ protected:
         return m_pDlg->findChild<QProgressBar*>(QString::fromLatin1(szName))->value();
     }
 
-    CTempDir m_Dir;
-    CRegistryHive m_Hive{m_Dir / "registry.reg"};
-    CSettingsStore m_Store{m_Hive};
     CRecordingCleaner m_Cleaner;
     CScriptedMessageBox m_MessageBox;
     SGate m_Gate;

@@ -11,10 +11,8 @@
 
 #include "platform/ModulePath.h"
 #include "platform/linux/desktop/AutostartEntry.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
 #include "support/RefusingAutostart.h"
-#include "support/TempDir.h"
+#include "support/TempStore.h"
 #include "support/TextFile.h"
 
 namespace {
@@ -33,7 +31,7 @@ const std::tuple<const char*, const COption&, int> kBoxes[] = {
     {"Sound from sound box", OPT_SOUNDBOX, 3},
     {"Move Table", OPT_MOVE, 4}};
 
-class GeneralPageTest : public testing::Test {
+class GeneralPageTest : public testing::Test, protected STempStore {
 protected:
     void Page(IAutostartEntry* pAutostart = nullptr) {
         m_pPage = std::make_unique<CGeneralPage>(
@@ -47,9 +45,6 @@ protected:
         return m_Store.ReadRegDword(REGKEY_OPTION, option.szName, kUnwritten);
     }
 
-    CTempDir m_Dir;
-    CRegistryHive m_Hive{m_Dir / "registry.reg"};
-    CSettingsStore m_Store{m_Hive};
     CAutostartEntry m_Autostart{m_Dir / "autostart" / "QLIO.desktop"};
     bool m_bLive[5] = {};
     int m_nSpeed = 0;

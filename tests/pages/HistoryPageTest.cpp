@@ -12,11 +12,10 @@
 #include <memory>
 
 #include "cleaner/CleaningThreads.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
+#include "support/ChildWithText.h"
 #include "support/RecordingCleaner.h"
 #include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
+#include "support/TempStore.h"
 
 using ::testing::ElementsAre;
 
@@ -29,7 +28,7 @@ const std::pair<const char*, const COption*> kKinds[] = {
     {"Recent", &OPT_KILLRECENT},
 };
 
-class HistoryPageTest : public testing::Test {
+class HistoryPageTest : public testing::Test, protected STempStore {
 protected:
     CHistoryPage& Open(DWORD nAppCleanTime = CLEAN_TIME_RUNNING) {
         m_pPage = std::make_unique<CHistoryPage>(
@@ -37,13 +36,7 @@ protected:
         return *m_pPage;
     }
     QCheckBox* Box(const char* szText) const {
-        for (QCheckBox* box : m_pPage->findChildren<QCheckBox*>()) {
-            if (box->text() == QString::fromLatin1(szText)) {
-                return box;
-            }
-        }
-        ADD_FAILURE() << "no box " << szText;
-        return nullptr;
+        return ChildWithText<QCheckBox>(*m_pPage, QString::fromLatin1(szText));
     }
     bool CanCleanNow() const { return m_pPage->findChild<QPushButton*>()->isEnabled(); }
     QComboBox* CleanTime() const { return m_pPage->findChild<QComboBox*>(); }
@@ -62,9 +55,6 @@ protected:
         return states;
     }
 
-    CTempDir m_Dir;
-    CRegistryHive m_Hive{m_Dir / "registry.reg"};
-    CSettingsStore m_Store{m_Hive};
     CRecordingCleaner m_Cleaner;
     CScriptedMessageBox m_MessageBox;
     CCleaningThreads m_Threads;

@@ -1,8 +1,7 @@
 #include "store/SettingsStore.h"
 
 #include "engine/UrlList.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "support/TempDir.h"
+#include "support/TempStore.h"
 #include "support/TextFile.h"
 
 #include <gmock/gmock.h>
@@ -15,9 +14,9 @@ using Strings = std::vector<std::string>;
 
 const std::string kProductKey = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO";
 
-class SettingsStoreTest : public ::testing::Test {
+class SettingsStoreTest : public ::testing::Test, protected STempStore {
 protected:
-    void WriteStore(const std::string& text) { WriteTextFile(m_File, "REGEDIT4\n\n" + text); }
+    void WriteStore(const std::string& text) { WriteTextFile(File(), "REGEDIT4\n\n" + text); }
     // Saves `entries` as the list `name`; answers whether the store took it.
     bool Save(const Strings& entries, const char* name = REGVAL_BLACK) {
         CUrlList list;
@@ -36,11 +35,6 @@ protected:
         }
         return list.Entries();
     }
-
-    CTempDir m_Dir;
-    std::filesystem::path m_File = m_Dir / "Quellio" / "registry.reg";
-    CRegistryHive m_Hive{m_File};
-    CSettingsStore m_Store{m_Hive};
 };
 
 // A value written by hand reads as the store's rules say (a stored 0 is no missing value);
@@ -65,7 +59,7 @@ TEST_F(SettingsStoreTest, HandWrittenValuesReadAsTheRulesSay) {
     EXPECT_TRUE(m_Store.WriteOption(OPT_MOVE, 1));
     EXPECT_EQ(m_Store.ReadOption(OPT_ONTOP), 5U);
     EXPECT_EQ(m_Store.ReadOption(OPT_MOVE), 1U);
-    EXPECT_THAT(ReadTextFile(m_File), testing::Not(HasSubstr("QLIO\\option]")));
+    EXPECT_THAT(ReadTextFile(File()), testing::Not(HasSubstr("QLIO\\option]")));
 }
 
 // Lists keep their order and come back whole from a fresh hive; the stored form is the
@@ -79,15 +73,15 @@ TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
     const std::string hostile = "http://y.example/<script>\"\\\xff\x01";
     EXPECT_TRUE(Save({"B", "A", "Cc"}));
     EXPECT_TRUE(Save({"A", "", "C"}, REGVAL_WHITE));
-    EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"black\"=hex(7):42,00,41,00,43,63,00,00\n"
+    EXPECT_THAT(ReadTextFile(File()), HasSubstr("\"black\"=hex(7):42,00,41,00,43,63,00,00\n"
                                                 "\"white\"=hex(7):41,00,00,43,00,00\n"));
     EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("A"));
     EXPECT_TRUE(Save({}, REGVAL_WHITE));
-    EXPECT_THAT(ReadTextFile(m_File), HasSubstr("\"white\"=hex(7):00\n"));
+    EXPECT_THAT(ReadTextFile(File()), HasSubstr("\"white\"=hex(7):00\n"));
     EXPECT_THAT(Load(REGVAL_WHITE, &eLoad), ElementsAre());
     EXPECT_EQ(eLoad, EListLoad::Loaded);
     EXPECT_TRUE(Save({longUrl, hostile}));
-    CRegistryHive reopened(m_File);
+    CRegistryHive reopened(File());
     CUrlList list;
     EXPECT_EQ(ReadRegList(CSettingsStore(reopened), REGKEY_LIST, REGVAL_BLACK, list),
               EListLoad::Loaded);

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "app/MainApp.h"
-#include "platform/linux/registry/RegistryHive.h"
-#include "store/SettingsStore.h"
 #include "support/EmptyLists.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/FakeClock.h"
@@ -16,7 +14,7 @@
 #include "support/RefusingAutostart.h"
 #include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
-#include "support/TempDir.h"
+#include "support/TempStore.h"
 #include "support/TipProfile.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +35,7 @@ struct SRealServices {
 // every other service, and the process-wide lists empty before and after. A test that
 // needs a real service in one place passes it in; the double of that place is then left
 // unused.
-class CMainRig {
+class CMainRig : public STempStore {
 public:
     explicit CMainRig(const SRealServices& real = {})
         : m_Services{m_Store,
@@ -65,11 +63,8 @@ public:
         return *m_pApp->MainDialog();
     }
 
-    CTempDir m_Dir;
     CScopedEnv m_RuntimeDir{"XDG_RUNTIME_DIR", m_Dir.Path().string()};
     CScopedEnv m_ConfigHome{"XDG_CONFIG_HOME", m_Dir.Path().string()};
-    CRegistryHive m_Hive{m_Dir / "registry.reg"};
-    CSettingsStore m_Store{m_Hive};
     CEmptyLists m_Lists;
     CFakeBrowserWindows m_Browsers;
     CScriptedMessageBox m_MessageBox;

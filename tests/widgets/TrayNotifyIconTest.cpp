@@ -1,9 +1,8 @@
 #include "widgets/TrayNotifyIcon.h"
 
+#include "support/Desktop.h"
 #include "support/QtWait.h"
 #include "support/RecordingTrayHost.h"
-
-#include <QPixmap>
 
 #include <gmock/gmock.h>
 
@@ -13,12 +12,6 @@ using namespace std::chrono_literals;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using Call = CRecordingTrayHost;
-
-QIcon SolidIcon(Qt::GlobalColor colour) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(colour);
-    return QIcon(pixmap);
-}
 
 const QString kTip = QStringLiteral("Running");
 

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWizard>
 
+#include "support/ChildWithText.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -105,11 +107,8 @@ TEST(Wizard, StoresTheChoicesThenTheEntryThenItsOption) {
         std::vector<bool> shown;
         const auto [nResult, bShown] = RunWizardOn(&host.table, [&](QWizard& wizard) {
             for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
-                QCheckBox* box = nullptr;
-                for (QCheckBox* each : wizard.findChildren<QCheckBox*>()) {
-                    box = each->text() == QLatin1String(kBoxes[i]) ? each : box;
-                }
-                ASSERT_NE(box, nullptr) << kBoxes[i];
+                QCheckBox* box = ChildWithText<QCheckBox>(wizard, QString::fromLatin1(kBoxes[i]));
+                ASSERT_NE(box, nullptr);
                 shown.push_back(box->isChecked());
                 box->setChecked(c.checked[i]);
             }

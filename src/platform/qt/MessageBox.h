@@ -12,7 +12,7 @@ public:
 
     // Asks `text` with Yes and No over `owner` and waits for the answer: true for Yes.
     // Closing the box answers No.
-    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+    [[nodiscard]] virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
 
     // Shows `text` with an OK button over `owner` and waits until it is closed.
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;

@@ -16,7 +16,7 @@ public:
     virtual ~IShellOpen() = default;
 
     // Answers whether the desktop accepted the request.
-    virtual bool Open(const QUrl& url) = 0;
+    [[nodiscard]] virtual bool Open(const QUrl& url) = 0;
 
     // Starts the program the desktop registers for web pages, with `address` (its bytes
     // unchanged) as one argument in the place the program's command line keeps for it, and
@@ -24,5 +24,5 @@ public:
     // such program is registered or its command line cannot be read; otherwise a number
     // above SHELL_RUN_FAILED_MAX when the program started, or why it did not: 2 the program
     // was not found, 5 it may not be run, 11 it is not a program that can be run.
-    virtual std::optional<int> RunWebPageHandler(std::string_view address) = 0;
+    [[nodiscard]] virtual std::optional<int> RunWebPageHandler(std::string_view address) = 0;
 };

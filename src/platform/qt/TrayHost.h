@@ -29,11 +29,11 @@ class ITrayHost {
 public:
     virtual ~ITrayHost() = default;
 
-    virtual bool Show() = 0;
-    virtual bool Hide() = 0;
-    virtual bool SetIcon(const QIcon& icon) = 0;
+    [[nodiscard]] virtual bool Show() = 0;
+    [[nodiscard]] virtual bool Hide() = 0;
+    [[nodiscard]] virtual bool SetIcon(const QIcon& icon) = 0;
     virtual void SetToolTip(const QString& strTip) = 0;
-    virtual bool IsAvailable() const = 0;
+    [[nodiscard]] virtual bool IsAvailable() const = 0;
     // An empty handler drops the presses.
     virtual void SetMouseHandler(std::function<void(ETrayMouse)> handler) = 0;
 };

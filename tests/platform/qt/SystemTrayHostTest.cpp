@@ -1,21 +1,13 @@
 #include "platform/qt/SystemTrayHost.h"
 
-#include "support/ChildProcess.h"
+#include "support/Desktop.h"
 #include "support/QtWait.h"
 #include "support/TrayProbe.h"
 #include "widgets/TrayNotifyIcon.h"
 
-#include <QPixmap>
-
 #include <gmock/gmock.h>
 
 namespace {
-
-QIcon SolidIcon(QRgb colour) {
-    QPixmap pixmap(22, 22);
-    pixmap.fill(QColor(colour));
-    return QIcon(pixmap);
-}
 
 const QRgb kRed = qRgb(220, 0, 0);
 const QRgb kBlue = qRgb(0, 0, 220);
@@ -76,11 +68,10 @@ TEST_F(SystemTrayHostTest, PressesOnTheDockedIconReachTheNotifyHandler) {
                               QStringLiteral("Running"), SolidIcon(kRed)));
     ASSERT_TRUE(Shows(kRed));
     const QPoint centre = *m_Probe.DockedCentre();
-    ASSERT_EQ(CChildProcess::Run({"xdotool", "mousemove", std::to_string(centre.x()),
-                                  std::to_string(centre.y()), "click", "1"}),
-              0);
+    ASSERT_TRUE(Xdotool(
+        {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "1"}));
     ASSERT_TRUE(WaitFor([&] { return presses.size() == 1; }));
-    ASSERT_EQ(CChildProcess::Run({"xdotool", "click", "3"}), 0);
+    ASSERT_TRUE(Xdotool({"click", "3"}));
     ASSERT_TRUE(WaitFor([&] { return presses.size() == 2; }));
     EXPECT_THAT(presses, testing::ElementsAre(ETrayMouse::LButtonDown, ETrayMouse::RButtonDown));
 }

@@ -1,6 +1,6 @@
 #include "platform/qt/X11HotKeys.h"
 
-#include "support/ChildProcess.h"
+#include "support/Desktop.h"
 #include "support/QtWait.h"
 
 #include <QAbstractNativeEventFilter>
@@ -19,11 +19,6 @@ namespace {
 
 constexpr int kHotKeyId = 0xBFFB;
 constexpr std::uint16_t kCtrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
-
-bool XdoTool(std::vector<std::string> args) {
-    args.insert(args.begin(), "xdotool");
-    return CChildProcess::Run(args) == 0;
-}
 
 // Another X client, for grabbing keys the way another program would.
 class COtherClient {
@@ -95,24 +90,24 @@ TEST_F(X11HotKeysTest, CtrlAltAAndOnlyItReachesTheProgram) {
             m_HotKeys.UnregisterHotKey(kHotKeyId);
         }
     }));
-    ASSERT_TRUE(XdoTool({"key", "ctrl+a", "alt+a", "ctrl+alt+b", "ctrl+alt+shift+a", "a"}));
+    ASSERT_TRUE(Xdotool({"key", "ctrl+a", "alt+a", "ctrl+alt+b", "ctrl+alt+shift+a", "a"}));
     // Events arrive in order: once this press is in, the others have been seen.
-    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
     ASSERT_TRUE(WaitFor([this] { return m_nPresses >= 1; }));
     ProcessEventsFor(std::chrono::milliseconds(50));
     EXPECT_EQ(m_nPresses, 1);
     COtherClient probe;
     for (const char* lockKey : {"Num_Lock", "Caps_Lock"}) {
         const std::uint16_t nBefore = probe.ModifierState();
-        ASSERT_TRUE(XdoTool({"key", lockKey}));
+        ASSERT_TRUE(Xdotool({"key", lockKey}));
         ASSERT_NE(probe.ModifierState(), nBefore) << lockKey << " did not lock";
         const int nExpected = m_nPresses + 1;
-        const bool bSent = XdoTool({"key", "ctrl+alt+a"});
-        XdoTool({"key", lockKey});
+        const bool bSent = Xdotool({"key", "ctrl+alt+a"});
+        Xdotool({"key", lockKey});
         ASSERT_TRUE(bSent);
         EXPECT_TRUE(WaitFor([&] { return m_nPresses == nExpected; })) << lockKey;
     }
-    ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+    ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
     EXPECT_TRUE(WaitFor([this] { return m_nPresses == 4; }));
     EXPECT_TRUE(probe.GrabA(kCtrlAlt)) << "the handler gave the key back";
 }
@@ -146,11 +141,11 @@ TEST_F(X11HotKeysTest, AHeldKeyIsOnePressWhateverTheAutoRepeat) {
     xcb_change_keyboard_control(x11->connection(), XCB_KB_AUTO_REPEAT_MODE, &autoRepeatOn);
     for (int nPress = 1; nPress <= 2; ++nPress) {
         const int nSeenBefore = counter.m_nPresses;
-        ASSERT_TRUE(XdoTool({"keydown", "ctrl+alt+a"}));
+        ASSERT_TRUE(Xdotool({"keydown", "ctrl+alt+a"}));
         // Held past the server's repeat delay: the key repeats.
         ASSERT_TRUE(WaitFor([&] { return counter.m_nPresses >= nSeenBefore + 3; }));
         // Letting go of Ctrl first must not leave the key taken as held.
-        ASSERT_TRUE(XdoTool({"keyup", "ctrl", "keyup", "alt+a"}));
+        ASSERT_TRUE(Xdotool({"keyup", "ctrl", "keyup", "alt+a"}));
         ProcessEventsFor(std::chrono::milliseconds(100));
         EXPECT_EQ(m_nPresses, nPress);
     }
@@ -164,7 +159,7 @@ TEST_F(X11HotKeysTest, ClaimsAreAllOrNothingAndGivenBack) {
         COtherClient other;
         ASSERT_TRUE(other.GrabA(kCtrlAlt | XCB_MOD_MASK_2));
         EXPECT_FALSE(Register());
-        ASSERT_TRUE(XdoTool({"key", "ctrl+alt+a"}));
+        ASSERT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
         ProcessEventsFor(std::chrono::milliseconds(100));
         EXPECT_EQ(m_nPresses, 0);
         COtherClient next;
