@@ -210,8 +210,9 @@ void CCleaningRoutines::DeleteFolderContents(const SDataFolder& folder, bool bDe
         }
         return;
     }
-    // A folder whose owner may not delete in it could not be emptied.
-    pFolder->ClearReadOnly();
+    // A folder whose owner may not delete in it could not be emptied. Where that fails,
+    // the deletions that then fail say so.
+    (void)pFolder->ClearReadOnly();
     EmptyFolder(*pFolder, bDeleteDesktopIni, bZeroIndexDat, pReport, pReport, stop);
 }
 
@@ -238,14 +239,14 @@ void CCleaningRoutines::EmptyFolder(IFolder& folder, bool bDeleteDesktopIni, boo
             if (result == EOpenResult::Opened) {
                 // Only now that it is known to be entered does it get its permissions back.
                 if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-                    pSubfolder->ClearReadOnly();
+                    (void)pSubfolder->ClearReadOnly();
                 }
                 EmptyFolder(*pSubfolder, bDeleteDesktopIni, bZeroIndexDat, nullptr, pFailures,
                             stop);
                 // One that stays has said why, kept a "desktop.ini", or has been given
                 // something new meanwhile (by a running browser, say).
                 if (!stop.stop_requested()) {
-                    folder.RemoveFolder(entry.strName);
+                    (void)folder.RemoveFolder(entry.strName);
                 }
             } else if (result == EOpenResult::Linked || result == EOpenResult::Mounted) {
                 // A mount point, or a folder swapped for a link since the listing, is neither
@@ -260,7 +261,7 @@ void CCleaningRoutines::EmptyFolder(IFolder& folder, bool bDeleteDesktopIni, boo
         // tell where it does not stop the deletion.
         const bool bZero = bZeroIndexDat && EqualsNoCase(entry.strName, "index.dat");
         if ((entry.nAttributes & FILE_ATTRIBUTE_READONLY) != 0 || bZero) {
-            folder.ClearFileReadOnly(entry.strName);
+            (void)folder.ClearFileReadOnly(entry.strName);
         }
         if (bZero && !ZeroFileBody(folder, entry.strName)) {
             ReportFailed(pFailures, stop,

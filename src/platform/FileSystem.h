@@ -62,12 +62,12 @@ public:
     // How many names (hard links) the file has.
     virtual std::uint64_t GetLinkCount() = 0;
     // Moves the write position to `nOffset` bytes from the start; false on failure.
-    virtual bool Seek(std::uint64_t nOffset) = 0;
+    [[nodiscard]] virtual bool Seek(std::uint64_t nOffset) = 0;
     // Writes `nSize` bytes at the position and moves past them; false when not all of
     // them could be written.
-    virtual bool Write(const void* pData, std::size_t nSize) = 0;
+    [[nodiscard]] virtual bool Write(const void* pData, std::size_t nSize) = 0;
     // Returns once what was written is on the disk; false when it could not be put there.
-    virtual bool Flush() = 0;
+    [[nodiscard]] virtual bool Flush() = 0;
 };
 
 // An open folder. It stays the folder it was opened as, wherever it is moved meanwhile.
@@ -76,7 +76,7 @@ public:
     virtual ~IFolder() = default;
 
     // The path by which the folder was opened, for the user's eyes only.
-    virtual const std::string& GetPath() const = 0;
+    [[nodiscard]] virtual const std::string& GetPath() const = 0;
 
     // The entries in the order the file system keeps them, without "." and "..", each
     // with its attributes:
@@ -87,32 +87,32 @@ public:
     //   that it cannot be deleted (never, where a file's permissions do not stop that).
     // False, with no entries, when the folder cannot be read; true, with none, when it has
     // been removed since it was opened.
-    virtual bool List(std::vector<SFolderEntry>* entries) = 0;
+    [[nodiscard]] virtual bool List(std::vector<SFolderEntry>* entries) = 0;
 
     // Opens the subfolder `strName`: Opened; Linked when it is a link; Mounted when it is a
     // mount point; NotThatKind when it is no folder; Missing or Failed. Needs no
     // permission on the subfolder itself.
-    virtual EOpenResult OpenFolder(const std::string& strName,
-                                   std::unique_ptr<IFolder>* pFolder) = 0;
+    [[nodiscard]] virtual EOpenResult OpenFolder(const std::string& strName,
+                                                 std::unique_ptr<IFolder>* pFolder) = 0;
 
     // Gives back to the owner what FILE_ATTRIBUTE_READONLY takes away: on this folder, or
     // on its file `strName` (never on a link), which can then also be written. Nothing for
     // one that has it already. False on failure.
-    virtual bool ClearReadOnly() = 0;
-    virtual bool ClearFileReadOnly(const std::string& strName) = 0;
+    [[nodiscard]] virtual bool ClearReadOnly() = 0;
+    [[nodiscard]] virtual bool ClearFileReadOnly(const std::string& strName) = 0;
 
     // Deletes the file or link `strName` (never what a link points to), whatever the
     // file's own permissions. False when it stays; true when it is gone already.
-    virtual bool DeleteFile(const std::string& strName) = 0;
+    [[nodiscard]] virtual bool DeleteFile(const std::string& strName) = 0;
     // Removes the empty subfolder `strName`. False when it stays (not empty, a mount
     // point, refused); true when it is gone already.
-    virtual bool RemoveFolder(const std::string& strName) = 0;
+    [[nodiscard]] virtual bool RemoveFolder(const std::string& strName) = 0;
 
     // Opens the existing regular file `strName` for writing in place, while others may keep
     // reading and writing it: Opened; Linked for a link; NotThatKind for anything but a
     // regular file (a pipe, a folder); Missing or Failed.
-    virtual EOpenResult OpenForOverwrite(const std::string& strName,
-                                         std::unique_ptr<IOverwriteFile>* pFile) = 0;
+    [[nodiscard]] virtual EOpenResult OpenForOverwrite(const std::string& strName,
+                                                       std::unique_ptr<IOverwriteFile>* pFile) = 0;
 };
 
 class IFileSystem {
@@ -123,10 +123,10 @@ public:
     // IFolder::OpenFolder does: Opened; Linked or Mounted when a folder below the root is
     // a link or a mount point; Refused when the folder is the root folder, the user's home
     // folder or a folder above it, however it was reached; Missing, NotThatKind or Failed.
-    virtual EOpenResult OpenDataFolder(const SDataFolder& folder,
-                                       std::unique_ptr<IFolder>* pFolder) = 0;
+    [[nodiscard]] virtual EOpenResult OpenDataFolder(const SDataFolder& folder,
+                                                     std::unique_ptr<IFolder>* pFolder) = 0;
 
     // Deletes the file or link at `path` (never what a link points to). False when it
     // stays; true when it is gone already.
-    virtual bool DeleteFile(const std::string& path) = 0;
+    [[nodiscard]] virtual bool DeleteFile(const std::string& path) = 0;
 };
