@@ -153,8 +153,7 @@ TEST_F(SettingsStoreTest, AListThatGrowsWhileItIsReadIsReadAgain) {
                 return m_Hive.QueryValue(hKey, name, pType, pData, pSize);
             });
         CUrlList list;
-        EXPECT_EQ(ReadRegList(CSettingsStore(registry), REGKEY_LIST, REGVAL_BLACK, list),
-                  eExpected)
+        EXPECT_EQ(ReadRegList(CSettingsStore(registry), REGKEY_LIST, REGVAL_BLACK, list), eExpected)
             << nGrowths;
         const Strings expected = eExpected == EListLoad::Loaded ? Strings{"g", "g"} : Strings{};
         EXPECT_EQ(list.Entries(), expected) << nGrowths;
