@@ -80,3 +80,9 @@ install(CODE "
         endif()
         list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${file}\")
     endforeach()")
+
+# The companion extension for users to add to their browsers: the folder that Chromium-family
+# browsers load unpacked, and the add-on packed for Firefox.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/browser-extension/
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/quellio/browser-extension)
+install(FILES ${QUELLIO_BIN_DIR}/quellio-companion.xpi DESTINATION ${CMAKE_INSTALL_DATADIR}/quellio)
