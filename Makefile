@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all check deps build test asan fuzz bench tidy format run
+.PHONY: all check deps build test asan fuzz bench tidy format run package
 
 all: build
 
@@ -30,6 +30,10 @@ asan: deps
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -L unit -j2
 
 check: test asan
+
+# The Debian package, $(BUILD)/quellio_VERSION_ARCH.deb, of what `cmake --install` installs.
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
