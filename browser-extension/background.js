@@ -1,7 +1,8 @@
 "use strict";
 
 // Quellio's companion in the browser. Through the quellio-bridge host it tells Quellio of
-// every window and tab, and closes those Quellio names. The same file runs as the Chromium
+// every window and tab, closes those Quellio names, and removes the browser's data for
+// Quellio's cleaner. The same file runs as the Chromium
 // family's service worker and as Firefox's background script.
 //
 // To Quellio, each message gives the whole state of one thing, so that replaying one twice is harmless:
@@ -13,9 +14,13 @@
 //                                                   held: its first page waits for Quellio
 //   {type: "tabRemoved", tabId}
 //   {type: "ready"}                                  everything open has been told
+//   {type: "answer", id, done, error}                a request's outcome: done true, or false
+//                                                   with the browser's error
 // From Quellio: {type: "sync"} (tell everything again: Quellio has just connected),
 // {type: "closeWindow", windowId}, {type: "closeTab", tabId}, {type: "watch", on} (whether
-// Quellio judges new tabs at once), {type: "release", tabId} (a held tab may load its page).
+// Quellio judges new tabs at once), {type: "release", tabId} (a held tab may load its page),
+// {type: "clean", id, data} (remove one kind of data for all time: "cookies", "cache",
+// "history" or "favorites"; answered with the same id).
 //
 // While Quellio watches, where the browser lets an extension hold a request (Firefox), a new
 // tab's first page is held until Quellio has judged the tab, so that a pop-up it closes never
@@ -204,6 +209,49 @@ async function sync() {
     }
 }
 
+// What the browser removes for each kind of data Quellio cleans. Cookies go with the site data
+// browsers group with them; Firefox keeps no cache storage or file systems of its own kind.
+const kSiteData = {cookies: true, localStorage: true, indexedDB: true, serviceWorkers: true};
+const kRemovals = {
+    cookies: api.runtime.getBrowserInfo ? kSiteData
+                                        : {...kSiteData, cacheStorage: true, fileSystems: true},
+    cache: {cache: true},
+    history: {history: true, downloads: true},
+};
+
+// Removes every bookmark and folder the user made. The browser's root folders stay, and so do
+// those a policy manages.
+async function removeBookmarks() {
+    const [root] = await api.bookmarks.getTree();
+    for (const folder of root.children ?? []) {
+        if (folder.unmodifiable) {
+            continue;
+        }
+        for (const node of folder.children ?? []) {
+            await (node.children ? api.bookmarks.removeTree(node.id)
+                                 : api.bookmarks.remove(node.id));
+        }
+    }
+}
+
+async function clean(message) {
+    const answer = {type: "answer", id: message.id, done: false};
+    try {
+        if (message.data === "favorites") {
+            await removeBookmarks();
+        } else if (Object.hasOwn(kRemovals, message.data)) {
+            // No start time: everything, however old.
+            await api.browsingData.remove({}, kRemovals[message.data]);
+        } else {
+            throw new Error(`no such data: ${message.data}`);
+        }
+        answer.done = true;
+    } catch (error) {
+        answer.error = String(error?.message ?? error).slice(0, 1000);
+    }
+    post(answer);
+}
+
 function onMessage(message) {
     switch (message?.type) {
     case "sync":
@@ -231,6 +279,9 @@ function onMessage(message) {
         break;
     case "release":
         release(message.tabId, false);
+        break;
+    case "clean":
+        clean(message);
         break;
     }
 }

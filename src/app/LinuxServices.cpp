@@ -15,7 +15,7 @@ CLinuxServices::CLinuxServices()
       m_Browsers(CDevToolsDiscovery::FromEnvironment(), BridgeSocketPath()),
       m_Autostart(CAutostartEntry::DefaultPath()),
       m_Files(CLinuxFileSystem::UserHomes()),
-      m_BrowserData(CLinuxBrowserData::FromEnvironment()),
+      m_BrowserData(CLinuxBrowserData::FromEnvironment(m_Browsers.ExtensionBrowsers().Requests())),
       m_Cleaner(m_Files, m_BrowserData),
       m_Services{m_Store, m_Browsers, m_MessageBox, m_Clock,  m_Shell,     m_Autostart,
                  m_Tray,  m_HotKeys,  m_Sound,      m_Beeper, m_Resources, m_Cleaner} {

@@ -11,10 +11,11 @@
 // Where the web browsers and the desktop keep the traces that the privacy cleaner erases:
 // the special folders, the URL cache (cookies and cached pages), each browser profile's
 // history and favourites, and the list of recently used documents. Nothing here changes
-// data that a running browser holds: such data is answered E_SHARING_VIOLATION and left
-// as it is. A call that fails leaves what it was to change as it was, and says why:
-// E_SHARING_VIOLATION, E_FILE_CORRUPT (damaged), E_ACCESSDENIED (may not be changed), or
-// another failure (input/output, no answer). Paths are bytes.
+// data that a running browser holds: the browser is asked to remove it where it can be, and
+// otherwise such data is answered E_SHARING_VIOLATION and left as it is. A call that fails leaves
+// what it was to change as it was, and says why: E_SHARING_VIOLATION, E_FILE_CORRUPT (damaged),
+// E_ACCESSDENIED (may not be changed), or another failure (input/output, no answer). Paths are
+// bytes.
 
 // Special folders, by their shell folder ids.
 enum class ESpecialFolder : int {
@@ -69,11 +70,13 @@ public:
     virtual std::vector<std::string> GetBrowserProfiles() = 0;
     // Empties a profile's history and leaves its store valid: S_OK; S_FALSE when the
     // profile has no history (any more); E_SHARING_VIOLATION while the browser runs with
-    // it; another failure when it could not be cleared.
+    // it and cannot be asked to clear it; another failure when it could not be cleared.
     virtual HRESULT ClearHistory(const std::string& strProfile) = 0;
     // The files that hold a profile's favourites, to be deleted: S_OK, possibly with none;
-    // S_FALSE, with none, when the profile is gone; E_SHARING_VIOLATION, with none, while
-    // the browser runs with the profile (it would write them back).
+    // S_FALSE, with none, when the profile is gone. While the browser runs with the profile
+    // (it would write them back): S_OK, with none, when it has removed them itself on being
+    // asked, a failure when it could not; E_SHARING_VIOLATION, with none, when it cannot be
+    // asked.
     virtual HRESULT FindFavoriteFiles(const std::string& strProfile,
                                       std::vector<std::string>* files) = 0;
 

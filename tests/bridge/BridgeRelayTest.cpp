@@ -186,7 +186,13 @@ TEST_F(BridgeRelay, NeitherEndTalksToAnotherUser) {
             return fd.IsValid() && Accept(fd).IsValid() ? 0 : 1;
         });
     });
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(Socket()); }));
+    // The socket is opened up only once it listens; its name alone exists from the bind.
+    ASSERT_TRUE(WaitUntil([&] {
+        std::error_code error;
+        const auto perms = std::filesystem::status(Socket(), error).permissions();
+        return !error &&
+               (perms & std::filesystem::perms::others_write) != std::filesystem::perms::none;
+    }));
     EXPECT_FALSE(ConnectBridgeSocket(Socket()).IsValid());
     EXPECT_EQ(listener.get(), 0) << "the listener saw the attempt";
 }

@@ -2,10 +2,41 @@
 
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/linux/bridge/NativeHostManifests.h"
 #include "support/TextFile.h"
 
 namespace fs = std::filesystem;
+
+void SeedCompanionBookmark(const std::string& browser, const fs::path& dir,
+                           const std::string& url) {
+    const fs::path profile = dir / "profile";
+    if (browser == "chromium") {
+        fs::create_directories(profile / "Default");
+        const nlohmann::json bookmark = {
+            {"type", "url"}, {"name", "seeded"}, {"url", url}, {"id", "4"}};
+        const auto folder = [](const char* id, const char* name, nlohmann::json children) {
+            return nlohmann::json{
+                {"type", "folder"}, {"id", id}, {"name", name}, {"children", std::move(children)}};
+        };
+        const nlohmann::json file = {
+            {"version", 1},
+            {"roots",
+             {{"bookmark_bar", folder("1", "Bookmarks bar", {bookmark})},
+              {"other", folder("2", "Other bookmarks", nlohmann::json::array())},
+              {"synced", folder("3", "Mobile bookmarks", nlohmann::json::array())}}}};
+        WriteTextFile(profile / "Default" / "Bookmarks", file.dump());
+    } else {
+        fs::create_directories(profile);
+        WriteTextFile(profile / "bookmarks.html",
+                      "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+                      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+                      "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks Menu</H1>\n<DL><p>\n"
+                      "    <DT><A HREF=\"" +
+                          url + "\">seeded</A>\n</DL><p>\n");
+    }
+}
 
 fs::path CompanionSocket(const fs::path& dir) {
     fs::create_directories(dir / "run");
@@ -40,13 +71,22 @@ bool StartCompanionBrowser(CChildProcess& process, const std::string& browser, c
         fs::copy_file(QUELLIO_BIN_DIR "/quellio-companion.xpi",
                       profile / "extensions" / "companion@quellio.github.io.xpi",
                       fs::copy_options::overwrite_existing);
+        // A bookmarks file in the profile is taken in at the start.
+        std::error_code ec;
+        const std::string bookmarks =
+            fs::exists(profile / "bookmarks.html", ec)
+                ? "user_pref(\"browser.places.importBookmarksHTML\", true);\n"
+                  "user_pref(\"browser.bookmarks.file\", \"" +
+                      (profile / "bookmarks.html").string() + "\");\n"
+                : "";
         WriteTextFile(profile / "user.js",
-                      "user_pref(\"xpinstall.signatures.required\", false);\n"
-                      "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-                      "user_pref(\"dom.disable_open_during_load\", false);\n"
-                      "user_pref(\"datareporting.policy.firstRunURL\", \"\");\n"
-                      "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n");
+                      bookmarks +
+                          "user_pref(\"xpinstall.signatures.required\", false);\n"
+                          "user_pref(\"extensions.autoDisableScopes\", 0);\n"
+                          "user_pref(\"dom.disable_open_during_load\", false);\n"
+                          "user_pref(\"datareporting.policy.firstRunURL\", \"\");\n"
+                          "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                          "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n");
         env["HOME"] = home.string();
         command = {browser, "--headless", "--no-remote", "--profile", profile.string()};
     }

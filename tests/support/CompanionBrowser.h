@@ -15,6 +15,11 @@ bool StartCompanionBrowser(CChildProcess& process, const std::string& browser,
                            const std::filesystem::path& dir, const std::string& url,
                            const std::vector<std::string>& extraArgs = {});
 
+// Gives the browser that StartCompanionBrowser starts next in `dir` a bookmark of `url` in its
+// bookmarks bar (Chromium) or menu (Firefox), as if the user had made it.
+void SeedCompanionBookmark(const std::string& browser, const std::filesystem::path& dir,
+                           const std::string& url);
+
 // Where the bridges of browsers started in `dir` look for Quellio; makes the runtime folder
 // that Quellio's socket folder goes into.
 std::filesystem::path CompanionSocket(const std::filesystem::path& dir);

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <atomic>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -18,11 +19,16 @@ T Field(const nlohmann::json& object, const char* name) {
     return object.at(name).get<T>();
 }
 
+std::atomic<std::uint64_t> g_nLastKey{0};
+
 }  // namespace
 
 CExtensionBrowser::CExtensionBrowser(CUniqueFd fd, std::optional<pid_t> browserPid,
                                      std::chrono::milliseconds addressGrace)
-    : m_fd(std::move(fd)), m_browserPid(browserPid), m_addressGrace(addressGrace) {}
+    : m_nKey(++g_nLastKey),
+      m_fd(std::move(fd)),
+      m_browserPid(browserPid),
+      m_addressGrace(addressGrace) {}
 
 bool CExtensionBrowser::Receive(bool* pbDue) {
     while (!m_bBroken) {
@@ -123,6 +129,14 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
         const auto nId = Field<std::int64_t>(message, "tabId");
         m_tabs.erase(nId);
         m_closingTabs.erase(nId);
+        return false;
+    }
+    if (type == "answer") {
+        Field<std::int64_t>(message, "id");
+        m_answers.push_back(message);
+        if (m_answers.size() > kMaxItems) {
+            throw std::length_error("too many answers");
+        }
         return false;
     }
     // A newer extension may tell more; what is not known here is left alone.

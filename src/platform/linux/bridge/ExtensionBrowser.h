@@ -8,9 +8,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include "platform/Result.h"
 #include "platform/linux/UniqueFd.h"
@@ -42,6 +43,9 @@ struct SExtensionTab {
 // Each message is checked as it is applied: one of the wrong shape (a missing or mistyped
 // field, more windows or tabs than any browser has) ends the connection, and with it
 // everything known of the browser.
+//
+// Requests of other kinds (CExtensionRequests) go out as they are and their answers, each
+// with its request's id, wait here until taken.
 class CExtensionBrowser {
 public:
     using Clock = std::chrono::steady_clock;
@@ -64,6 +68,8 @@ public:
     // profile is told apart by an id the extension keeps in it.
     const std::string& GetName() const { return m_strName; }
     const std::string& GetProfile() const { return m_strProfile; }
+    // Differs from that of every other connection made by this process.
+    std::uint64_t GetKey() const { return m_nKey; }
 
     // Takes in the messages that have arrived, without waiting. `*pbDue`: whether the
     // extension has just told its whole state, for a pass over it. False when the connection
@@ -84,6 +90,11 @@ public:
     // A pass is done with the tab: if its first page is held and the tab was not asked to
     // close, the page goes on. Cannot fail.
     void LetGo(std::int64_t nTabId) noexcept;
+    // Sends a request to the extension. False when the connection cannot take it (it is then
+    // over).
+    bool Request(const nlohmann::json& message) { return Send(message); }
+    // The answers that arrived since the last call, each an object with an integer "id".
+    std::vector<nlohmann::json> TakeAnswers() { return std::exchange(m_answers, {}); }
 
 private:
     struct STab {
@@ -102,6 +113,7 @@ private:
                    std::int64_t nId) const;
     bool Send(const nlohmann::json& message);
 
+    const std::uint64_t m_nKey;
     CUniqueFd m_fd;
     std::optional<pid_t> m_browserPid;
     std::chrono::milliseconds m_addressGrace;
@@ -115,4 +127,5 @@ private:
     std::set<std::int64_t> m_announced;
     std::map<std::int64_t, Clock::time_point> m_closingTabs;
     std::map<std::int64_t, Clock::time_point> m_closingWindows;
+    std::vector<nlohmann::json> m_answers;
 };

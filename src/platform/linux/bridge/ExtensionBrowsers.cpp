@@ -32,6 +32,7 @@ void CExtensionBrowsers::Listen() {
     if (m_listener.IsValid()) {
         m_events.Reset(::epoll_create1(EPOLL_CLOEXEC));
         AddToEvents(m_events.Get(), m_listener.Get());
+        AddToEvents(m_events.Get(), m_pRequests->GetEventHandle());
     }
 }
 
@@ -71,5 +72,6 @@ bool CExtensionBrowsers::Pump() {
     }
     // A connection that ended leaves; its descriptor closes and so leaves the epoll set.
     std::erase_if(m_browsers, [&](const auto& pBrowser) { return !pBrowser->Receive(&bDue); });
+    m_pRequests->Serve(m_browsers);
     return bDue;
 }

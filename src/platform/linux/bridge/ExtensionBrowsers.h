@@ -7,6 +7,7 @@
 
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/bridge/ExtensionBrowser.h"
+#include "platform/linux/bridge/ExtensionRequests.h"
 
 // Quellio's end of the bridge socket: the browsers connected through their companion
 // extension. It listens from its first use on (not when made, so that a second Quellio that
@@ -30,6 +31,8 @@ public:
     // An epoll descriptor holding the socket and every connection; -1 when it cannot listen.
     int GetEventHandle();
     const std::vector<std::shared_ptr<CExtensionBrowser>>& Browsers() const { return m_browsers; }
+    // Where other threads ask the browsers for more than their tabs; served by Pump.
+    std::shared_ptr<CExtensionRequests> Requests() const { return m_pRequests; }
 
 private:
     void Listen();
@@ -41,4 +44,5 @@ private:
     CUniqueFd m_listener;
     CUniqueFd m_events;
     std::vector<std::shared_ptr<CExtensionBrowser>> m_browsers;
+    std::shared_ptr<CExtensionRequests> m_pRequests = std::make_shared<CExtensionRequests>();
 };

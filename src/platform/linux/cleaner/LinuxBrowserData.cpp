@@ -27,6 +27,8 @@ namespace {
 
 constexpr char kCookiesKey[] = "cookies:";
 constexpr char kCacheKey[] = "cache:";
+// Follows kCookiesKey or kCacheKey for a profile known by its extension alone.
+constexpr char kExtensionKey[] = "extension:";
 // The type of an ordinary URL cache entry.
 constexpr std::uint32_t NORMAL_CACHE_ENTRY = 0x00000001;
 
@@ -123,6 +125,58 @@ bool IsProfileDir(const fs::path& dir) {
            fs::is_regular_file(dir / "Preferences", ec);
 }
 
+// The process of this machine that holds the browser lock of `userDataDir`, by its lock alone
+// (it may have ended); -1 when the lock names no such process (another machine's, unreadable);
+// nothing when there is no lock.
+std::optional<pid_t> ReadBrowserLock(const fs::path& userDataDir) {
+    std::array<char, 256> target{};
+    const ssize_t nLength =
+        ::readlink((userDataDir / "SingletonLock").c_str(), target.data(), target.size() - 1);
+    if (nLength < 0) {
+        // No lock, or no folder: nothing runs there. Anything else cannot be told apart
+        // from a browser that runs.
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        return -1;
+    }
+    const std::string_view lock(target.data(), static_cast<std::size_t>(nLength));
+    const std::size_t dash = lock.rfind('-');
+    std::array<char, HOST_NAME_MAX + 1> host{};
+    if (dash == std::string_view::npos || ::gethostname(host.data(), host.size() - 1) != 0 ||
+        lock.substr(0, dash) != host.data()) {
+        // A browser on another machine sharing this home folder.
+        return -1;
+    }
+    const std::string_view digits = lock.substr(dash + 1);
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return -1;
+    }
+    return static_cast<pid_t>(std::stol(std::string(digits)));
+}
+
+// The one browser connected through its extension that runs with `profileDir`: the process
+// holding the lock of its user-data folder, if that runs with it (uses it last). Two
+// connections of that process are two of its profiles, not told apart here.
+std::optional<SExtensionPeer> MatchedPeer(const fs::path& profileDir, const fs::path& userDataDir,
+                                          const std::vector<SExtensionPeer>& peers) {
+    const std::optional<pid_t> holder = ReadBrowserLock(userDataDir);
+    if (!holder || *holder <= 0 || LastUsedProfile(userDataDir) != profileDir.filename()) {
+        return std::nullopt;
+    }
+    std::optional<SExtensionPeer> matched;
+    for (const SExtensionPeer& peer : peers) {
+        if (peer.browserPid == *holder) {
+            if (matched) {
+                return std::nullopt;
+            }
+            matched = peer;
+        }
+    }
+    return matched;
+}
+
 // A failed change to a file, in the terms of IBrowserData.
 HRESULT FromErrno(int nError) {
     return nError == EACCES || nError == EPERM || nError == EROFS ? E_ACCESSDENIED : E_FAIL;
@@ -149,10 +203,15 @@ private:
 }  // namespace
 
 CLinuxBrowserData::CLinuxBrowserData(std::vector<SBrowserUserData> browsers, SFolders folders,
-                                     std::chrono::milliseconds timeout)
-    : m_browsers(std::move(browsers)), m_folders(std::move(folders)), m_timeout(timeout) {}
+                                     std::chrono::milliseconds timeout,
+                                     std::shared_ptr<CExtensionRequests> pExtensions)
+    : m_browsers(std::move(browsers)),
+      m_folders(std::move(folders)),
+      m_timeout(timeout),
+      m_pExtensions(std::move(pExtensions)) {}
 
-CLinuxBrowserData CLinuxBrowserData::FromEnvironment() {
+CLinuxBrowserData CLinuxBrowserData::FromEnvironment(
+    std::shared_ptr<CExtensionRequests> pExtensions) {
     const char* home = std::getenv("HOME");
     const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
     const char* xdgData = std::getenv("XDG_DATA_HOME");
@@ -163,33 +222,12 @@ CLinuxBrowserData CLinuxBrowserData::FromEnvironment() {
     };
     // Clearing a big cookie store can take the browser a moment.
     return {CDevToolsDiscovery::KnownBrowsers(home, xdgConfig, xdgData), std::move(folders),
-            std::chrono::seconds(5)};
+            std::chrono::seconds(5), std::move(pExtensions)};
 }
 
 bool CLinuxBrowserData::IsBrowserLocked(const fs::path& userDataDir) {
-    std::array<char, 256> target{};
-    const ssize_t nLength =
-        ::readlink((userDataDir / "SingletonLock").c_str(), target.data(), target.size() - 1);
-    if (nLength < 0) {
-        // No lock, or no folder: nothing runs there. Anything else cannot be told apart
-        // from a browser that runs.
-        return errno != ENOENT && errno != ENOTDIR;
-    }
-    const std::string_view lock(target.data(), static_cast<std::size_t>(nLength));
-    const std::size_t dash = lock.rfind('-');
-    std::array<char, HOST_NAME_MAX + 1> host{};
-    if (dash == std::string_view::npos || ::gethostname(host.data(), host.size() - 1) != 0 ||
-        lock.substr(0, dash) != host.data()) {
-        // A browser on another machine sharing this home folder.
-        return true;
-    }
-    const std::string_view digits = lock.substr(dash + 1);
-    if (digits.empty() || digits.size() > 9 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return true;
-    }
-    const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+    const std::optional<pid_t> holder = ReadBrowserLock(userDataDir);
+    return holder && (*holder < 0 || (*holder > 0 && (::kill(*holder, 0) == 0 || errno == EPERM)));
 }
 
 std::vector<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfiles() const {
@@ -213,6 +251,23 @@ std::vector<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfiles() const
             profiles.push_back(std::move(profile));
         }
     }
+    if (m_pExtensions) {
+        std::vector<SExtensionPeer> peers = m_pExtensions->Peers();
+        for (SProfile& profile : profiles) {
+            profile.extension = MatchedPeer(profile.dir, profile.userDataDir, peers);
+            if (profile.extension) {
+                std::erase_if(peers, [&](const SExtensionPeer& peer) {
+                    return peer.nKey == profile.extension->nKey;
+                });
+            }
+        }
+        for (SExtensionPeer& peer : peers) {
+            SProfile profile;
+            profile.strName = peer.strName + " (" + peer.strProfile.substr(0, 8) + ")";
+            profile.extension = std::move(peer);
+            profiles.push_back(std::move(profile));
+        }
+    }
     return profiles;
 }
 
@@ -228,6 +283,10 @@ std::optional<CLinuxBrowserData::SProfile> CLinuxBrowserData::FindProfile(
 
 CLinuxBrowserData::EUse CLinuxBrowserData::ProfileUse(const SProfile& profile,
                                                       CDevToolsDataCleaner* pCleaner) const {
+    // The extension can do all that DevTools can, and more.
+    if (profile.extension) {
+        return EUse::Extension;
+    }
     if (pCleaner->Connect(profile.userDataDir)) {
         return LastUsedProfile(profile.userDataDir) == profile.dir.filename() ? EUse::Reachable
                                                                               : EUse::Held;
@@ -235,11 +294,25 @@ CLinuxBrowserData::EUse CLinuxBrowserData::ProfileUse(const SProfile& profile,
     return IsBrowserLocked(profile.userDataDir) ? EUse::Held : EUse::Closed;
 }
 
+HRESULT CLinuxBrowserData::ClearThroughExtension(const SProfile& profile,
+                                                 CExtensionDataCleaner::EData data) const {
+    return CExtensionDataCleaner(*m_pExtensions, profile.extension->nKey, kExtensionTimeout)
+        .Clear(data);
+}
+
+std::string CLinuxBrowserData::KeyOf(const SProfile& profile) {
+    return profile.dir.empty() ? kExtensionKey + profile.extension->strProfile
+                               : profile.dir.string();
+}
+
 std::vector<SDataFolder> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder folder) {
     std::vector<SDataFolder> folders;
     switch (folder) {
         case ESpecialFolder::InternetCache:
             for (const SProfile& profile : FindProfiles()) {
+                if (profile.dir.empty()) {
+                    continue;  // known by its extension alone
+                }
                 for (const char* name : kCacheFolders) {
                     if (IsFolder(profile.cacheRoot / profile.cacheBelow / name)) {
                         folders.push_back(
@@ -264,12 +337,11 @@ std::vector<SDataFolder> CLinuxBrowserData::GetSpecialFolderPaths(ESpecialFolder
 std::unique_ptr<IUrlCacheEnum> CLinuxBrowserData::FindFirstUrlCacheEntry(SUrlCacheEntry* entry) {
     std::vector<SUrlCacheEntry> entries;
     for (const SProfile& profile : FindProfiles()) {
-        entries.push_back(
-            {kCookiesKey + profile.dir.string(), COOKIE_CACHE_ENTRY, profile.strName});
+        entries.push_back({kCookiesKey + KeyOf(profile), COOKIE_CACHE_ENTRY, profile.strName});
         CDevToolsDataCleaner cleaner(m_timeout);
-        if (ProfileUse(profile, &cleaner) == EUse::Reachable) {
-            entries.push_back(
-                {kCacheKey + profile.dir.string(), NORMAL_CACHE_ENTRY, profile.strName});
+        const EUse use = ProfileUse(profile, &cleaner);
+        if (use == EUse::Reachable || use == EUse::Extension) {
+            entries.push_back({kCacheKey + KeyOf(profile), NORMAL_CACHE_ENTRY, profile.strName});
         }
     }
     if (entries.empty()) {
@@ -284,16 +356,20 @@ HRESULT CLinuxBrowserData::DeleteUrlCacheEntry(const std::string& strSourceUrlNa
     if (!bCookies && !strSourceUrlName.starts_with(kCacheKey)) {
         return E_INVALIDARG;
     }
-    const fs::path dir =
+    const std::string key =
         strSourceUrlName.substr(bCookies ? sizeof kCookiesKey - 1 : sizeof kCacheKey - 1);
     const std::vector<SProfile> profiles = FindProfiles();
     auto profile = std::find_if(profiles.begin(), profiles.end(),
-                                [&dir](const SProfile& known) { return known.dir == dir; });
+                                [&key](const SProfile& known) { return KeyOf(known) == key; });
     if (profile == profiles.end()) {
         return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
     const EUse use = ProfileUse(*profile, &cleaner);
+    if (use == EUse::Extension) {
+        return ClearThroughExtension(*profile, bCookies ? CExtensionDataCleaner::EData::Cookies
+                                                        : CExtensionDataCleaner::EData::Cache);
+    }
     if (!bCookies) {
         // A browser that is not running keeps no cache but its files.
         return use == EUse::Reachable ? cleaner.ClearCache() : S_OK;
@@ -331,8 +407,12 @@ HRESULT CLinuxBrowserData::ClearHistory(const std::string& strProfile) {
         return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
-    if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
-        // The browser offers no way to clear its history from outside.
+    const EUse use = ProfileUse(*profile, &cleaner);
+    if (use == EUse::Extension) {
+        return ClearThroughExtension(*profile, CExtensionDataCleaner::EData::History);
+    }
+    if (use != EUse::Closed) {
+        // Without its extension, the browser offers no way to clear its history from outside.
         return E_SHARING_VIOLATION;
     }
     const fs::path history = profile->dir / "History";
@@ -353,7 +433,12 @@ HRESULT CLinuxBrowserData::FindFavoriteFiles(const std::string& strProfile,
         return S_FALSE;
     }
     CDevToolsDataCleaner cleaner(m_timeout);
-    if (ProfileUse(*profile, &cleaner) != EUse::Closed) {
+    const EUse use = ProfileUse(*profile, &cleaner);
+    if (use == EUse::Extension) {
+        // The browser removes them itself, and no file is left to delete.
+        return ClearThroughExtension(*profile, CExtensionDataCleaner::EData::Favorites);
+    }
+    if (use != EUse::Closed) {
         return E_SHARING_VIOLATION;
     }
     for (const char* name : kBookmarkFiles) {

@@ -10,6 +10,7 @@
 
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
+#include "support/PlayedExtensions.h"
 #include "support/RecordingCleanReport.h"
 #include "support/SqliteFile.h"
 #include "support/TempDir.h"
@@ -199,6 +200,67 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
+// A running Google Chrome whose process is connected through its extension, and a Firefox
+// known by its extension alone: every routine asks each browser for its own data, the profile
+// Chrome does not run with is left, the browser's failure is told, and no file of the running
+// profile is opened.
+TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
+    CTempDir tmp;
+    const fs::path home = tmp / "home";
+    const fs::path chrome = home / ".config/google-chrome";
+    MakeProfile(chrome / "Default", home / ".cache/google-chrome/Default");
+    WriteTextFile(chrome / "Profile 1/Preferences", "{}");
+    WriteTextFile(chrome / "Local State", R"({"profile": {"last_used": "Default"}})");
+    fs::create_symlink(HostName() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
+    CPlayedExtensions extensions;
+    const auto answer = [](bool bDone) {
+        return [bDone](const nlohmann::json& request) {
+            return std::vector<nlohmann::json>{
+                {{"type", "answer"}, {"id", request.at("id")}, {"done", bDone}}};
+        };
+    };
+    extensions.Connect(::getpid(), "chrome-profile", [&](const nlohmann::json& request) {
+        return answer(request.value("data", "") != "favorites")(request);
+    });
+    extensions.Connect(7, "f00dfeed-0000", answer(true));
+    CLinuxBrowserData data({{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
+                           std::chrono::seconds(1), extensions.Requests());
+    EXPECT_EQ(data.GetBrowserProfiles(),
+              (std::vector<std::string>{"Google Chrome (Default)", "Google Chrome (Profile 1)",
+                                        "Firefox 128.0 (f00dfeed)"}));
+    CLinuxFileSystem files({home.string()});
+    CCleaningRoutines routines(files, data);
+    CRecordingCleanReport report;
+    extensions.Serve<bool>([&] {
+        routines.CleanCookies(&report, {});
+        routines.CleanTempInternetFiles(&report, {});
+        routines.CleanHistory(&report, {});
+        routines.CleanFavorites(&report, {});
+        return true;
+    });
+
+    std::vector<std::string> asked;
+    for (const nlohmann::json& request : extensions.Received()) {
+        asked.push_back(request.value("data", ""));
+    }
+    EXPECT_EQ(asked, (std::vector<std::string>{"cookies", "cookies", "cache", "cache", "history",
+                                               "history", "favorites", "favorites"}));
+    EXPECT_THAT(
+        report.m_skipped,
+        UnorderedElementsAre(
+            "Cookies of Google Chrome (Profile 1) are in use: close the browser to clean them",
+            "History of Google Chrome (Profile 1) is in use: close the browser to clean it",
+            "Favorites of Google Chrome (Profile 1) are in use: close the browser to clean them"));
+    EXPECT_THAT(report.m_failed,
+                ElementsAre("Favorites of Google Chrome (Default) could not be cleaned: they were "
+                            "left as they are"));
+    EXPECT_THAT(report.m_items, Contains("Cleaning History..."));
+    const fs::path running = chrome / "Default";
+    EXPECT_EQ(Rows(running / "Cookies", "cookies"), 1);
+    EXPECT_EQ(Rows(running / "History", "urls"), 1);
+    EXPECT_TRUE(fs::exists(running / "Bookmarks"));
+}
+
 TEST(LinuxBrowserData, LeavesALinkedRecentList) {
     CTempDir tmp;
     const fs::path share = tmp / "home/.local/share";
