@@ -34,21 +34,9 @@ void CDevToolsBarReader::Clear() {
 
 HRESULT CDevToolsBarReader::Read(const SDevToolsTarget& target,
                                  const std::vector<SDevToolsTarget>& targets) {
-    json attached;
-    if (HRESULT hr = m_callBrowser("Target.attachToTarget",
-                                   {{"targetId", target.strId}, {"flatten", true}}, &attached);
-        FAILED(hr)) {
-        return hr;
-    }
-    auto session = attached.find("sessionId");
-    if (session == attached.end() || !session->is_string()) {
-        return E_FAIL;
-    }
-    const std::string strSessionId = session->get<std::string>();
-    const HRESULT hr = Learn(target, strSessionId, targets);
-    json ignored;
-    m_callBrowser("Target.detachFromTarget", {{"sessionId", strSessionId}}, &ignored);
-    return hr;
+    return WithTargetSession(m_callBrowser, target.strId, [&](const std::string& strSessionId) {
+        return Learn(target, strSessionId, targets);
+    });
 }
 
 HRESULT CDevToolsBarReader::Learn(const SDevToolsTarget& target, const std::string& strSessionId,
