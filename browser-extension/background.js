@@ -127,10 +127,11 @@ function onTabUpdated(tab) {
     tell(state);
 }
 
-// A page opened a new tab or window: its address, before anything else names it.
+// A page opened a new tab or window: its address, before anything else names it. The
+// event is about the new tab's top frame (it names no frame).
 function onNavigationTarget(details) {
     const known = told.get(details.tabId);
-    if (known && details.frameId === 0 && isBlank(known.url)) {
+    if (known && isBlank(known.url)) {
         tell({...known, url: details.url.slice(0, kMaxUrl)});
     }
 }

@@ -4,6 +4,7 @@
 #include "engine/UrlList.h"
 
 #include <algorithm>
+#include <vector>
 
 CBrowserScanner::CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList& blackList,
                                  const CUrlList& whiteList, IKillReport& report)
@@ -19,6 +20,7 @@ void CBrowserScanner::ConnectBrowserWindows() {
 
 void CBrowserScanner::DisconnectBrowserWindows() {
     m_spBrowserWindows.reset();
+    m_bWatching = false;
 }
 
 HRESULT CBrowserScanner::ScanBrowserWindows() {
@@ -44,36 +46,8 @@ HRESULT CBrowserScanner::ScanOnce() {
         if (FAILED(hr)) {
             return hr;
         }
-        if (!spItem) {
-            continue;
-        }
-        std::unique_ptr<IBrowserWindow> spBrowser;
-        hr = spItem->QueryBrowser(&spBrowser);
-        if (hr == E_NOINTERFACE) {
-            continue;
-        }
-        if (FAILED(hr)) {
-            return hr;
-        }
-        // A window whose bars or address cannot be read is left for the next pass: judging it
-        // on made-up values could close a window the user wants.
-        bool bAddressBar = true;
-        bool bToolBar = true;
-        std::string url;
-        if (FAILED(spBrowser->GetAddressBar(&bAddressBar)) ||
-            FAILED(spBrowser->GetToolBar(&bToolBar)) || FAILED(spBrowser->GetLocationUrl(&url))) {
-            continue;
-        }
-        if (IsInList(url, m_blackList)) {
-            hr = KillBrowserWindow(*spBrowser, url);
-            if (FAILED(hr)) {
-                return hr;
-            }
-        }
-        // The pop-up rule applies even when the black list has just closed the window, so a
-        // black-listed pop-up is reported twice.
-        if ((!bAddressBar || !bToolBar) && !IsInList(url, m_whiteList)) {
-            hr = KillBrowserWindow(*spBrowser, url);
+        if (spItem) {
+            hr = JudgeItem(*spItem);
             if (FAILED(hr)) {
                 return hr;
             }
@@ -82,7 +56,40 @@ HRESULT CBrowserScanner::ScanOnce() {
     return S_OK;
 }
 
+HRESULT CBrowserScanner::JudgeItem(IBrowserItem& item) {
+    std::unique_ptr<IBrowserWindow> spBrowser;
+    HRESULT hr = item.QueryBrowser(&spBrowser);
+    if (hr == E_NOINTERFACE) {
+        return S_OK;
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // A window whose bars or address cannot be read is left for the next pass: judging it
+    // on made-up values could close a window the user wants.
+    bool bAddressBar = true;
+    bool bToolBar = true;
+    std::string url;
+    if (FAILED(spBrowser->GetAddressBar(&bAddressBar)) ||
+        FAILED(spBrowser->GetToolBar(&bToolBar)) || FAILED(spBrowser->GetLocationUrl(&url))) {
+        return S_OK;
+    }
+    if (IsInList(url, m_blackList)) {
+        hr = KillBrowserWindow(*spBrowser, url);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    // The pop-up rule applies even when the black list has just closed the window, so a
+    // black-listed pop-up is reported twice.
+    if ((!bAddressBar || !bToolBar) && !IsInList(url, m_whiteList)) {
+        return KillBrowserWindow(*spBrowser, url);
+    }
+    return S_OK;
+}
+
 void CBrowserScanner::WatchBrowserEvents(bool bWatch) {
+    m_bWatching = bWatch && m_spBrowserWindows;
     if (m_spBrowserWindows) {
         m_spBrowserWindows->WatchEvents(bWatch);
     }
@@ -93,7 +100,19 @@ int CBrowserScanner::GetBrowserEventHandle() const {
 }
 
 std::optional<std::chrono::milliseconds> CBrowserScanner::TakeBrowserEvents() {
-    if (!m_spBrowserWindows || m_spBrowserWindows->TakeEvents() != S_OK) {
+    if (!m_spBrowserWindows) {
+        return std::nullopt;
+    }
+    std::vector<std::unique_ptr<IBrowserItem>> announced;
+    const HRESULT hr = m_spBrowserWindows->TakeEvents(&announced);
+    // Each is judged on its own: one that cannot be closed now is left to the passes, and
+    // keeps none of the others waiting.
+    for (const auto& spItem : announced) {
+        if (m_bWatching && spItem) {
+            JudgeItem(*spItem);
+        }
+    }
+    if (hr != S_OK) {
         return std::nullopt;
     }
     const auto since = std::chrono::steady_clock::now() - m_lastPassEnd;

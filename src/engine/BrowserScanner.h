@@ -35,15 +35,19 @@ public:
     void WatchBrowserEvents(bool bWatch);
     int GetBrowserEventHandle() const;
     // Takes in the announcements; call it when the descriptor turns readable and after every
-    // pass. Answers nothing when no pass is due, otherwise how long to wait before it: at
-    // once, unless a pass ended less than kEventPassGap ago, so that a stream of
-    // announcements cannot run passes back to back.
+    // pass. While watched, each window announced with all a judgement needs is judged at
+    // once, on its own, as a pass would judge it. Answers nothing when no pass is due,
+    // otherwise how long to wait before it: at once, unless a pass ended less than
+    // kEventPassGap ago, so that a stream of announcements cannot run passes back to back.
     std::optional<std::chrono::milliseconds> TakeBrowserEvents();
 
     static constexpr std::chrono::milliseconds kEventPassGap{20};
 
 private:
     HRESULT ScanOnce();
+    // Closes the window of `item` if the lists say so. A window that is no browser or cannot
+    // be read is left alone (S_OK); a failed call answers its failure.
+    HRESULT JudgeItem(IBrowserItem& item);
     HRESULT KillBrowserWindow(IBrowserWindow& browser, const std::string& url);
 
     IBrowserWindowsFactory& m_factory;
@@ -51,5 +55,6 @@ private:
     const CUrlList& m_whiteList;
     IKillReport& m_report;
     std::unique_ptr<IBrowserWindows> m_spBrowserWindows;
+    bool m_bWatching = false;
     std::chrono::steady_clock::time_point m_lastPassEnd;
 };

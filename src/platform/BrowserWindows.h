@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Result.h"
 
@@ -63,11 +64,14 @@ public:
     // only waits on it and then calls TakeEvents.
     virtual int GetEventHandle() = 0;
     // Takes in what has been announced, without waiting, and lets held windows go on as
-    // described above. S_OK when a window appeared or an address became known that the last
-    // count did not see, so a pass is due; S_FALSE otherwise. Call it when the descriptor
-    // turns readable and after every pass: a pass reads the announcements that arrive on
-    // its way.
-    virtual HRESULT TakeEvents() = 0;
+    // described above. A browser that announces a window with all a judgement needs (its
+    // bars and its address) hands it over at once: `*announced` receives such windows as
+    // items, to be judged on their own, without a pass; a held one goes on once its item
+    // is dropped without closing it. S_OK when a window appeared or an address became known
+    // that could not be handed over that way and the last count did not see, so a pass is
+    // due; S_FALSE otherwise. Call it when the descriptor turns readable and after every
+    // pass: a pass reads the announcements that arrive on its way.
+    virtual HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) = 0;
 };
 
 // Makes connections to the collection. Each connection is independent of the others.

@@ -75,7 +75,9 @@ private:
         }
         void WatchEvents(bool bWatch) override { m_spWindows->WatchEvents(bWatch); }
         int GetEventHandle() override { return m_spWindows->GetEventHandle(); }
-        HRESULT TakeEvents() override { return m_spWindows->TakeEvents(); }
+        HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) override {
+            return m_spWindows->TakeEvents(announced);
+        }
 
     private:
         std::unique_ptr<IBrowserWindows> m_spWindows;

@@ -127,4 +127,36 @@ TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
     EXPECT_THAT(uncounted.report.m_Events, IsEmpty());
 }
 
+// A window announced with all a judgement needs is judged at once, as a pass would, without
+// a count; one that cannot be closed keeps none of the others from being judged. Nothing is
+// judged while not watched, and a pass is asked for only by an announcement that hands no
+// window over.
+TEST(BrowserScanner, AnnouncedWindowsAreJudgedAtOnceWhileWatched) {
+    SRig rig;
+    rig.white.Add("spared");
+    rig.scanner.ConnectBrowserWindows();
+    rig.fake.AnnounceWindow(Fake::Popup("unwatched"));
+    EXPECT_EQ(rig.scanner.TakeBrowserEvents(), std::nullopt);
+    rig.scanner.WatchBrowserEvents(true);
+    Fake::Window stuck = Fake::Popup("stuck");
+    stuck.hrQuit = E_FAIL;
+    for (const Fake::Window& window :
+         {stuck, Fake::Popup("pop"), Fake::Tab("tab"), Fake::Popup("spared")}) {
+        rig.fake.AnnounceWindow(window);
+    }
+    EXPECT_EQ(rig.scanner.TakeBrowserEvents(), std::nullopt);
+    EXPECT_THAT(rig.fake.m_ClosedUrls, ElementsAre("pop"));
+    EXPECT_EQ(rig.fake.At(1).nQuits, 1);
+    EXPECT_THAT(rig.report.m_Events, ElementsAre("log pop", "signal"));
+    EXPECT_EQ(rig.fake.m_nCounts, 0);
+    EXPECT_EQ(rig.fake.LiveReferences(), 0);
+    rig.fake.Announce();
+    EXPECT_NE(rig.scanner.TakeBrowserEvents(), std::nullopt);
+    rig.scanner.DisconnectBrowserWindows();
+    rig.scanner.ConnectBrowserWindows();
+    rig.fake.AnnounceWindow(Fake::Popup("reconnected"));
+    rig.scanner.TakeBrowserEvents();
+    EXPECT_THAT(rig.fake.m_ClosedUrls, ElementsAre("pop")) << "a new connection is not watched";
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a Linux desktop needs of it: the
 # program's private folder with the wizard library, the help and the tips, the launcher entry, the
-# AppStream metadata and the icons, all valid by the desktop's own tools.
+# AppStream metadata and the icons, all valid by the desktop's own tools; the native messaging
+# host with its manifests, and the companion extension.
 # usage: check-install.sh BUILD_DIR SOURCE_DIR PKGLIBDIR BINDIR DATADIR
 set -euo pipefail
 build=$1 source=$2 pkglib=$3 bindir=$4 datadir=$5
@@ -57,11 +58,20 @@ sys.exit(not (m["name"] == "io.github.quellio.bridge" and m["path"] == sys.argv[
     grep -qx "$file" "$build/install_manifest.txt" || fail "$file missing from install_manifest.txt"
 done
 
-# The companion extension, unpacked and packed, for users to add to their browsers.
-cmp -s "$source/browser-extension/manifest.json" "$prefix/$datadir/quellio/browser-extension/manifest.json" ||
-    fail "the unpacked extension is not installed in $datadir/quellio/browser-extension"
-python3 -m zipfile -t "$prefix/$datadir/quellio/quellio-companion.xpi" >/dev/null 2>&1 ||
-    fail "quellio-companion.xpi missing from $datadir/quellio or unreadable"
+# The companion extension, as the browsers take it: the unpacked folder the same as the
+# source's, and the Firefox add-on with its id and the same script.
+extension=$prefix/$datadir/quellio/browser-extension
+diff -r "$source/browser-extension" "$extension" >/dev/null || fail "$extension differs from the source"
+xpi=$prefix/$datadir/quellio/quellio-companion.xpi
+python3 -c 'import json, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    m = json.loads(z.read("manifest.json"))
+    same = z.read("background.js") == open(sys.argv[2], "rb").read()
+sys.exit(not (same and m["browser_specific_settings"]["gecko"]["id"] == "companion@quellio.github.io"))' \
+    "$xpi" "$source/browser-extension/background.js" || fail "$xpi missing or wrong"
+for file in "$extension/manifest.json" "$xpi"; do
+    grep -qx "$file" "$build/install_manifest.txt" || fail "$file missing from install_manifest.txt"
+done
 
 desktop=$prefix/$datadir/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop entry invalid"

@@ -3,6 +3,7 @@
 #include <sys/eventfd.h>
 
 #include <algorithm>
+#include <utility>
 
 // An item of the collection and, once asked for, the browser view of the same window.
 class CFakeBrowserWindows::CView : public IBrowserItem, public IBrowserWindow {
@@ -88,9 +89,14 @@ public:
 
     void WatchEvents(bool bWatch) override { m_Fake.m_bWatched = bWatch; }
     int GetEventHandle() override { return m_Fake.m_Announcements.Get(); }
-    HRESULT TakeEvents() override {
+    HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) override {
+        const std::lock_guard lock(m_Fake.m_Lock);
         eventfd_t nAnnounced = 0;
-        return ::eventfd_read(m_Fake.m_Announcements.Get(), &nAnnounced) == 0 ? S_OK : S_FALSE;
+        ::eventfd_read(m_Fake.m_Announcements.Get(), &nAnnounced);
+        for (Window* window : std::exchange(m_Fake.m_Announced, {})) {
+            announced->push_back(std::make_unique<CView>(m_Fake, *window));
+        }
+        return std::exchange(m_Fake.m_bPassDue, false) ? S_OK : S_FALSE;
     }
 
 private:
@@ -102,7 +108,17 @@ CFakeBrowserWindows::CFakeBrowserWindows()
     : m_Announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 void CFakeBrowserWindows::Announce() {
+    const std::lock_guard lock(m_Lock);
+    m_bPassDue = true;
     ::eventfd_write(m_Announcements.Get(), 1);
+}
+
+CFakeBrowserWindows::Window& CFakeBrowserWindows::AnnounceWindow(Window window) {
+    const std::lock_guard lock(m_Lock);
+    Window& opened = Open(std::move(window));
+    m_Announced.push_back(&opened);
+    ::eventfd_write(m_Announcements.Get(), 1);
+    return opened;
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {

@@ -57,6 +57,9 @@ public:
     // Announces a change, as a browser would: the collections' event descriptor (shared by
     // all) turns readable and the next TakeEvents answers that a pass is due.
     void Announce();
+    // Opens a window and announces it with all a judgement needs: the descriptor turns
+    // readable and the next TakeEvents hands it over as an item (no pass due for it).
+    Window& AnnounceWindow(Window window);
     // The last WatchEvents of any collection.
     std::atomic<bool> m_bWatched = false;
 
@@ -74,4 +77,6 @@ private:
     // Every item and browser view handed out holds a copy.
     std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
     CUniqueFd m_Announcements;
+    bool m_bPassDue = false;
+    std::vector<Window*> m_Announced;
 };

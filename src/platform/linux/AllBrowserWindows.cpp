@@ -116,9 +116,9 @@ int CAllBrowserWindows::GetEventHandle() {
     return m_events.Get();
 }
 
-HRESULT CAllBrowserWindows::TakeEvents() {
-    const HRESULT hrExtension = m_pExtension->TakeEvents();
-    const HRESULT hrDevTools = m_pDevTools->TakeEvents();
+HRESULT CAllBrowserWindows::TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) {
+    const HRESULT hrExtension = m_pExtension->TakeEvents(announced);
+    const HRESULT hrDevTools = m_pDevTools->TakeEvents(announced);
     return (hrExtension == S_OK || hrDevTools == S_OK) ? S_OK : S_FALSE;
 }
 

@@ -27,7 +27,7 @@ public:
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override;
     void WatchEvents(bool bWatch) override;
     int GetEventHandle() override;
-    HRESULT TakeEvents() override;
+    HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) override;
 
 private:
     // Whether a browser connected through its extension listens on the DevTools endpoint.

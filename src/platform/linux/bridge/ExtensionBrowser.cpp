@@ -63,6 +63,7 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
         m_bReady = false;
         m_windows.clear();
         m_tabs.clear();
+        m_announced.clear();
         return false;
     }
     if (type == "ready") {
@@ -72,10 +73,20 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
     if (type == "window") {
         const nlohmann::json& window = message.at("window");
         const auto nId = Field<std::int64_t>(window, "id");
-        m_windows[nId] = Field<std::string>(window, "type");
+        auto type = Field<std::string>(window, "type");
+        auto [it, bNew] = m_windows.try_emplace(nId);
         if (m_windows.size() > kMaxItems) {
             throw std::length_error("too many windows");
         }
+        // A window may be told after its tabs, which wait for it to be judged.
+        if (m_bReady && (bNew || it->second != type)) {
+            for (const auto& [nTabId, tab] : m_tabs) {
+                if (tab.nWindowId == nId) {
+                    m_announced.insert(nTabId);
+                }
+            }
+        }
+        it->second = std::move(type);
         return false;
     }
     if (type == "windowRemoved") {
@@ -103,13 +114,16 @@ bool CExtensionBrowser::Apply(const nlohmann::json& message) {
             update.bAddressed = known.bAddressed;
         }
         update.bAddressed = update.bAddressed || !IsBlank(update.strUrl);
-        const bool bDue = bNew || known.strUrl != update.strUrl ||
-                          known.nWindowId != update.nWindowId || (update.bHeld && !known.bHeld);
+        const bool bChanged = bNew || known.strUrl != update.strUrl ||
+                              known.nWindowId != update.nWindowId || (update.bHeld && !known.bHeld);
         known = std::move(update);
         if (m_tabs.size() > kMaxItems) {
             throw std::length_error("too many tabs");
         }
-        return bDue;
+        if (bChanged && m_bReady) {
+            m_announced.insert(nId);
+        }
+        return false;
     }
     if (type == "tabRemoved") {
         const auto nId = Field<std::int64_t>(message, "tabId");
@@ -142,6 +156,20 @@ std::vector<SExtensionTab> CExtensionBrowser::Tabs() const {
         tabs.push_back({nId, tab.nWindowId, tab.strUrl, window->second == "popup",
                         !tab.bAddressed && now - tab.since < m_addressGrace, tab.bHeld});
     }
+    return tabs;
+}
+
+std::vector<SExtensionTab> CExtensionBrowser::TakeAnnounced() {
+    std::vector<SExtensionTab> tabs;
+    if (m_announced.empty()) {
+        return tabs;
+    }
+    for (SExtensionTab& tab : Tabs()) {
+        if (!tab.bAwaiting && m_announced.contains(tab.nId)) {
+            tabs.push_back(std::move(tab));
+        }
+    }
+    m_announced.clear();
     return tabs;
 }
 

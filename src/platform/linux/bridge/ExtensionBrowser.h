@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,12 +71,17 @@ public:
     // Differs from that of every other connection made by this process.
     std::uint64_t GetKey() const { return m_nKey; }
 
-    // Takes in the messages that have arrived, without waiting. `*pbDue`: whether a tab
-    // appeared or showed a new address. False when the connection is over: closed by the
-    // bridge, or broken by a bad message.
+    // Takes in the messages that have arrived, without waiting. `*pbDue`: whether the
+    // extension has just told its whole state, for a pass over it. False when the connection
+    // is over: closed by the bridge, or broken by a bad message.
     bool Receive(bool* pbDue);
     // The tabs of the browser's normal and pop-up windows, in a stable order.
     std::vector<SExtensionTab> Tabs() const;
+    // The tabs announced since the last call, as Tabs() has them, for judging at once: each
+    // that appeared, showed a new address, moved, had its first page held or had its window
+    // told, once it is ready to be judged (not awaiting its address). None while the
+    // extension tells its state: the pass at its end sees every tab.
+    std::vector<SExtensionTab> TakeAnnounced();
     // Asks the extension to close the tab, or its window when that is a pop-up. S_OK once
     // the request is on its way; E_FAIL when the connection cannot take it (it is then over).
     HRESULT Close(const SExtensionTab& tab);
@@ -101,7 +107,7 @@ private:
     };
 
     // Applies one message; throws on a message of the wrong shape. Answers whether a pass
-    // is due.
+    // is due; a tab to be judged at once joins m_announced.
     bool Apply(const nlohmann::json& message);
     bool IsClosing(const std::map<std::int64_t, Clock::time_point>& closing,
                    std::int64_t nId) const;
@@ -118,6 +124,7 @@ private:
     bool m_bReady = false;
     std::map<std::int64_t, std::string> m_windows;  // id and type
     std::map<std::int64_t, STab> m_tabs;
+    std::set<std::int64_t> m_announced;
     std::map<std::int64_t, Clock::time_point> m_closingTabs;
     std::map<std::int64_t, Clock::time_point> m_closingWindows;
     std::vector<nlohmann::json> m_answers;

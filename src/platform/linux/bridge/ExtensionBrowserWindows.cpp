@@ -116,6 +116,19 @@ int CExtensionBrowserWindows::GetEventHandle() {
     return m_pBrowsers->GetEventHandle();
 }
 
-HRESULT CExtensionBrowserWindows::TakeEvents() {
-    return GuardedCall([&] { return m_pBrowsers->Pump() ? S_OK : S_FALSE; });
+HRESULT CExtensionBrowserWindows::TakeEvents(
+    std::vector<std::unique_ptr<IBrowserItem>>* announced) {
+    if (announced == nullptr) {
+        return E_POINTER;
+    }
+    return GuardedCall([&] {
+        const bool bDue = m_pBrowsers->Pump();
+        for (const auto& pBrowser : m_pBrowsers->Browsers()) {
+            for (SExtensionTab& tab : pBrowser->TakeAnnounced()) {
+                announced->push_back(
+                    std::make_unique<CExtensionTabItem>(pBrowser, std::move(tab), m_bWatching));
+            }
+        }
+        return bDue ? S_OK : S_FALSE;
+    });
 }

@@ -22,7 +22,9 @@ public:
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override;
     void WatchEvents(bool bWatch) override;
     int GetEventHandle() override;
-    HRESULT TakeEvents() override;
+    // Hands over every tab announced ready to be judged; a pass is due only when a browser
+    // has told its whole state.
+    HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) override;
 
     CExtensionBrowsers& Browsers() { return *m_pBrowsers; }
 

@@ -21,8 +21,9 @@ public:
         std::filesystem::path socketPath,
         std::chrono::milliseconds addressGrace = CExtensionBrowser::kAddressGrace);
 
-    // Takes new connections and the messages that have arrived. Answers whether a tab
-    // appeared or showed a new address, or a browser finished telling its state.
+    // Takes new connections and the messages that have arrived. Answers whether a browser
+    // finished telling its state; what the browsers announced waits in each for
+    // CExtensionBrowser::TakeAnnounced.
     bool Pump();
     // Starts or stops the holding of new tabs' first pages in every browser, and in those
     // that connect later.

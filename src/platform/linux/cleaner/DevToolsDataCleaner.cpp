@@ -33,23 +33,16 @@ HRESULT CDevToolsDataCleaner::ClearCache() {
             !info.value("targetId", json()).is_string()) {
             continue;
         }
-        json attached;
-        if (HRESULT hr = m_Client.Call(
-                "Target.attachToTarget",
-                {{"targetId", info["targetId"].get<std::string>()}, {"flatten", true}}, &attached);
-            FAILED(hr)) {
-            return hr;
-        }
-        auto session = attached.find("sessionId");
-        if (session == attached.end() || !session->is_string()) {
-            return E_FAIL;
-        }
-        const std::string strSessionId = session->get<std::string>();
-        json ignored;
-        const HRESULT hr =
-            m_Client.Call("Network.clearBrowserCache", json::object(), &ignored, strSessionId);
-        m_Client.Call("Target.detachFromTarget", {{"sessionId", strSessionId}}, &ignored);
-        return hr;
+        return WithTargetSession(
+            [this](std::string_view method, const json& params, json* result) {
+                return m_Client.Call(method, params, result);
+            },
+            info["targetId"].get<std::string>(),
+            [this](const std::string& strSessionId) {
+                json ignored;
+                return m_Client.Call("Network.clearBrowserCache", json::object(), &ignored,
+                                     strSessionId);
+            });
     }
     return E_FAIL;
 }

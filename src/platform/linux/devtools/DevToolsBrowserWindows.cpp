@@ -203,7 +203,8 @@ int CDevToolsBrowserWindows::GetEventHandle() {
     return m_events.Get();
 }
 
-HRESULT CDevToolsBrowserWindows::TakeEvents() {
+HRESULT CDevToolsBrowserWindows::TakeEvents(
+    std::vector<std::unique_ptr<IBrowserItem>>* /*announced*/) {
     bool bAnyDue = false;
     for (const auto& pBrowser : m_browsers) {
         // A browser whose connection broke is opened again at the next count.

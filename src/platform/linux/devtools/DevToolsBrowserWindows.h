@@ -33,7 +33,8 @@ public:
     HRESULT Item(long index, std::unique_ptr<IBrowserItem>* item) override;
     void WatchEvents(bool bWatch) override;
     int GetEventHandle() override;
-    HRESULT TakeEvents() override;
+    // Hands over nothing: a window's bars are read by a pass.
+    HRESULT TakeEvents(std::vector<std::unique_ptr<IBrowserItem>>* announced) override;
 
     // Commands sent to the browsers now connected, since each connection's client was made.
     std::uint64_t GetRoundTrips() const;

@@ -99,3 +99,26 @@ private:
     std::uint64_t m_nRoundTrips = 0;
     EventHandler m_eventHandler;
 };
+
+// Attaches to the target `strTargetId` in flat mode through `call` (a CDevToolsClient::Call
+// or a wrapper of it taking method, params and result), runs `work` with the session id,
+// then detaches again whatever `work` answered. The answer is the attach's failure or
+// `work`'s.
+template <typename Call, typename Work>
+HRESULT WithTargetSession(Call&& call, const std::string& strTargetId, Work&& work) {
+    nlohmann::json attached;
+    if (const HRESULT hr = call("Target.attachToTarget",
+                                {{"targetId", strTargetId}, {"flatten", true}}, &attached);
+        FAILED(hr)) {
+        return hr;
+    }
+    const auto session = attached.find("sessionId");
+    if (session == attached.end() || !session->is_string()) {
+        return E_FAIL;
+    }
+    const std::string strSessionId = session->template get<std::string>();
+    const HRESULT hr = work(strSessionId);
+    nlohmann::json ignored;
+    (void)call("Target.detachFromTarget", {{"sessionId", strSessionId}}, &ignored);
+    return hr;
+}

@@ -20,6 +20,7 @@ json Tab(std::int64_t nId, std::int64_t nWindowId, const std::string& url) {
 }
 const json kHello = {{"type", "hello"},
                      {"browser", {{"name", "Firefox"}, {"version", "128.0"}, {"profile", "p"}}}};
+const json kReady = {{"type", "ready"}};
 
 // A browser connected over a socket pair, with the test as its extension.
 struct SConnected {
@@ -60,6 +61,9 @@ struct SStory {
     const char* name;
     std::vector<json> messages;
     std::vector<Seen> seen;
+    // The tabs handed over for judging at once, by id.
+    std::vector<std::int64_t> announced;
+    // Whether a pass over the whole browser is due.
     bool bDue;
 };
 
@@ -71,75 +75,89 @@ class ExtensionBrowserStories : public testing::TestWithParam<SStory> {};
 
 // The tabs a pass sees follow the extension's word: only those of normal and pop-up windows
 // the extension told, each once with its newest address; removed windows take their tabs
-// along; a new hello starts again from nothing.
+// along; a new hello starts again from nothing. After the extension has told its state,
+// each tab that becomes judgeable is handed over once, to be judged without a pass; while it
+// tells its state again, none is, and its end calls for a pass.
 TEST_P(ExtensionBrowserStories, TabsFollowWhatTheExtensionTold) {
     SConnected connected;
     bool bDue = false;
+    ASSERT_TRUE(connected.Tell({kHello, kReady}, &bDue));
+    EXPECT_TRUE(bDue);
     ASSERT_TRUE(connected.Tell(GetParam().messages, &bDue));
     EXPECT_EQ(Look(*connected.browser), GetParam().seen);
+    std::vector<std::int64_t> announced;
+    for (const SExtensionTab& tab : connected.browser->TakeAnnounced()) {
+        announced.push_back(tab.nId);
+    }
+    EXPECT_EQ(announced, GetParam().announced);
+    EXPECT_TRUE(connected.browser->TakeAnnounced().empty()) << "each once";
     EXPECT_EQ(bDue, GetParam().bDue);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Stories, ExtensionBrowserStories,
-    testing::Values(SStory{"state",
-                           {kHello,
-                            Window(1, "normal"),
-                            Tab(3, 1, "http://a/"),
-                            Tab(2, 1, "http://b/"),
-                            Window(5, "popup"),
-                            Tab(6, 5, "http://p/"),
-                            {{"type", "ready"}}},
-                           {{2, 1, "http://b/", false, false},
-                            {3, 1, "http://a/", false, false},
-                            {6, 5, "http://p/", true, false}},
-                           true},
-                    SStory{"tab before its window", {Tab(6, 5, "http://p/")}, {}, true},
-                    SStory{"window after its tab",
-                           {Tab(6, 5, "http://p/"), Window(5, "popup")},
-                           {{6, 5, "http://p/", true, false}},
-                           true},
-                    SStory{"other window types",
-                           {Window(1, "devtools"), Tab(2, 1, "devtools://x"), Window(3, "app"),
-                            Tab(4, 3, "http://app/")},
-                           {},
-                           true},
-                    SStory{"new address and move",
-                           {Window(1, "normal"), Window(5, "popup"), Tab(2, 1, "http://a/"),
-                            Tab(2, 5, "http://b/")},
-                           {{2, 5, "http://b/", true, false}},
-                           true},
-                    SStory{"removals",
-                           {Window(1, "normal"),
-                            Window(5, "popup"),
-                            Tab(2, 1, "http://a/"),
-                            Tab(3, 1, "http://b/"),
-                            Tab(6, 5, "http://p/"),
-                            Tab(7, 5, "http://q/"),
-                            {{"type", "tabRemoved"}, {"tabId", 3}},
-                            {{"type", "windowRemoved"}, {"windowId", 5}}},
-                           {{2, 1, "http://a/", false, false}},
-                           true},
-                    SStory{
-                        "hello again",
-                        {Window(1, "normal"), Tab(2, 1, "http://a/"), kHello, Window(1, "normal")},
-                        {},
-                        true},
-                    SStory{"blank while new",
-                           {Window(1, "popup"), Tab(2, 1, ""), Tab(3, 1, "about:blank")},
-                           {{2, 1, "", true, true}, {3, 1, "about:blank", true, true}},
-                           true},
-                    SStory{"blank after an address",
-                           {Window(1, "popup"), Tab(2, 1, "http://a/"), Tab(2, 1, "about:blank")},
-                           {{2, 1, "about:blank", true, false}},
-                           true},
-                    SStory{"unknown message", {{{"type", "later"}, {"x", 1}}}, {}, false},
-                    SStory{"nothing new",
-                           {Window(1, "normal"),
-                            {{"type", "windowRemoved"}, {"windowId", 9}},
-                            {{"type", "tabRemoved"}, {"tabId", 9}}},
-                           {},
-                           false}),
+    testing::Values(
+        SStory{"state",
+               {kHello, Window(1, "normal"), Tab(3, 1, "http://a/"), Tab(2, 1, "http://b/"),
+                Window(5, "popup"), Tab(6, 5, "http://p/"), kReady},
+               {{2, 1, "http://b/", false, false},
+                {3, 1, "http://a/", false, false},
+                {6, 5, "http://p/", true, false}},
+               {},
+               true},
+        SStory{"tab before its window", {Tab(6, 5, "http://p/")}, {}, {}, false},
+        SStory{"window after its tab",
+               {Tab(6, 5, "http://p/"), Window(5, "popup")},
+               {{6, 5, "http://p/", true, false}},
+               {6},
+               false},
+        SStory{"other window types",
+               {Window(1, "devtools"), Tab(2, 1, "devtools://x"), Window(3, "app"),
+                Tab(4, 3, "http://app/")},
+               {},
+               {},
+               false},
+        SStory{"new address and move",
+               {Window(1, "normal"), Window(5, "popup"), Tab(2, 1, "http://a/"),
+                Tab(2, 5, "http://b/")},
+               {{2, 5, "http://b/", true, false}},
+               {2},
+               false},
+        SStory{"removals",
+               {Window(1, "normal"),
+                Window(5, "popup"),
+                Tab(2, 1, "http://a/"),
+                Tab(3, 1, "http://b/"),
+                Tab(6, 5, "http://p/"),
+                Tab(7, 5, "http://q/"),
+                {{"type", "tabRemoved"}, {"tabId", 3}},
+                {{"type", "windowRemoved"}, {"windowId", 5}}},
+               {{2, 1, "http://a/", false, false}},
+               {2},
+               false},
+        SStory{"hello again",
+               {Window(1, "normal"), Tab(2, 1, "http://a/"), kHello, Window(1, "normal")},
+               {},
+               {},
+               false},
+        SStory{"blank while new",
+               {Window(1, "popup"), Tab(2, 1, ""), Tab(3, 1, "about:blank")},
+               {{2, 1, "", true, true}, {3, 1, "about:blank", true, true}},
+               {},
+               false},
+        SStory{"blank after an address",
+               {Window(1, "popup"), Tab(2, 1, "http://a/"), Tab(2, 1, "about:blank")},
+               {{2, 1, "about:blank", true, false}},
+               {2},
+               false},
+        SStory{"unknown message", {{{"type", "later"}, {"x", 1}}}, {}, {}, false},
+        SStory{"nothing new",
+               {Window(1, "normal"),
+                {{"type", "windowRemoved"}, {"windowId", 9}},
+                {{"type", "tabRemoved"}, {"tabId", 9}}},
+               {},
+               {},
+               false}),
     [](const auto& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), ' ', '_');
