@@ -154,9 +154,6 @@ TEST(FolderContentsStop, NothingIsDeletedOrReportedAfterTheStop) {
     h.routines.CleanRecent(&report, stop.get_token());
     EXPECT_EQ(report.m_items.size(), 1U);
     EXPECT_EQ(Tree(h.recent).size(), 4U);
-    // Without a browser the cache walk finds nothing to delete.
-    h.routines.CleanCookies(&report, {});
-    EXPECT_EQ(report.m_items.size(), 1U);
 }
 
 // What resists the walk is said once, where it happened, and the walk goes on: a write or

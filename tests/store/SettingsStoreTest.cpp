@@ -115,54 +115,46 @@ TEST_F(SettingsStoreTest, ListsWrittenByHandLoadWhatTheyHold) {
     EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("registry.reg:4: this line"));
 }
 
-// A registry whose value named "black" grows, as another process's write would make it,
-// between the first question for the longest value and the read.
-class CGrowingRegistry final : public IRegistry {
+// The hive, with each read of a value able to make it longer first, as another process's
+// write would between the question for the longest value and the read.
+class CMockRegistry : public IRegistry {
 public:
-    explicit CGrowingRegistry(IRegistry& registry) : m_Registry(registry) {}
-
-    LSTATUS OpenKey(HKEY parent, std::string_view subKey, REGSAM rights, HKEY* result) override {
-        return m_Registry.OpenKey(parent, subKey, rights, result);
-    }
-    LSTATUS CreateKey(HKEY parent, std::string_view subKey, REGSAM rights, bool isVolatile,
-                      HKEY* result) override {
-        return m_Registry.CreateKey(parent, subKey, rights, isVolatile, result);
-    }
-    LSTATUS QueryValue(HKEY key, std::string_view name, DWORD* type, std::uint8_t* data,
-                       DWORD* size) override {
-        if (m_nGrowths > 0) {
-            --m_nGrowths;
-            m_bytes.insert(m_bytes.begin(), {'g', 0});
-            m_Registry.SetValue(key, name, REG_MULTI_SZ, m_bytes);
-        }
-        return m_Registry.QueryValue(key, name, type, data, size);
-    }
-    LSTATUS SetValue(HKEY key, std::string_view name, DWORD type,
-                     std::span<const std::uint8_t> data) override {
-        return m_Registry.SetValue(key, name, type, data);
-    }
-    LSTATUS QueryMaxValueDataLength(HKEY key, DWORD* length) override {
-        return m_Registry.QueryMaxValueDataLength(key, length);
-    }
-    LSTATUS CloseKey(HKEY key) override { return m_Registry.CloseKey(key); }
-
-    int m_nGrowths = 0;
-
-private:
-    IRegistry& m_Registry;
-    std::vector<std::uint8_t> m_bytes{0};
+    MOCK_METHOD(LSTATUS, OpenKey, (HKEY, std::string_view, REGSAM, HKEY*), (override));
+    MOCK_METHOD(LSTATUS, CreateKey, (HKEY, std::string_view, REGSAM, bool, HKEY*), (override));
+    MOCK_METHOD(LSTATUS, QueryValue, (HKEY, std::string_view, DWORD*, std::uint8_t*, DWORD*),
+                (override));
+    MOCK_METHOD(LSTATUS, SetValue, (HKEY, std::string_view, DWORD, std::span<const std::uint8_t>),
+                (override));
+    MOCK_METHOD(LSTATUS, QueryMaxValueDataLength, (HKEY, DWORD*), (override));
+    MOCK_METHOD(LSTATUS, CloseKey, (HKEY), (override));
 };
 
 // A list that grows while it is read is read again, whole; one that never stops growing is
 // unreadable rather than taken for missing.
 TEST_F(SettingsStoreTest, AListThatGrowsWhileItIsReadIsReadAgain) {
-    CGrowingRegistry registry(m_Hive);
-    const CSettingsStore store(registry);
+    std::vector<std::uint8_t> bytes{0};
     for (const auto& [nGrowths, eExpected] :
          {std::pair{2, EListLoad::Loaded}, std::pair{100, EListLoad::Unreadable}}) {
-        registry.m_nGrowths = nGrowths;
+        testing::NiceMock<CMockRegistry> registry;
+        using testing::Invoke;
+        ON_CALL(registry, OpenKey).WillByDefault(Invoke(&m_Hive, &CRegistryHive::OpenKey));
+        ON_CALL(registry, CreateKey).WillByDefault(Invoke(&m_Hive, &CRegistryHive::CreateKey));
+        ON_CALL(registry, QueryMaxValueDataLength)
+            .WillByDefault(Invoke(&m_Hive, &CRegistryHive::QueryMaxValueDataLength));
+        ON_CALL(registry, CloseKey).WillByDefault(Invoke(&m_Hive, &CRegistryHive::CloseKey));
+        int nLeft = nGrowths;
+        ON_CALL(registry, QueryValue)
+            .WillByDefault([&](HKEY hKey, std::string_view name, DWORD* pType, std::uint8_t* pData,
+                               DWORD* pSize) {
+                if (nLeft-- > 0) {
+                    bytes.insert(bytes.begin(), {'g', 0});
+                    EXPECT_EQ(m_Hive.SetValue(hKey, name, REG_MULTI_SZ, bytes), ERROR_SUCCESS);
+                }
+                return m_Hive.QueryValue(hKey, name, pType, pData, pSize);
+            });
         CUrlList list;
-        EXPECT_EQ(ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list), eExpected) << nGrowths;
+        EXPECT_EQ(ReadRegList(CSettingsStore(registry), REGKEY_LIST, REGVAL_BLACK, list), eExpected)
+            << nGrowths;
         const Strings expected = eExpected == EListLoad::Loaded ? Strings{"g", "g"} : Strings{};
         EXPECT_EQ(list.Entries(), expected) << nGrowths;
     }
