@@ -110,7 +110,9 @@ public:
 
     // Opens the existing regular file `strName` for writing in place, while others may keep
     // reading and writing it: Opened; Linked for a link; NotThatKind for anything but a
-    // regular file (a pipe, a folder); Missing or Failed.
+    // regular file (a pipe, a folder); Missing or Failed. A file with more than one name is
+    // opened only to be told so (GetLinkCount): it cannot be written, and needs no write
+    // permission.
     [[nodiscard]] virtual EOpenResult OpenForOverwrite(const std::string& strName,
                                                        std::unique_ptr<IOverwriteFile>* pFile) = 0;
 };

@@ -58,8 +58,9 @@ class FolderContents : public testing::TestWithParam<bool> {};
 
 // A tree with what a data folder may hold, emptied by an ordinary user, as the recent folder
 // (false) or as the cache (true): links to outside files and folders, a read-only folder, a
-// read-only file, "desktop.ini" and "INDEX.DAT" at several depths, one read-only, one with a
-// second name outside, a pipe named "index.dat", a name that makes a path over 255 bytes.
+// read-only file, "desktop.ini" and "INDEX.DAT" at several depths, one read-only, one
+// read-only with a second name outside, a pipe named "index.dat", a name that makes a path over 255
+// bytes.
 TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     const bool bAsCache = GetParam();
     SHome h;
@@ -87,6 +88,7 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
     ASSERT_TRUE(GiveTreeToUnprivileged(h.tmp.Path()));
     fs::permissions(top / "sub", fs::perms(0555));
     fs::permissions(top / "deep/index.DAT", fs::perms(0444));
+    fs::permissions(top / "sub/INDEX.DAT", fs::perms(0444));
 
     const fs::path reportFile = h.tmp / "reports";
     ASSERT_EQ(RunUnprivileged([&] {
@@ -120,8 +122,9 @@ TEST_P(FolderContents, EmptiesTheTreeAndNothingOutsideIt) {
                                                          "secret.txt", "target.dat"}));
     EXPECT_EQ(ReadTextFile(h.outside / "secret.txt"), "secret");
     EXPECT_EQ(ReadTextFile(h.outside / "target.dat"), std::string(200, 't'));
-    // A file with another name is deleted, never overwritten.
+    // A file with another name is deleted, never overwritten nor given permissions.
     EXPECT_EQ(ReadTextFile(h.outside / "probe"), std::string(10065, 'x'));
+    EXPECT_EQ(fs::status(h.outside / "probe").permissions(), fs::perms(0444));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FolderContents, testing::Bool());

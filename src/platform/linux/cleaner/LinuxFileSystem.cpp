@@ -73,7 +73,9 @@ bool ClearReadOnlyOf(int fd) {
     if (!StatFd(fd, &stx) || S_ISLNK(stx.stx_mode)) {
         return false;
     }
-    if (!IsReadOnly(stx.stx_mode)) {
+    // A file with another name is only ever unlinked, which needs no permission on the file,
+    // and its mode is that other name's too.
+    if (!IsReadOnly(stx.stx_mode) || (!S_ISDIR(stx.stx_mode) && stx.stx_nlink > 1)) {
         return true;
     }
     const mode_t added = S_ISDIR(stx.stx_mode) ? S_IRWXU : S_IWUSR;
@@ -222,19 +224,29 @@ public:
     EOpenResult OpenForOverwrite(const std::string& strName,
                                  std::unique_ptr<IOverwriteFile>* pFile) override {
         pFile->reset();
-        // O_NONBLOCK: opening a pipe for writing would wait for a reader.
-        CUniqueFd fd(::openat(m_Fd.Get(), strName.c_str(),
-                              O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        // The entry itself first, never what a link points to: its kind and its names decide
+        // whether it is opened for writing at all.
+        CUniqueFd entry(::openat(m_Fd.Get(), strName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};
-        if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
+        if (!entry.IsValid() || ::fstat(entry.Get(), &st) != 0) {
             return FromErrno(errno);
+        }
+        if (S_ISLNK(st.st_mode)) {
+            return EOpenResult::Linked;
         }
         if (!S_ISREG(st.st_mode)) {
             return EOpenResult::NotThatKind;
         }
-        const int nFlags = ::fcntl(fd.Get(), F_GETFL);
-        if (nFlags < 0 || ::fcntl(fd.Get(), F_SETFL, nFlags & ~O_NONBLOCK) != 0) {
-            return EOpenResult::Failed;
+        if (st.st_nlink > 1) {
+            // Its body is another name's too: it is only told, never written.
+            *pFile = std::make_unique<COverwriteFile>(std::move(entry), st);
+            return EOpenResult::Opened;
+        }
+        // The very entry checked, opened again for writing.
+        const std::string self = "/proc/self/fd/" + std::to_string(entry.Get());
+        CUniqueFd fd(::open(self.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+        if (!fd.IsValid()) {
+            return FromErrno(errno);
         }
         *pFile = std::make_unique<COverwriteFile>(std::move(fd), st);
         return EOpenResult::Opened;
