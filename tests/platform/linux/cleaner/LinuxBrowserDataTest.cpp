@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 #include "cleaner/CleaningRoutines.h"
@@ -326,17 +327,24 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     extensions.Connect(::getpid(), "chrome-profile", [&](const nlohmann::json& request) {
         return answer(request.value("data", "") != "favorites")(request);
     });
-    // That Firefox runs with a profile of profiles.ini too, which is left to the extension.
+    // That Firefox runs with a profile of profiles.ini too, which is left to the extension;
+    // another Firefox without the extension runs with a second one, which stays in use.
     const fs::path firefox = home / ".mozilla/firefox/ab12cd34.default";
+    const fs::path other = home / ".mozilla/firefox/ef56ab78.other";
     WriteTextFile(home / ".mozilla/firefox/profiles.ini",
-                  "[Profile0]\nName=default\nPath=ab12cd34.default\n");
-    MakeFirefoxProfile(firefox, firefox);
-    CChildProcess firefoxLock;
-    ASSERT_TRUE(firefoxLock.Start({"python3", "-c",
-                                   "import fcntl, sys, time; f = open(sys.argv[1], 'r+'); "
-                                   "fcntl.lockf(f, fcntl.LOCK_EX); time.sleep(600)",
-                                   (firefox / ".parentlock").string()}));
-    ASSERT_TRUE(WaitUntil([&] { return CFirefoxProfiles::IsInUse(firefox); }));
+                  "[Profile0]\nName=default\nPath=ab12cd34.default\n"
+                  "[Profile1]\nName=other\nPath=ef56ab78.other\n");
+    std::array<CChildProcess, 2> locks;
+    for (std::size_t i = 0; i < locks.size(); ++i) {
+        const fs::path& profile = i == 0 ? firefox : other;
+        MakeFirefoxProfile(profile, profile);
+        ASSERT_TRUE(locks[i].Start({"python3", "-c",
+                                    "import fcntl, sys, time; f = open(sys.argv[1], 'r+'); "
+                                    "fcntl.lockf(f, fcntl.LOCK_EX); time.sleep(600)",
+                                    (profile / ".parentlock").string()}));
+        ASSERT_TRUE(WaitUntil([&] { return CFirefoxProfiles::IsInUse(profile); }));
+    }
+    const CChildProcess& firefoxLock = locks[0];
     extensions.Connect(firefoxLock.Pid(), "f00dfeed-0000", answer(true));
     CLinuxBrowserData data(
         {{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
@@ -344,7 +352,8 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
         CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Google Chrome (Default)", "Google Chrome (Profile 1)",
-                                        "Firefox 128.0 (f00dfeed)", "Firefox (default)"}));
+                                        "Firefox 128.0 (f00dfeed)", "Firefox (default)",
+                                        "Firefox (other)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;
@@ -367,7 +376,10 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
         UnorderedElementsAre(
             "Cookies of Google Chrome (Profile 1) are in use: close the browser to clean them",
             "History of Google Chrome (Profile 1) is in use: close the browser to clean it",
-            "Favorites of Google Chrome (Profile 1) are in use: close the browser to clean them"));
+            "Favorites of Google Chrome (Profile 1) are in use: close the browser to clean them",
+            "Cookies of Firefox (other) are in use: close the browser to clean them",
+            "History of Firefox (other) is in use: close the browser to clean it",
+            "Favorites of Firefox (other) are in use: close the browser to clean them"));
     EXPECT_THAT(report.m_failed,
                 ElementsAre("Favorites of Google Chrome (Default) could not be cleaned: they were "
                             "left as they are"));
