@@ -2,8 +2,8 @@
 
 // Quellio's companion in the browser. Through the quellio-bridge host it tells Quellio of
 // every window and tab, closes those Quellio names, and removes the browser's data for
-// Quellio's cleaner. The same file runs as the Chromium
-// family's service worker and as Firefox's background script.
+// Quellio's cleaner. The same file runs as the Chromium family's service worker and as
+// Firefox's background script.
 //
 // To Quellio, each message gives the whole state of one thing, so that replaying one twice is harmless:
 //   {type: "hello", browser: {name, version, profile}}
