@@ -210,6 +210,20 @@ private:
 };
 
 // Passes over windows already seen: the steady cost every 500 ms.
+// The figures of one latency run: how many pop-ups, the median, 95th percentile and
+// longest time in milliseconds, and how many of their pages were requested.
+void ReportLatencies(benchmark::State& state, std::vector<double> latencies, int requests) {
+    std::sort(latencies.begin(), latencies.end());
+    const auto at = [&latencies](double q) {
+        return latencies[static_cast<std::size_t>(q * static_cast<double>(latencies.size() - 1))];
+    };
+    state.counters["popups"] = static_cast<double>(latencies.size());
+    state.counters["median_ms"] = at(0.5);
+    state.counters["p95_ms"] = at(0.95);
+    state.counters["max_ms"] = latencies.back();
+    state.counters["requests"] = requests;
+}
+
 void BM_PassOverKnownWindows(benchmark::State& state) {
     SRig& rig = Rig();
     rig.OpenWindows(static_cast<std::size_t>(state.range(0)));
@@ -303,15 +317,7 @@ void BM_KillLatency(benchmark::State& state) {
             requests += rig.server.RequestCount(path);
         }
     }
-    std::sort(latencies.begin(), latencies.end());
-    auto at = [&latencies](double q) {
-        return latencies[static_cast<std::size_t>(q * static_cast<double>(latencies.size() - 1))];
-    };
-    state.counters["popups"] = static_cast<double>(latencies.size());
-    state.counters["median_ms"] = at(0.5);
-    state.counters["p95_ms"] = at(0.95);
-    state.counters["max_ms"] = latencies.back();
-    state.counters["requests"] = requests;
+    ReportLatencies(state, std::move(latencies), requests);
 }
 BENCHMARK(BM_KillLatency)
     ->ArgName("events")
@@ -561,16 +567,12 @@ void BM_KillLatencyByWay(benchmark::State& state) {
     for (int i = 0; i < kPopups; ++i) {
         requests += server.RequestCount("/page.html?" + tag + "-" + std::to_string(i));
     }
-    std::sort(lives.begin(), lives.end());
     if (lives.empty()) {
         state.SkipWithError("no pop-up was seen");
         return;
     }
-    state.counters["popups"] = static_cast<double>(lives.size());
     state.counters["left_open"] = nLeft;
-    state.counters["median_ms"] = lives[(lives.size() - 1) / 2];
-    state.counters["max_ms"] = lives.back();
-    state.counters["requests"] = requests;
+    ReportLatencies(state, std::move(lives), requests);
 }
 BENCHMARK(BM_KillLatencyByWay)
     ->ArgName("way")
