@@ -1,6 +1,5 @@
 #include "platform/linux/registry/RegFile.h"
 
-#include "support/SkippedLines.h"
 #include "support/TextFile.h"
 
 #include <gtest/gtest.h>
@@ -124,9 +123,8 @@ TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
         const std::optional<CRegTree> tree = CRegFile::Parse(text, &skipped);
         ASSERT_TRUE(tree);
         EXPECT_EQ(skipped, expected);
-        std::vector<CSkipped> none;
-        EXPECT_TRUE(*tree == *CRegFile::Parse(WithoutSkippedLines(text, skipped), &none));
-        EXPECT_TRUE(none.empty());
+        // Without the lines reported, the text reads the same (or the fuzz target aborts).
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         ASSERT_NE(FindKey(*tree, "Software\\y"), nullptr);
         EXPECT_NE(FindKey(*tree, "Software\\y")->FindValue("after"), nullptr);
     }

@@ -44,10 +44,14 @@ struct stat Stat(const fs::path& path) {
     return st;
 }
 
-LSTATUS SetDword(IRegistry& registry, HKEY hKey, std::string_view name, DWORD value) {
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &value, sizeof value);
-    return registry.SetValue(hKey, name, REG_DWORD, bytes);
+CRegValue Dword(DWORD n) {
+    CRegValue value{REG_DWORD, std::vector<std::uint8_t>(sizeof n)};
+    std::memcpy(value.data.data(), &n, sizeof n);
+    return value;
+}
+
+LSTATUS SetDword(IRegistry& registry, HKEY hKey, std::string_view name, DWORD n) {
+    return registry.SetValue(hKey, name, REG_DWORD, Dword(n).data);
 }
 
 // The value's type and data, or nothing when it cannot be read.
@@ -61,16 +65,6 @@ std::optional<CRegValue> Query(IRegistry& registry, HKEY hKey, std::string_view 
     const LSTATUS status = registry.QueryValue(hKey, name, nullptr, value.data.data(), &size);
     return status == ERROR_SUCCESS && size == value.data.size() ? std::optional(value)
                                                                 : std::nullopt;
-}
-
-std::optional<DWORD> QueryDword(IRegistry& registry, HKEY hKey, std::string_view name) {
-    const std::optional<CRegValue> value = Query(registry, hKey, name);
-    DWORD number = 0;
-    if (!value || value->dwType != REG_DWORD || value->data.size() != sizeof number) {
-        return std::nullopt;
-    }
-    std::memcpy(&number, value->data.data(), sizeof number);
-    return number;
 }
 
 // Opens `path` below HKLM with `rights`, creating it where missing.
@@ -113,7 +107,7 @@ TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
     CRegistryHive fresh(File());
     for (CRegistryHive* pHive : {&hive, &fresh}) {
         const HKEY hRead = Create(*pHive, "software\\VALUES", KEY_READ);
-        EXPECT_EQ(QueryDword(*pHive, hRead, "speed"), 2U);
+        EXPECT_EQ(Query(*pHive, hRead, "speed"), Dword(2));
         for (const auto& [name, value] : std::span(values).subspan(1)) {
             EXPECT_EQ(Query(*pHive, hRead, name), value) << name;
         }
@@ -164,7 +158,7 @@ TEST_F(RegistryHiveTest, HandlesRightsAndNamesAreChecked) {
     DWORD size = 0;
     EXPECT_EQ(hive.QueryValue(hSet, "v", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
     EXPECT_EQ(SetDword(hive, hSet, "v", 3), ERROR_SUCCESS);
-    EXPECT_EQ(QueryDword(hive, hRead, "v"), 3U);
+    EXPECT_EQ(Query(hive, hRead, "v"), Dword(3));
     ASSERT_EQ(hive.CloseKey(hSet), ERROR_SUCCESS);
     EXPECT_EQ(SetDword(hive, hSet, "v", 1), ERROR_INVALID_HANDLE);
     EXPECT_EQ(hive.CloseKey(hSet), ERROR_INVALID_HANDLE);
@@ -194,14 +188,14 @@ TEST_F(RegistryHiveTest, ChangesMadeBehindItsBackAreSeen) {
     WriteTextFile(File(), text);
     CRegistryHive hive(File());
     const HKEY hKey = Create(hive, "Software\\c");
-    EXPECT_EQ(QueryDword(hive, hKey, "v"), 1U);
+    EXPECT_EQ(Query(hive, hKey, "v"), Dword(1));
     EXPECT_EQ(ReadTextFile(File()), text);
     const struct stat st = Stat(File());
     WriteTextFile(File(), std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
     std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     times[1].tv_nsec += times[1].tv_nsec < 999999999 ? 1 : -1;
     ASSERT_EQ(::utimensat(AT_FDCWD, File().c_str(), times.data(), 0), 0);
-    EXPECT_EQ(QueryDword(hive, hKey, "v"), 2U);
+    EXPECT_EQ(Query(hive, hKey, "v"), Dword(2));
 
     WriteTextFile(File(), "REGEDIT4\n");
     EXPECT_FALSE(Query(hive, hKey, "v"));
@@ -269,7 +263,7 @@ TEST_F(RegistryHiveTest, AFileIsReadToItsEndWhateverItsSizeSays) {
     EXPECT_EQ(Stat(cmdline).st_size, 0);
     CRegistryHive hive(cmdline);
     testing::internal::CaptureStderr();  // the arguments after the text are no registry lines
-    EXPECT_EQ(QueryDword(hive, Create(hive, "Software\\x", KEY_READ), "v"), 7U);
+    EXPECT_EQ(Query(hive, Create(hive, "Software\\x", KEY_READ), "v"), Dword(7));
     testing::internal::GetCapturedStderr();
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
@@ -398,8 +392,8 @@ TEST_F(RegistryHiveTest, ConcurrentWritersLoseNothing) {
     const HKEY hKey = Create(hive, "Software\\shared", KEY_READ);
     for (const auto& [nId, nCount] : {std::pair{0, 25}, {1, 25}, {2, 30}, {3, 30}}) {
         for (int i = 0; i < nCount; ++i) {
-            EXPECT_EQ(QueryDword(hive, hKey, std::to_string(nId) + "-" + std::to_string(i)),
-                      static_cast<DWORD>(nId * 1000 + i));
+            EXPECT_EQ(Query(hive, hKey, std::to_string(nId) + "-" + std::to_string(i)),
+                      Dword(nId * 1000 + i));
         }
     }
 }
