@@ -1,7 +1,3 @@
-#include "cleaner/CleaningRoutines.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -10,6 +6,10 @@
 #include <cstring>
 #include <fstream>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/HookedFileSystem.h"

@@ -1,16 +1,16 @@
-#include "platform/linux/cleaner/LinuxBrowserData.h"
-
 #include <fcntl.h>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/UniqueFd.h"
+#include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"

@@ -1,10 +1,9 @@
-#include "platform/linux/registry/RegFile.h"
-
-#include "support/TextFile.h"
+#include <sstream>
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "platform/linux/registry/RegFile.h"
+#include "support/TextFile.h"
 
 using namespace std::string_literals;
 using namespace std::string_view_literals;

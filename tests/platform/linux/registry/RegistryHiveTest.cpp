@@ -1,16 +1,3 @@
-#include "platform/linux/registry/RegistryHive.h"
-
-#include "engine/UrlList.h"
-#include "platform/linux/registry/RegValue.h"
-#include "store/SettingsStore.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
-#include "support/TextFile.h"
-#include "support/Unprivileged.h"
-#include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -22,6 +9,18 @@
 #include <random>
 #include <set>
 #include <thread>
+
+#include <gtest/gtest.h>
+
+#include "engine/UrlList.h"
+#include "platform/linux/registry/RegValue.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "store/SettingsStore.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+#include "support/TextFile.h"
+#include "support/Unprivileged.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
