@@ -193,8 +193,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     WriteTextFile(chromium / "Safe Browsing/History", "not a profile");
     MakeProfile(chrome / "Default", home / ".cache/google-chrome/Default");
     fs::create_symlink(HostName() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
-    // A browser that died leaves its lock behind.
-    fs::create_symlink(HostName() + "-999999999", chromium / "SingletonLock");
+    // A browser that died leaves its lock behind (a pid of nine digits, 0 and 9 among them).
+    fs::create_symlink(HostName() + "-999999990", chromium / "SingletonLock");
     const fs::path share = home / ".local/share";
     WriteTextFile(share / "recently-used.xbel", kXbel);
     fs::permissions(share / "recently-used.xbel", fs::perms(0600));
