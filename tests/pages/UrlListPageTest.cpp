@@ -15,7 +15,6 @@
 
 #include <gmock/gmock.h>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,26 +35,29 @@ std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, CBrowserThr
 // The refusals and the question of a page, in the order the first test meets them.
 enum EWord { NoOpen, OpenInOther, OpenListed, NoTyped, TypedInOther, TypedListed, NoRow, Clear };
 
+// The words of the black list page, then the white list page's.
+const char* const kWords[2][Clear + 1] = {
+    {"Please choose a opened URL.  ", "This Item has been add in whitlist!",
+     "The Item has been in the list!!", "Please enter a URL that you want to kill.",
+     "It has been in whitelist!", "The URL has been in the Black List.  ",
+     "Please choose a existent URL in Black List.  ", "Really clear all URLs in the Black List?"},
+    {"Please choose a opened URL.  ", "This URL has been in the blacklist!",
+     "The URL has in the White List.", "Please enter a URL that you want to kill.",
+     "It has in Blacklist!", "The URL has been in the White List!  ",
+     "Please choose a existent URL in White List.  ", "Really clear all URLs in White List?"}};
+
 struct SPageKind {
     const char* szName;
     std::unique_ptr<CUrlListPage> (*make)(IBrowserWindowsFactory&, CBrowserThread&, IMessageBox&);
     CUrlList* pOwn;
     CUrlList* pOther;
-    std::array<const char*, Clear + 1> words;
-    QString Word(EWord eWord) const { return QString::fromUtf8(words[eWord]); }
+    const char* const* words;  // by EWord
+    QString Word(int nWord) const { return QString::fromUtf8(words[nWord]); }
 };
 
 const SPageKind kPages[] = {
-    {"black list page", Make<CBlackListPage>, &g_BlackList, &g_WhiteList,
-     "Please choose a opened URL.  ", "This Item has been add in whitlist!",
-     "The Item has been in the list!!", "Please enter a URL that you want to kill.",
-     "It has been in whitelist!", "The URL has been in the Black List.  ",
-     "Please choose a existent URL in Black List.  ", "Really clear all URLs in the Black List?"},
-    {"white list page", Make<CWhiteListPage>, &g_WhiteList, &g_BlackList,
-     "Please choose a opened URL.  ", "This URL has been in the blacklist!",
-     "The URL has in the White List.", "Please enter a URL that you want to kill.",
-     "It has in Blacklist!", "The URL has been in the White List!  ",
-     "Please choose a existent URL in White List.  ", "Really clear all URLs in White List?"}};
+    {"black list page", Make<CBlackListPage>, &g_BlackList, &g_WhiteList, kWords[0]},
+    {"white list page", Make<CWhiteListPage>, &g_WhiteList, &g_BlackList, kWords[1]}};
 const SPageKind& kBlack = kPages[0];
 
 void Fill(CUrlList& list, const Strings& urls) {
@@ -143,7 +145,7 @@ TEST(UrlListPage, EachPageSpeaksItsOwnWordsOverItsOwnList) {
         rig.Click("clear");
         std::vector<QString> words;
         for (int nWord = NoOpen; nWord <= Clear; ++nWord) {
-            words.push_back(kind.Word(static_cast<EWord>(nWord)));
+            words.push_back(kind.Word(nWord));
         }
         words.push_back(kind.Word(Clear));
         EXPECT_EQ(rig.m_MessageBox.Texts(), words);
