@@ -125,13 +125,10 @@ json Tab(std::int64_t nId, std::int64_t nWindowId, const std::string& url, bool 
               {"held", bHeld}}}};
 }
 
-// Quellio's end, judged by the real scanner: a bridge's browser is known by the process that
-// started the bridge; a connection that sends garbage is dropped without touching the others.
-// While the scanner watches, the extension holds new tabs' first pages, and each tab it
-// announces is judged at once, without a pass: the page of a tab left open goes on once, and a
-// tab or pop-up closed is never let go. A look from another collection, as the list pages
-// take, lets nothing go; a later pass closes nothing twice; stopping the watch tells the
-// extension. A browser that closes its input ends its relay cleanly, and its browser leaves.
+// Quellio's end, judged by the real scanner: the browser is known by the process that started
+// the bridge; a connection that sends garbage is dropped alone. Each held tab the extension
+// announces is judged at once: a tab left open goes on once, one closed never; a look from
+// another collection lets nothing go, and a later pass closes nothing twice.
 TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavingConnection) {
     auto pBrowsers = std::make_shared<CExtensionBrowsers>(Socket());
     CSharedFactory factory(pBrowsers);

@@ -21,27 +21,27 @@ TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
     const struct {
         const char* name;
         std::string answer;  // none: silence
-        bool bBinary;
         HRESULT hrExpected;
+        bool bBinary;
         bool bStaysConnected;
     } cases[] = {
-        {"not JSON", "{id: 1,", false, E_FAIL, false},
-        {"not an object", "[1,2]", false, E_FAIL, false},
-        {"id never asked", R"({"id":999,"result":{}})", false, E_FAIL, false},
-        {"id as text", R"({"id":"ID","result":{}})", false, E_FAIL, false},
-        {"negative id", R"({"id":-1,"result":{}})", false, E_FAIL, false},
-        {"binary frame", R"({"id":ID,"result":{}})", true, E_FAIL, false},
-        {"invalid UTF-8", "{\"id\":ID,\"result\":{\"url\":\"\xff\xfe\"}}", false, E_FAIL, false},
-        {"over the size limit", huge, false, E_FAIL, false},
-        {"result not an object", R"({"id":ID,"result":"x"})", false, E_FAIL, false},
-        {"event without method", R"({"params":{}})", false, E_FAIL, false},
-        {"event params not an object", R"({"method":"Target.x","params":[1]})", false, E_FAIL,
+        {"not JSON", "{id: 1,", E_FAIL, false, false},
+        {"not an object", "[1,2]", E_FAIL, false, false},
+        {"id never asked", R"({"id":999,"result":{}})", E_FAIL, false, false},
+        {"id as text", R"({"id":"ID","result":{}})", E_FAIL, false, false},
+        {"negative id", R"({"id":-1,"result":{}})", E_FAIL, false, false},
+        {"binary frame", R"({"id":ID,"result":{}})", E_FAIL, true, false},
+        {"invalid UTF-8", "{\"id\":ID,\"result\":{\"url\":\"\xff\xfe\"}}", E_FAIL, false, false},
+        {"over the size limit", huge, E_FAIL, false, false},
+        {"result not an object", R"({"id":ID,"result":"x"})", E_FAIL, false, false},
+        {"event without method", R"({"params":{}})", E_FAIL, false, false},
+        {"event params not an object", R"({"method":"Target.x","params":[1]})", E_FAIL, false,
          false},
-        {"event session not text", R"({"method":"Target.x","params":{},"sessionId":5})", false,
-         E_FAIL, false},
-        {"error answer", R"({"id":ID,"error":{"code":-32000,"message":"no"}})", false, E_FAIL,
+        {"event session not text", R"({"method":"Target.x","params":{},"sessionId":5})", E_FAIL,
+         false, false},
+        {"error answer", R"({"id":ID,"error":{"code":-32000,"message":"no"}})", E_FAIL, false,
          true},
-        {"silence", "", false, E_TIMEOUT, true},
+        {"silence", "", E_TIMEOUT, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
