@@ -1,8 +1,4 @@
 // The bridge between a browser (played by the test) and Quellio's end of the socket.
-#include "bridge/BridgeRelay.h"
-
-#include <gtest/gtest.h>
-
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,6 +7,9 @@
 #include <future>
 #include <thread>
 
+#include <gtest/gtest.h>
+
+#include "bridge/BridgeRelay.h"
 #include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "platform/linux/bridge/BridgeSocket.h"

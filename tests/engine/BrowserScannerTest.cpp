@@ -1,10 +1,9 @@
-#include "engine/BrowserScanner.h"
+#include <gmock/gmock.h>
 
+#include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/RecordingReport.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

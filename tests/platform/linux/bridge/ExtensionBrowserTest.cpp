@@ -1,9 +1,8 @@
-#include "platform/linux/bridge/ExtensionBrowser.h"
+#include <fcntl.h>
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-
+#include "platform/linux/bridge/ExtensionBrowser.h"
 #include "support/BrowserStreams.h"
 #include "support/FramedPeer.h"
 

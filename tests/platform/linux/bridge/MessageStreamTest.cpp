@@ -1,9 +1,8 @@
-#include "platform/linux/bridge/MessageStream.h"
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include "platform/linux/bridge/MessageStream.h"
 #include "support/BrowserStreams.h"
 
 namespace {

@@ -1,8 +1,7 @@
-#include "platform/linux/devtools/DevToolsClient.h"
-
-#include "support/LoopbackServer.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/linux/devtools/DevToolsClient.h"
+#include "support/LoopbackServer.h"
 
 using namespace std::chrono_literals;
 using nlohmann::json;
