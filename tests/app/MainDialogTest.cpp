@@ -1,5 +1,14 @@
 #include "app/MainDialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gmock/gmock.h>
+
 #include "Resource.h"
 #include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
@@ -14,16 +23,6 @@
 #include "widgets/BmpMenu.h"
 #include "widgets/BmpMenuToolBar.h"
 #include "widgets/SlidingTabCtrl.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-
-#include <gmock/gmock.h>
 
 namespace {
 

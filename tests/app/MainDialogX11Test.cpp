@@ -2,6 +2,11 @@
 // shows of it.
 #include "app/MainDialog.h"
 
+#include <csignal>
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
 #include "Resource.h"
 #include "pages/LogPage.h"
 #include "platform/qt/SystemTrayHost.h"
@@ -12,12 +17,6 @@
 #include "support/QtWait.h"
 #include "support/TextFile.h"
 #include "support/TrayProbe.h"
-
-#include <QApplication>
-
-#include <gtest/gtest.h>
-
-#include <csignal>
 
 namespace {
 

@@ -1,12 +1,11 @@
 #include "app/StopSignals.h"
 
-#include <QTest>
-
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <csignal>
 #include <vector>
+
+#include <QTest>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,4 +1,6 @@
 // The bridge between a browser (played by the test) and Quellio's end of the socket.
+#include "bridge/BridgeRelay.h"
+
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -9,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "bridge/BridgeRelay.h"
 #include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "platform/linux/bridge/BridgeSocket.h"

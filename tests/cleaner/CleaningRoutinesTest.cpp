@@ -1,3 +1,5 @@
+#include "cleaner/CleaningRoutines.h"
+
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/HookedFileSystem.h"

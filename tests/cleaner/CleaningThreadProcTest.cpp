@@ -1,13 +1,13 @@
 #include "cleaner/CleaningThreadProc.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cleaner/CleaningProgress.h"
 #include "cleaner/CleaningThreads.h"

@@ -1,6 +1,7 @@
+#include "engine/BrowserScanner.h"
+
 #include <gmock/gmock.h>
 
-#include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/RecordingReport.h"

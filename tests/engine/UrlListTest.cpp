@@ -1,10 +1,10 @@
 #include "engine/UrlList.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <random>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "engine/WaveSound.h"
 
+#include <gmock/gmock.h>
+
 #include "support/FakeResourceLookup.h"
 #include "support/RecordingSoundPlayer.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
 // quellio-browser on stand-in browsers: scripts that write down how they were started.
-#include "support/ChildProcess.h"
-#include "support/TempDir.h"
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 

@@ -1,17 +1,16 @@
 #include "pages/CleaningDlg.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <QLabel>
-#include <QProgressBar>
-#include <QTest>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cleaner/CleaningThreads.h"
 #include "support/QtWait.h"

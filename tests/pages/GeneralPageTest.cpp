@@ -1,13 +1,12 @@
 #include "pages/GeneralPage.h"
 
-#include <gmock/gmock.h>
+#include <memory>
+#include <vector>
 
 #include <QCheckBox>
 #include <QSlider>
 #include <QTest>
-
-#include <memory>
-#include <vector>
+#include <gmock/gmock.h>
 
 #include "platform/AutostartEntry.h"
 #include "platform/ModulePath.h"

@@ -1,15 +1,14 @@
 #include "pages/HistoryPage.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <memory>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
-#include <memory>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cleaner/CleaningThreads.h"
 #include "support/ChildWithText.h"

@@ -1,13 +1,12 @@
 #include "pages/LogPage.h"
 
+#include <QTreeWidget>
+#include <gmock/gmock.h>
+
 #include "engine/UrlList.h"
 #include "support/EmptyLists.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedMessageBox.h"
-
-#include <QTreeWidget>
-
-#include <gmock/gmock.h>
 
 namespace {
 

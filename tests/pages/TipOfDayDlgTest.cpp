@@ -1,18 +1,17 @@
 #include "pages/TipOfDayDlg.h"
 
-#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-
-#include <sys/stat.h>
-
-#include <memory>
-#include <string>
-#include <vector>
+#include <gmock/gmock.h>
 
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"

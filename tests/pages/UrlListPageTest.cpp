@@ -2,6 +2,14 @@
 // each page has its own words and its own list.
 #include "pages/UrlListPage.h"
 
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <gmock/gmock.h>
+
 #include "pages/BlackListPage.h"
 #include "pages/WhiteListPage.h"
 #include "support/BrowserThreadWait.h"
@@ -9,15 +17,6 @@
 #include "support/FakeBrowserWindows.h"
 #include "support/Rows.h"
 #include "support/ScriptedMessageBox.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <gmock/gmock.h>
-
-#include <functional>
-#include <memory>
-#include <optional>
 
 namespace {
 

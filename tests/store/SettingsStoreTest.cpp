@@ -1,10 +1,10 @@
 #include "store/SettingsStore.h"
 
+#include <gmock/gmock.h>
+
 #include "engine/UrlList.h"
 #include "support/TempStore.h"
 #include "support/TextFile.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 // The child of `parent` of type T (a check box, a label, ...) showing `text`; a failure

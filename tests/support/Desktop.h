@@ -1,12 +1,12 @@
 #pragma once
 
-#include "support/ChildProcess.h"
+#include <string>
+#include <vector>
 
 #include <QIcon>
 #include <QPixmap>
 
-#include <string>
-#include <vector>
+#include "support/ChildProcess.h"
 
 // Runs xdotool with `args` on the test's X server; answers whether it succeeded.
 inline bool Xdotool(std::vector<std::string> args) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/ResourceLookup.h"
-
 #include <map>
 #include <string>
 #include <utility>
+
+#include "platform/ResourceLookup.h"
 
 // Resources held in a map, by type and id.
 class CFakeResourceLookup final : public IResourceLookup {

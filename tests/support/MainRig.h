@@ -1,5 +1,10 @@
 #pragma once
 
+#include <memory>
+
+#include <QSettings>
+#include <gtest/gtest.h>
+
 #include "app/MainApp.h"
 #include "pages/TipOfDayDlg.h"
 #include "support/EmptyLists.h"
@@ -16,12 +21,6 @@
 #include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempStore.h"
-
-#include <QSettings>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 // Real services a CMainRig is to use in place of its doubles.
 struct SRealServices {

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QTimer>
-
 #include <gmock/gmock.h>
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/HotKeys.h"
-
 #include <map>
 #include <utility>
+
+#include "platform/HotKeys.h"
 
 // Hot keys that no keyboard reaches: claims are kept in a map, and Press plays a press.
 class CRecordingHotKeys final : public IHotKeys {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/KillReport.h"
-
 #include <string>
 #include <vector>
+
+#include "engine/KillReport.h"
 
 // Kill reports kept in the order they came: "log <address>" and "signal".
 class CRecordingReport : public IKillReport {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QUrl>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <QUrl>
 
 #include "platform/qt/ShellOpen.h"
 

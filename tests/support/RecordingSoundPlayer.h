@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Sound.h"
-
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "platform/Sound.h"
 
 // A sound player that plays nothing and remembers every call, in order.
 class CRecordingSoundPlayer final : public ISoundPlayer {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/qt/TrayHost.h"
-
 #include <ostream>
 #include <vector>
+
+#include "platform/qt/TrayHost.h"
 
 // A tray that shows nothing and remembers every call, in order; presses are made by Press.
 class CRecordingTrayHost final : public ITrayHost {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "widgets/SortedListBox.h"
-
 #include <string>
 #include <vector>
+
+#include "widgets/SortedListBox.h"
 
 // The rows of a sorted list box, from the top, as the bytes it was given.
 inline std::vector<std::string> Rows(const CSortedListBox& listBox) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
-
 #include <deque>
 #include <vector>
+
+#include <QString>
 
 #include "platform/qt/MessageBox.h"
 

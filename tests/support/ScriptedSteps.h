@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QTimer>
-
 #include <functional>
 #include <vector>
+
+#include <QTimer>
 
 // Drives a window that runs its own modal loop (a menu) from inside that loop: each step
 // waits until its condition holds, then acts, and the next step waits for its own. The

@@ -1,9 +1,9 @@
 #include "support/SqliteFile.h"
 
-#include <sqlite3.h>
-
 #include <memory>
 #include <stdexcept>
+
+#include <sqlite3.h>
 
 namespace {
 

@@ -1,15 +1,15 @@
 #include "support/TrayProbe.h"
 
-#include "support/QtWait.h"
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include "support/QtWait.h"
 
 namespace {
 

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "support/ChildProcess.h"
-
-#include <QPoint>
-#include <QRgb>
-
-#include <xcb/xcb.h>
-
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include <QPoint>
+#include <QRgb>
+#include <xcb/xcb.h>
+
+#include "support/ChildProcess.h"
 
 // The tray of the test's X server (tests of the `x11` label run under xvfb-run): a real
 // tray host (trayer) started and ended on demand, and what the server shows of this

@@ -1,19 +1,18 @@
 #include "widgets/BmpMenu.h"
 
-#include "support/QtWait.h"
-#include "support/ScriptedSteps.h"
-#include "widgets/BmpMenuEvent.h"
-#include "widgets/BmpMenuToolBar.h"
+#include <functional>
+#include <tuple>
 
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-
 #include <gmock/gmock.h>
 
-#include <functional>
-#include <tuple>
+#include "support/QtWait.h"
+#include "support/ScriptedSteps.h"
+#include "widgets/BmpMenuEvent.h"
+#include "widgets/BmpMenuToolBar.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include <gmock/gmock.h>
+#include <string>
+#include <vector>
 
 #include <QFontMetrics>
 #include <QTest>
 #include <QWindow>
-
-#include <string>
-#include <vector>
+#include <gmock/gmock.h>
 
 #include "support/RecordingBeeper.h"
 #include "support/RecordingShell.h"

@@ -1,15 +1,14 @@
 #include "widgets/SlidingTabCtrl.h"
 
-#include "support/QtWait.h"
+#include <memory>
+#include <vector>
 
 #include <QEvent>
 #include <QTabBar>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <vector>
+#include "support/QtWait.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "widgets/SortedListBox.h"
 
-#include "support/Rows.h"
+#include <algorithm>
 
 #include <gmock/gmock.h>
 
-#include <algorithm>
+#include "support/Rows.h"
 
 namespace {
 

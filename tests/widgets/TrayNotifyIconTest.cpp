@@ -1,10 +1,10 @@
 #include "widgets/TrayNotifyIcon.h"
 
+#include <gmock/gmock.h>
+
 #include "support/Desktop.h"
 #include "support/QtWait.h"
 #include "support/RecordingTrayHost.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

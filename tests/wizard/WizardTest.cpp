@@ -2,18 +2,18 @@
 // RunWizard, with a host table that records what the wizard stores.
 #include "wizard/Wizard.h"
 
+#include <dlfcn.h>
+
+#include <functional>
+#include <map>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QTimer>
 #include <QWizard>
-
-#include "support/ChildWithText.h"
-
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
+#include "support/ChildWithText.h"
 
 namespace {
 

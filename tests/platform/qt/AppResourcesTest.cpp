@@ -1,9 +1,9 @@
 #include "platform/qt/AppResources.h"
 
+#include <gmock/gmock.h>
+
 #include "Resource.h"
 #include "platform/linux/desktop/WaveImage.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

@@ -1,14 +1,13 @@
 #include "platform/qt/QtMessageBox.h"
 
+#include <functional>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "platform/qt/SystemTrayHost.h"
 
+#include <gmock/gmock.h>
+
 #include "support/Desktop.h"
 #include "support/QtWait.h"
 #include "support/TrayProbe.h"
 #include "widgets/TrayNotifyIcon.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "platform/qt/X11HotKeys.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/qt/X11HotKeys.h"
 
 namespace {
 

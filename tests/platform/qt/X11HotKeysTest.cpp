@@ -1,19 +1,17 @@
 #include "platform/qt/X11HotKeys.h"
 
-#include "support/Desktop.h"
-#include "support/QtWait.h"
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
-
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
-#include <string>
+#include "support/Desktop.h"
+#include "support/QtWait.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "platform/qt/XdgWebPageHandler.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/qt/DesktopShellOpen.h"
 #include "support/QtWait.h"

@@ -1,8 +1,9 @@
+#include "platform/linux/bridge/ExtensionBrowser.h"
+
 #include <fcntl.h>
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/bridge/ExtensionBrowser.h"
 #include "support/BrowserStreams.h"
 #include "support/FramedPeer.h"
 

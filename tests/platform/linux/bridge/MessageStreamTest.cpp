@@ -1,8 +1,9 @@
+#include "platform/linux/bridge/MessageStream.h"
+
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/bridge/MessageStream.h"
 #include "support/BrowserStreams.h"
 
 namespace {

@@ -1,10 +1,11 @@
+#include "platform/linux/bridge/NativeHostManifests.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "platform/linux/bridge/NativeHostManifests.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
 

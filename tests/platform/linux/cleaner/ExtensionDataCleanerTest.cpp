@@ -1,6 +1,7 @@
+#include "platform/linux/cleaner/ExtensionDataCleaner.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/linux/cleaner/ExtensionDataCleaner.h"
 #include "support/PlayedExtensions.h"
 #include "support/WaitUntil.h"
 

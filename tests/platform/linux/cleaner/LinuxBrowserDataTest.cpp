@@ -1,3 +1,5 @@
+#include "platform/linux/cleaner/LinuxBrowserData.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +12,6 @@
 
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/UniqueFd.h"
-#include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"

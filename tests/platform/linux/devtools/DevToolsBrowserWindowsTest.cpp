@@ -1,10 +1,11 @@
+#include "platform/linux/devtools/DevToolsBrowserWindows.h"
+
 #include <map>
 #include <mutex>
 #include <set>
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/devtools/DevToolsBrowserWindows.h"
 #include "support/LoopbackServer.h"
 
 using namespace std::chrono_literals;

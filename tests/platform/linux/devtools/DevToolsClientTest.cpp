@@ -1,6 +1,7 @@
+#include "platform/linux/devtools/DevToolsClient.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/linux/devtools/DevToolsClient.h"
 #include "support/LoopbackServer.h"
 
 using namespace std::chrono_literals;

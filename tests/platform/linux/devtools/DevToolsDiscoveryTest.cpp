@@ -1,11 +1,11 @@
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
+#include <fstream>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 

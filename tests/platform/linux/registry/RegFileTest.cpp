@@ -1,8 +1,9 @@
+#include "platform/linux/registry/RegFile.h"
+
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/registry/RegFile.h"
 #include "support/TextFile.h"
 
 using namespace std::string_literals;

@@ -1,3 +1,5 @@
+#include "platform/linux/registry/RegistryHive.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 
 #include "engine/UrlList.h"
 #include "platform/linux/registry/RegValue.h"
-#include "platform/linux/registry/RegistryHive.h"
 #include "store/SettingsStore.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
