@@ -5,13 +5,7 @@
 // A burst of pop-ups from one click: the passes it takes. The kill latency of the program's
 // scan worker as the browsers' own events tell it, over DevTools and through the companion
 // extension in Chromium and Firefox.
-#include <benchmark/benchmark.h>
 #include <poll.h>
-
-#include <QCoreApplication>
-#include <QTimer>
-#include <boost/asio/ip/tcp.hpp>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
@@ -26,6 +20,12 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <boost/asio/ip/tcp.hpp>
+#include <nlohmann/json.hpp>
 
 #include "app/ScanWorker.h"
 #include "engine/BrowserScanner.h"

@@ -5,14 +5,14 @@
 // program's time includes its start, as a user would wait for it. Counters: the three
 // times, the two ratios, the reports the routine made (one per file lying directly in a
 // cache folder) and the files BleachBit left (none when it did the same work).
-#include <benchmark/benchmark.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
+
+#include <benchmark/benchmark.h>
 
 #include "cleaner/CleanReport.h"
 #include "cleaner/CleaningRoutines.h"

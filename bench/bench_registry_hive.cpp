@@ -1,11 +1,11 @@
 // The registry file: parse and format time against the size of the store (both should
 // grow linearly), and the cost of one option read and one option write through the
 // settings store on a real file.
-#include <benchmark/benchmark.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "platform/linux/registry/RegFile.h"
 #include "platform/linux/registry/RegistryHive.h"

@@ -1,9 +1,9 @@
 // One scan pass over N windows with lists of M entries, and the membership test on its
 // own, indexed against a plain walk of the entries.
-#include <benchmark/benchmark.h>
-
 #include <cstring>
 #include <string>
+
+#include <benchmark/benchmark.h>
 
 #include "engine/BrowserScanner.h"
 #include "engine/KillReport.h"

@@ -1,11 +1,10 @@
 // The tip of the day at start-up: building and destroying the dialog (profile read and
 // written, tips file opened, one tip read) against the size of the tips file, and the worst
 // search, a file of N lines without a tip, which is read twice before the dialog gives up.
-#include <benchmark/benchmark.h>
+#include <string>
 
 #include <QApplication>
-
-#include <string>
+#include <benchmark/benchmark.h>
 
 #include "pages/TipOfDayDlg.h"
 #include "support/ScriptedMessageBox.h"

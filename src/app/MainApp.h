@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QLibrary>
 #include <QString>
-
-#include <memory>
 
 #include "app/MainDialog.h"
 #include "cleaner/CleaningThreads.h"

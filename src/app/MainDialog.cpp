@@ -1,5 +1,7 @@
 #include "app/MainDialog.h"
 
+#include <iterator>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -11,8 +13,6 @@
 #include <QScreen>
 #include <QTimerEvent>
 #include <QUrl>
-
-#include <iterator>
 
 #include "Resource.h"
 #include "engine/UrlList.h"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QBasicTimer>
-#include <QDialog>
-
 #include <memory>
 #include <string_view>
+
+#include <QBasicTimer>
+#include <QDialog>
 
 #include "app/ScanWorker.h"
 #include "engine/KillReport.h"

@@ -1,9 +1,9 @@
 #include "app/ScanWorker.h"
 
+#include <string>
+
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <string>
 
 #include "platform/qt/BrowserThread.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QObject>
-
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+#include <QObject>
 
 #include "engine/BrowserScanner.h"
 #include "engine/KillReport.h"

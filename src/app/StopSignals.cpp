@@ -1,7 +1,5 @@
 #include "app/StopSignals.h"
 
-#include <QSocketNotifier>
-
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+
+#include <QSocketNotifier>
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "engine/BrowserScanner.h"
 
-#include "engine/KillReport.h"
-#include "engine/UrlList.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "engine/KillReport.h"
+#include "engine/UrlList.h"
 
 CBrowserScanner::CBrowserScanner(IBrowserWindowsFactory& factory, const CUrlList& blackList,
                                  const CUrlList& whiteList, IKillReport& report)

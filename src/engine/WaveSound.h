@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/ResourceLookup.h"
-#include "platform/Sound.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "platform/ResourceLookup.h"
+#include "platform/Sound.h"
 
 // Plays one sound image held in memory: the kill sound of the main window.
 class CWaveSound {

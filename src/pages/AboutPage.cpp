@@ -1,14 +1,14 @@
 #include "pages/AboutPage.h"
 
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+
 #include "Resource.h"
 #include "platform/qt/AppResources.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MailLink.h"
 #include "widgets/UrlLink.h"
-
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPainter>
 
 namespace {
 

@@ -1,9 +1,5 @@
 #include "pages/CleaningDlg.h"
 
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
@@ -11,6 +7,10 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include "cleaner/CleaningProgress.h"
 #include "cleaner/CleaningThreadProc.h"

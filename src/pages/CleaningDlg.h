@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
-
 #include <memory>
 #include <stop_token>
 #include <string_view>
+
+#include <QDialog>
 
 class CCleaningThreads;
 class CSettingsStore;

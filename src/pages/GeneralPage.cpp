@@ -1,9 +1,7 @@
 #include "pages/GeneralPage.h"
 
-#include "platform/AutostartEntry.h"
-#include "platform/ModulePath.h"
-#include "store/SettingsStore.h"
-#include "widgets/DialogUnits.h"
+#include <algorithm>
+#include <string>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,8 +10,10 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include <algorithm>
-#include <string>
+#include "platform/AutostartEntry.h"
+#include "platform/ModulePath.h"
+#include "store/SettingsStore.h"
+#include "widgets/DialogUnits.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
-
 #include <functional>
+
+#include <QWidget>
 
 class CSettingsStore;
 class IAutostartEntry;

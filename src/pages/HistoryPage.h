@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
-
 #include <array>
+
+#include <QWidget>
 
 #include "pages/CleaningDlg.h"
 #include "platform/Registry.h"

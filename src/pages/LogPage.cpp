@@ -1,14 +1,14 @@
 #include "pages/LogPage.h"
 
-#include "engine/UrlList.h"
-#include "platform/Clock.h"
-#include "platform/qt/MessageBox.h"
+#include <string>
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <string>
+#include "engine/UrlList.h"
+#include "platform/Clock.h"
+#include "platform/qt/MessageBox.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
-
 #include <string_view>
+
+#include <QWidget>
 
 class IClock;
 class IMessageBox;

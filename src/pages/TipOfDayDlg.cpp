@@ -1,9 +1,11 @@
 #include "pages/TipOfDayDlg.h"
 
-#include "Resource.h"
-#include "platform/ModulePath.h"
-#include "platform/qt/AppResources.h"
-#include "platform/qt/MessageBox.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,12 +15,10 @@
 #include <QPushButton>
 #include <QSettings>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <ctime>
+#include "Resource.h"
+#include "platform/ModulePath.h"
+#include "platform/qt/AppResources.h"
+#include "platform/qt/MessageBox.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
-#include <QString>
-
 #include <cstdio>
 #include <filesystem>
+
+#include <QDialog>
+#include <QString>
 
 class IMessageBox;
 class QCheckBox;

@@ -1,19 +1,19 @@
 #include "pages/UrlListPage.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "engine/OpenUrls.h"
 #include "engine/UrlList.h"
 #include "platform/BrowserWindows.h"
 #include "platform/qt/BrowserThread.h"
 #include "platform/qt/MessageBox.h"
 #include "widgets/SortedListBox.h"
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <algorithm>
-#include <string_view>
-#include <vector>
 
 namespace {
 

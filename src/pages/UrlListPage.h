@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QRect>
-#include <QString>
-#include <QWidget>
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
 
 class CBrowserThread;
 class CSortedListBox;

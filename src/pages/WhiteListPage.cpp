@@ -1,9 +1,9 @@
 #include "pages/WhiteListPage.h"
 
+#include <QPainter>
+
 #include "engine/UrlList.h"
 #include "widgets/SortedListBox.h"
-
-#include <QPainter>
 
 namespace {
 

@@ -1,8 +1,7 @@
 #include "widgets/BmpMenu.h"
 
-#include "widgets/BmpMenuToolBar.h"
+#include <utility>
 
-#include <qdrawutil.h>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -14,8 +13,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <qdrawutil.h>
 
-#include <utility>
+#include "widgets/BmpMenuToolBar.h"
 
 namespace {
 

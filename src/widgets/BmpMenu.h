@@ -1,12 +1,12 @@
 #pragma once
 
-#include "widgets/BmpMenuEvent.h"
+#include <optional>
 
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
-#include <optional>
+#include "widgets/BmpMenuEvent.h"
 
 class CBmpMenuToolBar;
 class QEventLoop;

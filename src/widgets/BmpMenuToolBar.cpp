@@ -1,7 +1,7 @@
 #include "widgets/BmpMenuToolBar.h"
 
-#include "widgets/BmpMenu.h"
-#include "widgets/BmpMenuEvent.h"
+#include <algorithm>
+#include <utility>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -12,8 +12,8 @@
 #include <QPointer>
 #include <QStyle>
 
-#include <algorithm>
-#include <utility>
+#include "widgets/BmpMenu.h"
+#include "widgets/BmpMenuEvent.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <vector>
+
 #include <QBasicTimer>
 #include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QWidget>
-
-#include <vector>
 
 class CBmpMenu;
 class QMenu;

@@ -1,10 +1,10 @@
 #include "widgets/MailLink.h"
 
-#include "platform/qt/ShellOpen.h"
-
 #include <QMouseEvent>
 #include <QPalette>
 #include <QUrl>
+
+#include "platform/qt/ShellOpen.h"
 
 CMailLink::CMailLink(IShellOpen& shell, QWidget* parent) : CNotifyStatic(parent), m_Shell(shell) {
     // The interface font of its dialog, which the link keeps and underlines on its own.

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "widgets/NotifyStatic.h"
-
 #include <QColor>
 #include <QFont>
+
+#include "widgets/NotifyStatic.h"
 
 class IShellOpen;
 

@@ -1,8 +1,8 @@
 #include "widgets/NotifyStatic.h"
 
-#include <QMouseEvent>
-
 #include <utility>
+
+#include <QMouseEvent>
 
 void CNotifyStatic::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);

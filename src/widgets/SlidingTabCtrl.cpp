@@ -1,12 +1,12 @@
 #include "widgets/SlidingTabCtrl.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTabBar>
 #include <QTimerEvent>
-
-#include <algorithm>
-#include <utility>
 
 CSlidingTabCtrl::CSlidingTabCtrl(std::function<bool()> isMoveOn, std::function<int()> speed,
                                  QWidget* parent)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QBasicTimer>
 #include <QWidget>
-
-#include <functional>
 
 class QTabBar;
 

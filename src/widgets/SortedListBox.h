@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QListWidget>
-
 #include <string>
 #include <string_view>
+
+#include <QListWidget>
 
 // A single-selection list box of addresses that keeps its rows sorted without regard to
 // letter case, whatever order they are added in, and finds rows by a case-blind prefix.

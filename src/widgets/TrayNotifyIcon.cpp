@@ -1,8 +1,8 @@
 #include "widgets/TrayNotifyIcon.h"
 
-#include <QTimer>
-
 #include <utility>
+
+#include <QTimer>
 
 namespace {
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/qt/AppResources.h"
-#include "platform/qt/TrayHost.h"
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include <QIcon>
 #include <QString>
 
-#include <functional>
-#include <memory>
-#include <vector>
+#include "platform/qt/AppResources.h"
+#include "platform/qt/TrayHost.h"
 
 class QTimer;
 

@@ -1,15 +1,15 @@
 #include "widgets/UrlLink.h"
 
-#include "platform/Beep.h"
-#include "platform/qt/MessageBox.h"
-#include "platform/qt/ShellOpen.h"
-
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QTextDocument>
 #include <QUrl>
+
+#include "platform/Beep.h"
+#include "platform/qt/MessageBox.h"
+#include "platform/qt/ShellOpen.h"
 
 CUrlLink::CUrlLink(IShellOpen& shell, IBeeper& beeper, IMessageBox& messageBox, QWidget* parent)
     : CNotifyStatic(parent),

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "widgets/NotifyStatic.h"
+#include <string>
+#include <string_view>
 
 #include <QColor>
 
-#include <string>
-#include <string_view>
+#include "widgets/NotifyStatic.h"
 
 class IBeeper;
 class IMessageBox;

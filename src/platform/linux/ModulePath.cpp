@@ -1,9 +1,9 @@
 #include "platform/ModulePath.h"
 
-#include "platform/linux/ModulePath.h"
-
 #include <string_view>
 #include <system_error>
+
+#include "platform/linux/ModulePath.h"
 
 std::string ReadExecutableLink(const std::filesystem::path& link) {
     std::error_code ec;

@@ -1,10 +1,10 @@
 #include "platform/qt/AppResources.h"
 
-#include "Resource.h"
-
 #include <QDir>
 #include <QFile>
 #include <QHash>
+
+#include "Resource.h"
 
 // The resources are compiled into this static library; nothing else refers to them, so
 // the linker would leave them out unless they are registered by hand.

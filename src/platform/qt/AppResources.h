@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/ResourceLookup.h"
-
 #include <QIcon>
 #include <QPixmap>
+
+#include "platform/ResourceLookup.h"
 
 // The resources built into the program (res/quellio.qrc), by the ids of Resource.h.
 class CAppResources final : public IResourceLookup {

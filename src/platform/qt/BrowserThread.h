@@ -1,11 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QObject>
 #include <QPointer>
 #include <QThread>
-
-#include <functional>
-#include <memory>
 
 // The one thread on which the browsers are called, so that a browser that is slow or hung
 // never holds up the window. The work posted runs there one piece at a time, in the order

@@ -1,9 +1,9 @@
 #include "platform/qt/DesktopShellOpen.h"
 
-#include "platform/qt/XdgWebPageHandler.h"
-
 #include <QDesktopServices>
 #include <QUrl>
+
+#include "platform/qt/XdgWebPageHandler.h"
 
 bool CDesktopShellOpen::Open(const QUrl& url) {
     return QDesktopServices::openUrl(url);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/qt/TrayHost.h"
-
 #include <QSystemTrayIcon>
+
+#include "platform/qt/TrayHost.h"
 
 // ITrayHost over QSystemTrayIcon, which docks into an X11 tray or registers with a
 // StatusNotifier host, and docks again by itself when the tray restarts.

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QIcon>
 #include <QString>
-
-#include <functional>
 
 // Mouse presses on the tray icon, numbered as the window messages that carried them.
 enum class ETrayMouse : unsigned {

@@ -1,15 +1,14 @@
 #include "platform/qt/X11HotKeys.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <xcb/xcb.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/HotKeys.h"
+#include <cstdint>
+#include <vector>
 
 #include <QAbstractNativeEventFilter>
 
-#include <cstdint>
-#include <vector>
+#include "platform/HotKeys.h"
 
 struct xcb_connection_t;
 

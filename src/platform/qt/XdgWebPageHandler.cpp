@@ -1,8 +1,5 @@
 #include "platform/qt/XdgWebPageHandler.h"
 
-#include "platform/Result.h"
-#include "platform/qt/ShellOpen.h"
-
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -10,6 +7,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include "platform/Result.h"
+#include "platform/qt/ShellOpen.h"
 
 namespace {
 

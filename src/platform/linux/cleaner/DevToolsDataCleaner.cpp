@@ -1,8 +1,8 @@
 #include "platform/linux/cleaner/DevToolsDataCleaner.h"
 
-#include "platform/linux/devtools/DevToolsDiscovery.h"
-
 #include <string>
+
+#include "platform/linux/devtools/DevToolsDiscovery.h"
 
 using nlohmann::json;
 

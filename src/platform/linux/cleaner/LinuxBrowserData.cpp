@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -15,6 +13,8 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/XdgDirs.h"

@@ -1,7 +1,8 @@
 #include "platform/linux/cleaner/SqliteDatabase.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
+
+#include <sqlite3.h>
 
 namespace {
 

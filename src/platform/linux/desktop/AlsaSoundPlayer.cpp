@@ -1,12 +1,12 @@
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 
-#include "platform/linux/desktop/WaveImage.h"
-
-#include <alsa/asoundlib.h>
-
 #include <cerrno>
 #include <chrono>
 #include <utility>
+
+#include <alsa/asoundlib.h>
+
+#include "platform/linux/desktop/WaveImage.h"
 
 namespace {
 

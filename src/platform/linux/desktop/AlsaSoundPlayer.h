@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/Sound.h"
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -10,6 +8,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/Sound.h"
 
 // ISoundPlayer on ALSA. A worker thread owns the PCM device and writes to it without
 // blocking, so neither a slow nor a missing device can hold up the caller; the device is

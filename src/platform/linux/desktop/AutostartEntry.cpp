@@ -1,13 +1,13 @@
 #include "platform/linux/desktop/AutostartEntry.h"
 
-#include "platform/linux/AtomicFile.h"
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
+
+#include "platform/linux/AtomicFile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,12 +1,12 @@
 #include "platform/linux/devtools/DevToolsClient.h"
 
+#include <exception>
+
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
-
-#include <exception>
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;

@@ -1,11 +1,5 @@
 #pragma once
 
-#include <boost/asio/io_context.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
-#include <boost/beast/websocket/stream.hpp>
-#include <nlohmann/json.hpp>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -13,6 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/websocket/stream.hpp>
+#include <nlohmann/json.hpp>
 
 #include "platform/Result.h"
 #include "platform/linux/devtools/DevToolsEndpoint.h"

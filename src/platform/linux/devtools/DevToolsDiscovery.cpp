@@ -1,11 +1,11 @@
 #include "platform/linux/devtools/DevToolsDiscovery.h"
 
-#include "platform/linux/XdgDirs.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "platform/linux/XdgDirs.h"
 
 namespace fs = std::filesystem;
 

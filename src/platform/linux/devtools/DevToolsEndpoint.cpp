@@ -1,8 +1,8 @@
 #include "platform/linux/devtools/DevToolsEndpoint.h"
 
-#include <boost/asio/ip/address.hpp>
-
 #include <charconv>
+
+#include <boost/asio/ip/address.hpp>
 
 namespace {
 
