@@ -1,4 +1,11 @@
 // The scan over a real headless Chromium on pages served on 127.0.0.1.
+#include <poll.h>
+
+#include <future>
+#include <set>
+
+#include <gtest/gtest.h>
+
 #include "engine/BrowserScanner.h"
 #include "engine/OpenUrls.h"
 #include "engine/UrlList.h"
@@ -9,13 +16,6 @@
 #include "support/TempDir.h"
 #include "support/TestBrowser.h"
 #include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
-
-#include <poll.h>
-
-#include <future>
-#include <set>
 
 namespace {
 

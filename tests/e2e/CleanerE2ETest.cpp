@@ -1,9 +1,9 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
 #include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"

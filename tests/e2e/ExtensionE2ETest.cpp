@@ -2,6 +2,15 @@
 // served on 127.0.0.1: the browser starts quellio-bridge through the host manifest Quellio
 // writes, and the scanner guards it through the bridge socket alone; the cleaner cleans it
 // through the same extension while it runs.
+#include <poll.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include "cleaner/CleaningRoutines.h"
 #include "engine/BrowserScanner.h"
 #include "engine/OpenUrls.h"
@@ -19,15 +28,6 @@
 #include "support/TestBrowser.h"
 #include "support/TextFile.h"
 #include "support/WaitUntil.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <poll.h>
-
-#include <atomic>
-#include <set>
-#include <thread>
 
 namespace {
 

@@ -1,7 +1,13 @@
 // The whole program over real headless Chromium browsers.
-#include "app/MainDialog.h"
+#include <atomic>
+#include <csignal>
+#include <future>
+
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include "Resource.h"
+#include "app/MainDialog.h"
 #include "pages/LogPage.h"
 #include "platform/linux/desktop/SystemClock.h"
 #include "platform/linux/devtools/DevToolsBrowserWindows.h"
@@ -12,13 +18,6 @@
 #include "support/TestBrowser.h"
 #include "widgets/SlidingTabCtrl.h"
 #include "widgets/SortedListBox.h"
-
-#include <QPushButton>
-#include <QTreeWidget>
-
-#include <atomic>
-#include <csignal>
-#include <future>
 
 namespace {
 
