@@ -73,9 +73,8 @@ protected:
     }
 };
 
-// The stored lists are loaded at the start; the timer scans, and kills land in the log
-// with their time. The list pages read the open windows and the lists when shown. Edits of
-// the lists reach the passes.
+// The stored lists are loaded at the start, kills land in the log, the list pages read the
+// open windows and the lists when shown, and edits of the lists reach the passes.
 TEST_F(MainDialogTest, TheTimerScansAndTheListPagesShowWhatIsOpenAndListed) {
     Store(REGVAL_WHITE, {"http://spared.example/"});
     Store(REGVAL_BLACK, {"http://bad.example/"});
@@ -103,16 +102,14 @@ TEST_F(MainDialogTest, TheTimerScansAndTheListPagesShowWhatIsOpenAndListed) {
     EXPECT_THAT(PageRows(dialog, CMainDialog::PAGE_WHITELIST, "urls"),
                 ElementsAre("http://from-log.example/", "http://spared.example/"));
 
-    // The passes go by the lists as edited since: the tab is black-listed now, and the
-    // pop-up is spared no more.
     g_BlackList.Add("http://news.example/");
     g_WhiteList.RemoveAll();
     EXPECT_TRUE(WaitFor([&] { return m_Browsers.OpenCount() == 0; }));
 }
 
 // Closing, the tray icon's left button and a page command hide and show the window; no
-// key hides or exits it, nor does Enter press a focused button. A page command shows the
-// window on that page at once. Hiding does not stop the program.
+// key hides or exits it, nor does Enter press a focused button; F1 opens the help beside
+// the executable, Shift+F1 does not. Hiding does not stop the program.
 TEST_F(MainDialogTest, TheWindowIsHiddenAndShownButNeverClosedByTheUser) {
     m_Store.WriteOption(OPT_MINSTART, 1);
     CMainDialog& dialog = Start();
@@ -133,6 +130,11 @@ TEST_F(MainDialogTest, TheWindowIsHiddenAndShownButNeverClosedByTheUser) {
         QObject::disconnect(connection);
         EXPECT_FALSE(bClicked) << button->text().toStdString();
     }
+    QTest::keyClick(&dialog, Qt::Key_F1, Qt::ShiftModifier);
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    ASSERT_EQ(m_Shell.m_Opened.size(), 1U);
+    EXPECT_EQ(m_Shell.m_Opened[0].toLocalFile(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
     EXPECT_FALSE(dialog.close());
     EXPECT_TRUE(dialog.IsWindowHidden());
     m_Tray.Press(ETrayMouse::MButtonDown);
@@ -152,17 +154,22 @@ TEST_F(MainDialogTest, TheWindowIsHiddenAndShownButNeverClosedByTheUser) {
     EXPECT_EQ(m_Browsers.m_nCreated, 3) << "the scan's connection and each list page's own, once";
 }
 
-// Exit saves "speed" and both lists, gives the hot key back, removes the tray icon, and
-// from then on a close closes.
+// Exit saves "speed" and the lists, but not one whose stored value could not be read, gives
+// the hot key back, removes the tray icon, and from then on a close closes.
 TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
+    WriteTextFile(File(),
+                  "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\list]\n"
+                  "\"white\"=hex(7):61,00,00\n\"black\"=hex(7):62,0\"\n");
+    testing::internal::CaptureStderr();
     CMainDialog& dialog = Start();
-    g_BlackList.Add("http://b.example/");
-    g_WhiteList.Add("http://w.example/");
+    testing::internal::GetCapturedStderr();
+    g_BlackList.Add("c");
+    g_WhiteList.Add("w");
     m_pApp->m_Options.m_nAppSpeed = 25;
     dialog.OnCommand(ID_MENU_EXIT);
     EXPECT_EQ(m_Store.ReadOption(OPT_SPEED), 25U);
-    EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://b.example/"));
-    EXPECT_THAT(Stored(REGVAL_WHITE), ElementsAre("http://w.example/"));
+    EXPECT_THAT(Stored(REGVAL_WHITE), ElementsAre("a", "w"));
+    EXPECT_THAT(ReadTextFile(File()), testing::Not(testing::HasSubstr("\"black\"")));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(m_HotKeys.m_Claims.contains(CMainDialog::kHotKeyId));
     EXPECT_TRUE(WaitFor([&] { return !m_Browsers.m_bWatched; })) << "held windows go on";
@@ -171,37 +178,9 @@ TEST_F(MainDialogTest, ExitSavesWhatChangedAndLetsGoOfTheDesktop) {
     EXPECT_TRUE(dialog.close());
 }
 
-// A list whose stored value could not be read (its line cannot be read) is not saved over
-// at Exit, though it was changed; the other list is.
-TEST_F(MainDialogTest, ExitLeavesAListItCouldNotReadAsStored) {
-    WriteTextFile(File(),
-                  "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\list]\n"
-                  "\"white\"=hex(7):61,0\"\n\"black\"=hex(7):62,00,00\n");
-    testing::internal::CaptureStderr();
-    CMainDialog& dialog = Start();
-    testing::internal::GetCapturedStderr();
-    g_WhiteList.Add("w");
-    g_BlackList.Add("c");
-    dialog.OnCommand(ID_MENU_EXIT);
-    const std::string stored = ReadTextFile(File());
-    EXPECT_THAT(stored, testing::HasSubstr("\"black\"=hex(7):62,00,63,00,00\n"));
-    EXPECT_THAT(stored, testing::Not(testing::HasSubstr("\"white\"")));
-}
-
-TEST_F(MainDialogTest, F1OpensTheHelpBesideTheExecutableShiftF1DoesNot) {
-    CMainDialog& dialog = Start();
-    QTest::keyClick(&dialog, Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_TRUE(m_Shell.m_Opened.empty());
-    QTest::keyClick(&dialog, Qt::Key_F1);
-    ASSERT_EQ(m_Shell.m_Opened.size(), 1U);
-    EXPECT_EQ(m_Shell.m_Opened[0].toLocalFile(),
-              QCoreApplication::applicationDirPath() + QStringLiteral("/Quellio.html"));
-}
-
 // Clean time "starting": a pass before the main window exists, and another from the
-// History page; "closing": a pass at exit, after the settings are saved, with the clean
-// time as the store holds it then. Each only with a kind chosen. An "Exit" from the tray
-// while the closing pass runs changes nothing.
+// History page; "closing": a pass at exit, after saving, by the clean time stored then.
+// Each only with a kind chosen. An "Exit" while the closing pass runs changes nothing.
 TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
     const struct {
         DWORD nStartTime;
@@ -220,7 +199,6 @@ TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
         m_Store.WriteOption(OPT_CLEANTIME, test.nStartTime);
         m_Store.WriteOption(OPT_KILLCOOKIES, test.bCookies ? 1 : 0);
         std::vector<bool> windowAtPass;
-        // The user-interface thread waits in the pass's dialog meanwhile.
         m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
             windowAtPass.push_back(m_pApp->MainDialog() != nullptr);
         });
@@ -247,28 +225,8 @@ TEST_F(MainDialogTest, PassesRunAtStartAndAtExitAsTheCleanTimeSays) {
     }
 }
 
-// A stop asked for while the start-up pass runs ends start-up there: no main window, no
-// second pass, no completion message.
-TEST_F(MainDialogTest, StopDuringTheStartupPassEndsStartUp) {
-    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
-    m_Store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
-    m_Store.WriteOption(OPT_KILLCOOKIES, 1);
-    m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
-        QMetaObject::invokeMethod(
-            qApp, [&] { m_pApp->Stop(); }, Qt::QueuedConnection);
-    });
-    ForgetEarlierExit();
-    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
-    EXPECT_FALSE(m_pApp->InitInstance());
-    EXPECT_EQ(m_pApp->MainDialog(), nullptr);
-    m_pApp.reset();
-    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
-    EXPECT_TRUE(m_MessageBox.Boxes().empty());
-}
-
-// Each kill shows the kill image a moment (a second kill starts it again), plays the
-// sound, each play cutting off the one before, and beeps, as the options say; then the
-// tray shows the state image again, "Running" with blocking on.
+// Each kill shows the kill image a moment, plays the sound (cutting off the one before)
+// and beeps, as the options say; then the tray shows "Running" and the state image again.
 TEST_F(MainDialogTest, KillSignalsFollowTheOptions) {
     const std::vector<std::uint8_t> wave = {'R', 'I', 'F', 'F'};
     for (const auto& [bAnimate, bSound, bBeep] : {std::tuple{false, false, false},
@@ -308,8 +266,7 @@ TEST_F(MainDialogTest, KillSignalsFollowTheOptions) {
 }
 
 // Ctrl+Alt+A and the menu switch blocking off and on, with the tray image to match;
-// nothing is closed while it is off. Switched off after a kill, the tray ends on the off
-// image. A hot key held by another program leaves the menu working.
+// nothing is closed while it is off. A hot key held elsewhere leaves the menu working.
 TEST_F(MainDialogTest, TheHotKeyAndTheMenuSwitchBlockingOffAndOn) {
     m_Store.WriteOption(OPT_ANIMICON, 1);
     m_Browsers.Open(Fake::Popup("http://first.example/"));
@@ -394,9 +351,9 @@ TEST_F(MainDialogTest, RightButtonOpensTheTrayMenuWhoseChoiceArrivesAfterItHasCl
     EXPECT_EQ(OpenTrayMenu(), nullptr);
 }
 
-// A second instance says so and ends, and what it saves on the way out (a stop signal, the
-// end of the session) leaves the stored lists alone, as does a first run without the
-// wizard library, which leaves no marker either.
+// A second instance says so and ends; what it saves on the way out leaves the stored lists
+// alone, as does a first run without the wizard library, which leaves no marker either. A
+// stop during the start-up pass ends start-up: no window, second pass nor message.
 TEST_F(MainDialogTest, AProgramThatEndsBeforeItsWindowLeavesTheStoreAlone) {
     Store(REGVAL_BLACK, {"http://ads.example/"});
     CInstanceLock first;
@@ -416,6 +373,21 @@ TEST_F(MainDialogTest, AProgramThatEndsBeforeItsWindowLeavesTheStoreAlone) {
     m_pApp->SaveSettings();
     EXPECT_EQ(m_Store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0), 0U);
     EXPECT_THAT(Stored(REGVAL_BLACK), ElementsAre("http://ads.example/"));
+
+    m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
+    m_Store.WriteOption(OPT_CLEANTIME, CLEAN_TIME_STARTING);
+    m_Store.WriteOption(OPT_KILLCOOKIES, 1);
+    m_Cleaner.OnCall("CleanCookies", [&](ICleanReport*, std::stop_token) {
+        QMetaObject::invokeMethod(
+            qApp, [&] { m_pApp->Stop(); }, Qt::QueuedConnection);
+    });
+    ForgetEarlierExit();
+    m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-stop"));
+    EXPECT_FALSE(m_pApp->InitInstance());
+    EXPECT_EQ(m_pApp->MainDialog(), nullptr);
+    m_pApp.reset();
+    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_EQ(m_MessageBox.Boxes().size(), 1U);
 }
 
 TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
@@ -436,7 +408,8 @@ TEST_F(MainDialogTest, TheTipOfTheDayComesBeforeTheMainWindowAndFromTheMenu) {
 }
 
 // "Always on top" (stored on) and "Move Table" (stored off) hold from the start, and
-// changes on the General page reach the window at once.
+// changes on the General page reach the window at once: the tabs slide once "Move Table"
+// is on.
 TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
     m_Store.WriteOption(OPT_ONTOP, 1);
     CMainDialog& dialog = Start();
@@ -450,7 +423,6 @@ TEST_F(MainDialogTest, GeneralPageChangesTakeEffectAtOnce) {
         box("Always on top")->click();
     }
 
-    // The tabs slide once "Move Table" is on, and not before.
     QTabBar* bar = dialog.Tabs()->TabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(CMainDialog::PAGE_LOGS).center());
     EXPECT_FALSE(dialog.Tabs()->IsSliding());

@@ -3,64 +3,23 @@
 #include "app/MainDialog.h"
 
 #include "Resource.h"
-#include "pages/GeneralPage.h"
 #include "pages/LogPage.h"
 #include "platform/qt/SystemTrayHost.h"
 #include "platform/qt/X11HotKeys.h"
 #include "support/ChildProcess.h"
-#include "support/ChildWithText.h"
 #include "support/Desktop.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
-#include "support/ScriptedSteps.h"
 #include "support/TextFile.h"
 #include "support/TrayProbe.h"
-#include "widgets/BmpMenu.h"
-#include "widgets/SlidingTabCtrl.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QWindow>
-
-#include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
-
-// Whether the window manager state of `window` on the X server holds `szState` now. (A
-// change of the stay-on-top flag gives the widget a new native window, which only its
-// QWindow knows at once.)
-bool HasNetWmState(const QWidget& window, const char* szState) {
-    auto* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    auto atom = [connection](const char* szName) {
-        auto* reply = xcb_intern_atom_reply(
-            connection,
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(szName)), szName),
-            nullptr);
-        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return result;
-    };
-    auto* reply = xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.windowHandle()->winId()),
-                         atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
-        nullptr);
-    if (reply == nullptr) {
-        return false;
-    }
-    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-    const int nCount = xcb_get_property_value_length(reply) / 4;
-    const bool bHas = std::find(atoms, atoms + nCount, atom(szState)) != atoms + nCount;
-    std::free(reply);
-    return bHas;
-}
 
 class MainDialogX11Test : public ::testing::Test {
 protected:
@@ -70,28 +29,6 @@ protected:
         ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedColour().has_value(); }));
     }
 
-    // Right-clicks the tray icon and, once the tray menu shows, runs `act` from inside the
-    // menu's own loop. Answers the X window of the menu, 0 when it never showed.
-    xcb_window_t UseTrayMenu(const std::function<void()>& act) {
-        ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
-        const QPoint centre = *m_Probe.DockedCentre();
-        xcb_window_t nMenuWindow = 0;
-        CScriptedSteps steps({{[] {
-                                   auto* menu =
-                                       qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
-                                   return menu != nullptr && menu->isVisible();
-                               },
-                               [&] {
-                                   nMenuWindow = static_cast<xcb_window_t>(
-                                       QApplication::activePopupWidget()->winId());
-                                   act();
-                               }}});
-        EXPECT_TRUE(Xdotool(
-            {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "3"}));
-        EXPECT_TRUE(WaitFor([&] { return steps.Finished(); }));
-        return nMenuWindow;
-    }
-
     CTrayProbe m_Probe;
     CSystemTrayHost m_SystemTray;
     // The real hot key too: its event filter sees every event the windows get.
@@ -99,19 +36,6 @@ protected:
     CMainRig m_Rig{{.pTray = &m_SystemTray, .pHotKeys = &m_X11HotKeys}};
     CMainDialog* m_pDialog = nullptr;
 };
-
-// "Always on top" reaches the window manager at once, both ways, and the window stays shown.
-TEST_F(MainDialogX11Test, AlwaysOnTopAsksTheWindowManagerToKeepTheWindowAbove) {
-    QCheckBox* onTop =
-        ChildWithText<QCheckBox>(*m_pDialog->GeneralPage(), QStringLiteral("Always on top"));
-    ASSERT_NE(onTop, nullptr);
-    for (const bool bAbove : {true, false}) {
-        onTop->click();
-        EXPECT_TRUE(
-            WaitFor([&] { return HasNetWmState(*m_pDialog, "_NET_WM_STATE_ABOVE") == bAbove; }));
-        EXPECT_TRUE(m_pDialog->isVisible());
-    }
-}
 
 // The kill image stays long enough for the tray to show it.
 TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack) {
@@ -136,29 +60,6 @@ TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
     EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == m_pDialog; }));
     const QPoint centre = m_pDialog->geometry().center();
     EXPECT_TRUE(WaitFor([&] { return QApplication::topLevelAt(centre) == m_pDialog; }));
-}
-
-// Opened over the active window, the tray menu's grab of the keyboard takes the focus from
-// the window, which does not close the menu; the hot key switches blocking while the menu
-// holds the keyboard, and the menu stays. A real click elsewhere reaches the menu, not a
-// window, and closes it.
-TEST_F(MainDialogX11Test, HotKeyWorksInTheTrayMenuAndAClickElsewhereClosesIt) {
-    m_pDialog->OnPageCommand(CMainDialog::PAGE_GENERAL);
-    m_pDialog->activateWindow();
-    ASSERT_TRUE(WaitFor([this] { return m_pDialog->isActiveWindow(); }));
-    const xcb_window_t nMenu = UseTrayMenu([this] {
-        EXPECT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
-        EXPECT_TRUE(WaitFor([this] { return !m_pDialog->IsBlocking(); }));
-        const auto* menu = qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
-        EXPECT_TRUE(menu != nullptr && !menu->IsClosing());
-        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
-    });
-    ASSERT_NE(nMenu, 0U);
-    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
-    ProcessEventsFor(std::chrono::milliseconds(300));
-    EXPECT_TRUE(m_pDialog->isVisible());
-    EXPECT_EQ(m_pDialog->Tabs()->GetCurSel(), CMainDialog::PAGE_GENERAL);
-    EXPECT_FALSE(m_pDialog->IsBlocking()) << "switched once, by the hot key alone";
 }
 
 // A process that never reached its main window, asked to stop while it waits for the

@@ -1,22 +1,22 @@
 // The bridge between a browser (played by the test) and Quellio's end of the socket.
-#include "bridge/BridgeRelay.h"
-
-#include <gtest/gtest.h>
-
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <future>
 #include <thread>
 
+#include <gtest/gtest.h>
+
+#include "bridge/BridgeRelay.h"
+#include "engine/BrowserScanner.h"
+#include "engine/UrlList.h"
 #include "platform/linux/bridge/BridgeSocket.h"
-#include "platform/linux/bridge/ExtensionBrowsers.h"
+#include "platform/linux/bridge/ExtensionBrowserWindows.h"
+#include "support/BrowserStreams.h"
 #include "support/FramedPeer.h"
+#include "support/RecordingReport.h"
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
 #include "support/WaitUntil.h"
@@ -30,17 +30,16 @@ const json kSync = {{"type", "sync"}};
 class CRunningRelay {
 public:
     explicit CRunningRelay(const std::filesystem::path& socket) {
-        int fds[2];
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        m_relayEnd.Reset(fds[0]);
-        m_pBrowser = std::make_unique<CFramedPeer>(CUniqueFd(fds[1]));
+        auto [relayEnd, browserEnd] = SocketPair();
+        m_relayEnd = std::move(relayEnd);
+        m_browser = CFramedPeer(std::move(browserEnd));
         m_result = std::async(std::launch::async, [this, socket] {
             return CBridgeRelay(m_relayEnd.Get(), m_relayEnd.Get(), socket,
                                 std::chrono::milliseconds(10))
                 .Run();
         });
     }
-    CFramedPeer& Browser() { return *m_pBrowser; }
+    CFramedPeer& Browser() { return m_browser; }
     // How the relay ended; -1 when it still runs.
     int Result() {
         return m_result.wait_for(kWaitLimit) == std::future_status::ready ? m_result.get() : -1;
@@ -48,7 +47,7 @@ public:
 
 private:
     CUniqueFd m_relayEnd;
-    std::unique_ptr<CFramedPeer> m_pBrowser;
+    CFramedPeer m_browser{CUniqueFd()};
     std::future<int> m_result;
 };
 
@@ -58,12 +57,6 @@ CUniqueFd Accept(const CUniqueFd& listener) {
         return {};
     }
     return CUniqueFd(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-}
-
-std::string Length(std::uint32_t length) {
-    std::string bytes(sizeof length, '\0');
-    std::memcpy(bytes.data(), &length, sizeof length);
-    return bytes;
 }
 
 class BridgeRelay : public testing::Test {
@@ -89,7 +82,7 @@ TEST_F(BridgeRelay, RelaysBothWaysAndDropsOnlyTheConnectionThatMisbehaves) {
 
     CFramedPeer first(Accept(listener));
     EXPECT_EQ(relay.Browser().Receive(), kSync);
-    first.SendRaw(Length(kMaxMessageSize + 1));
+    first.SendRaw(FrameLength(kMaxMessageSize + 1));
     EXPECT_TRUE(first.IsClosedByPeer());
 
     CFramedPeer second(Accept(listener));
@@ -99,59 +92,129 @@ TEST_F(BridgeRelay, RelaysBothWaysAndDropsOnlyTheConnectionThatMisbehaves) {
     second.Send({{"type", "closeTab"}, {"tabId", 2}});
     EXPECT_EQ(relay.Browser().Receive(), (json{{"type", "closeTab"}, {"tabId", 2}}));
 
-    relay.Browser().SendRaw(Length(4) + "\xFF\xFE{}");
+    relay.Browser().SendRaw(FrameLength(4) + "\xFF\xFE{}");
     EXPECT_EQ(relay.Result(), 1);
     EXPECT_TRUE(second.IsClosedByPeer());
 }
 
-// Quellio's end: a bridge's browser is known by the process that started the bridge and is
-// kept current; a connection that sends garbage is dropped without touching the others; a
-// browser that closes its input ends its relay cleanly, and its browser leaves.
-TEST_F(BridgeRelay, QuellioKeepsEachBrowserAndDropsOnlyAMisbehavingConnection) {
-    CExtensionBrowsers browsers(Socket());
-    ASSERT_GE(browsers.GetEventHandle(), 0);
-    CRunningRelay relay(Socket());
-    ASSERT_TRUE(WaitUntil([&] { return browsers.Pump(), browsers.Browsers().size() == 1; }));
-    EXPECT_EQ(browsers.Browsers()[0]->GetBrowserPid(), ::getppid());
-    EXPECT_EQ(relay.Browser().Receive(), kSync);
+// Gives every collection over the same browsers, as Quellio's scan and its list pages have.
+class CSharedFactory : public IBrowserWindowsFactory {
+public:
+    explicit CSharedFactory(std::shared_ptr<CExtensionBrowsers> pBrowsers)
+        : m_pBrowsers(std::move(pBrowsers)) {}
+    HRESULT CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) override {
+        *windows = std::make_unique<CExtensionBrowserWindows>(m_pBrowsers);
+        return S_OK;
+    }
 
+private:
+    std::shared_ptr<CExtensionBrowsers> m_pBrowsers;
+};
+
+json Window(std::int64_t nId, const char* type) {
+    return {{"type", "window"}, {"window", {{"id", nId}, {"type", type}}}};
+}
+json Tab(std::int64_t nId, std::int64_t nWindowId, const std::string& url, bool bHeld) {
+    return {{"type", "tab"},
+            {"tab",
+             {{"id", nId},
+              {"windowId", nWindowId},
+              {"url", url},
+              {"opener", nullptr},
+              {"held", bHeld}}}};
+}
+
+// Quellio's end, judged by the real scanner: the browser is known by the process that started
+// the bridge; a connection that sends garbage is dropped alone. Each held tab the extension
+// announces is judged at once: a tab left open goes on once, one closed never; a look from
+// another collection lets nothing go, and a later pass closes nothing twice.
+TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavingConnection) {
+    auto pBrowsers = std::make_shared<CExtensionBrowsers>(Socket());
+    CSharedFactory factory(pBrowsers);
+    CUrlList black;
+    CUrlList white;
+    black.Add("http://black/");
+    white.Add("http://spared/");
+    CRecordingReport report;
+    CBrowserScanner scanner(factory, black, white, report);
+    scanner.ConnectBrowserWindows();
+    scanner.WatchBrowserEvents(true);
+    ASSERT_GE(scanner.GetBrowserEventHandle(), 0);
+    const auto pumpUntil = [&pBrowsers](std::size_t nBrowsers) {
+        return WaitUntil(
+            [&] { return pBrowsers->Pump(), pBrowsers->Browsers().size() == nBrowsers; });
+    };
+    CRunningRelay relay(Socket());
+    ASSERT_TRUE(pumpUntil(1));
+    EXPECT_EQ(pBrowsers->Browsers()[0]->GetBrowserPid(), ::getppid());
+    EXPECT_EQ(relay.Browser().Receive(), kSync);
     CFramedPeer intruder(ConnectBridgeSocket(Socket()));
-    ASSERT_TRUE(WaitUntil([&] { return browsers.Pump(), browsers.Browsers().size() == 2; }));
-    intruder.SendRaw(Length(2) + "[]");
-    relay.Browser().Send({{"type", "window"}, {"window", {{"id", 1}, {"type", "popup"}}}});
-    relay.Browser().Send(
-        {{"type", "tab"},
-         {"tab", {{"id", 2}, {"windowId", 1}, {"url", "http://a/"}, {"opener", nullptr}}}});
-    relay.Browser().Send({{"type", "ready"}});
+    ASSERT_TRUE(pumpUntil(2));
+    intruder.SendRaw(FrameLength(2) + "[]");
+
+    for (const json& message :
+         {json{{"type", "hello"}, {"browser", {{"name", "C"}, {"version", "1"}, {"profile", "p"}}}},
+          json{{"type", "ready"}}, Window(1, "normal"), Window(5, "popup"), Window(6, "popup"),
+          Window(8, "popup"), Tab(2, 1, "http://page/", true), Tab(3, 5, "http://ad/", true),
+          Tab(4, 6, "http://spared/", true), Tab(7, 1, "http://black/", true),
+          Tab(9, 8, "http://other-ad/", false), Tab(10, 1, "http://plain/", false)}) {
+        relay.Browser().Send(message);
+    }
     ASSERT_TRUE(WaitUntil([&] {
-        browsers.Pump();
-        return browsers.Browsers().size() == 1 && browsers.Browsers()[0]->IsReady();
+        scanner.TakeBrowserEvents();
+        std::unique_ptr<IBrowserWindows> look;
+        long nCount = 0;
+        factory.CreateBrowserWindows(&look);
+        look->GetCount(&nCount);
+        for (long i = 0; i < nCount; ++i) {
+            std::unique_ptr<IBrowserItem> item;
+            std::unique_ptr<IBrowserWindow> window;
+            look->Item(i, &item);
+            item->QueryBrowser(&window);
+        }
+        return nCount == 3 && report.Logged().size() == 3;
     }));
     EXPECT_TRUE(intruder.IsClosedByPeer());
-    const std::vector<SExtensionTab> tabs = browsers.Browsers()[0]->Tabs();
-    ASSERT_EQ(tabs.size(), 1U);
-    EXPECT_EQ(tabs[0].strUrl, "http://a/");
-    EXPECT_EQ(browsers.Browsers()[0]->Close(tabs[0]), S_OK);
-    EXPECT_EQ(relay.Browser().Receive(), (json{{"type", "closeWindow"}, {"windowId", 1}}));
+    ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
+    scanner.WatchBrowserEvents(false);
+
+    std::vector<json> told;
+    while (told.empty() || told.back()["type"] != "watch" || told.back()["on"] != false) {
+        const std::optional<json> message = relay.Browser().Receive();
+        ASSERT_TRUE(message) << testing::PrintToString(told);
+        told.push_back(*message);
+    }
+    EXPECT_EQ(told, (std::vector<json>{{{"type", "watch"}, {"on", true}},
+                                       {{"type", "release"}, {"tabId", 2}},
+                                       {{"type", "closeWindow"}, {"windowId", 5}},
+                                       {{"type", "release"}, {"tabId", 4}},
+                                       {{"type", "closeTab"}, {"tabId", 7}},
+                                       {{"type", "closeWindow"}, {"windowId", 8}},
+                                       {{"type", "watch"}, {"on", false}}}));
+    EXPECT_EQ(report.Logged(),
+              (std::vector<std::string>{"http://ad/", "http://black/", "http://other-ad/"}));
 
     relay.Browser().Close();
     EXPECT_EQ(relay.Result(), 0);
-    EXPECT_TRUE(WaitUntil([&] { return browsers.Pump(), browsers.Browsers().empty(); }));
+    EXPECT_TRUE(pumpUntil(0));
 }
 
 // Neither end talks to a process of another user: Quellio closes such a connection at
-// once, and the bridge refuses a socket that someone else listens on.
+// once, and the bridge refuses a socket that someone else listens on. Both sockets are opened
+// up on purpose, so that only the peer check stands in the way.
 TEST_F(BridgeRelay, NeitherEndTalksToAnotherUser) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run a process as another user";
     }
+    const auto openUp = [this] {
+        ::chmod(Socket().parent_path().c_str(), 0755);
+        ::chmod(Socket().c_str(), 0666);
+    };
     ASSERT_TRUE(GiveTreeToUnprivileged(m_Dir.Path()));
     {
         CExtensionBrowsers browsers(Socket());
         ASSERT_GE(browsers.GetEventHandle(), 0);
-        // Opened up on purpose, so that only the peer check stands in the way.
-        ::chmod(Socket().parent_path().c_str(), 0755);
-        ::chmod(Socket().c_str(), 0666);
+        openUp();
         std::atomic<bool> bDone = false;
         std::thread pump([&] {
             while (!bDone) {
@@ -161,14 +224,12 @@ TEST_F(BridgeRelay, NeitherEndTalksToAnotherUser) {
             }
         });
         const int status = RunUnprivileged([&] {
-            int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            std::strcpy(address.sun_path, Socket().c_str());
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            CFramedPeer peer{CUniqueFd(::socket(AF_UNIX, SOCK_STREAM, 0))};
+            sockaddr_un address{AF_UNIX, {}};
+            Socket().string().copy(address.sun_path, sizeof address.sun_path - 1);
+            if (::connect(peer.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
                 return 2;
             }
-            CFramedPeer peer{CUniqueFd(fd)};
             return peer.IsClosedByPeer() ? 0 : 1;
         });
         bDone = true;
@@ -181,8 +242,7 @@ TEST_F(BridgeRelay, NeitherEndTalksToAnotherUser) {
     auto listener = std::async(std::launch::async, [&] {
         return RunUnprivileged([&] {
             const CUniqueFd fd = ListenBridgeSocket(Socket());
-            ::chmod(Socket().parent_path().c_str(), 0755);
-            ::chmod(Socket().c_str(), 0666);
+            openUp();
             return fd.IsValid() && Accept(fd).IsValid() ? 0 : 1;
         });
     });

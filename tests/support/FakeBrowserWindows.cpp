@@ -16,36 +16,34 @@ public:
         if (m_Window.kind == Kind::NotBrowser) {
             return E_NOINTERFACE;
         }
-        if (SUCCEEDED(m_Window.hrQueryBrowser)) {
-            *browser = std::make_unique<CView>(m_Fake, m_Window);
-        }
-        return m_Window.hrQueryBrowser;
+        return Answer(m_Window.hrQueryBrowser,
+                      [&] { *browser = std::make_unique<CView>(m_Fake, m_Window); });
     }
     HRESULT GetAddressBar(bool* shown) override {
-        return Answer(m_Window.hrAddressBar, shown, m_Window.bAddressBar);
+        return Answer(m_Window.hrAddressBar, [&] { *shown = m_Window.bAddressBar; });
     }
     HRESULT GetToolBar(bool* shown) override {
-        return Answer(m_Window.hrToolBar, shown, m_Window.bToolBar);
+        return Answer(m_Window.hrToolBar, [&] { *shown = m_Window.bToolBar; });
     }
     HRESULT GetLocationUrl(std::string* url) override {
-        return Answer(m_Window.hrUrl, url, m_Window.url);
+        return Answer(m_Window.hrUrl, [&] { *url = m_Window.url; });
     }
     HRESULT Quit() override {
         const std::lock_guard lock(m_Fake.m_Lock);
         ++m_Window.nQuits;
-        if (SUCCEEDED(m_Window.hrQuit)) {
+        return Answer(m_Window.hrQuit, [&] {
             m_Window.bClosed = true;
             m_Fake.m_ClosedUrls.push_back(m_Window.url);
-        }
-        return m_Window.hrQuit;
+        });
     }
 
 private:
-    template <typename T>
-    HRESULT Answer(HRESULT hr, T* out, const T& value) {
+    // Does `success` when `hr` is one, and answers `hr`.
+    template <typename Success>
+    HRESULT Answer(HRESULT hr, Success success) {
         const std::lock_guard lock(m_Fake.m_Lock);
         if (SUCCEEDED(hr)) {
-            *out = value;
+            success();
         }
         return hr;
     }
@@ -122,28 +120,22 @@ CFakeBrowserWindows::Window& CFakeBrowserWindows::AnnounceWindow(Window window) 
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Tab(std::string url) {
-    Window window;
-    window.url = std::move(url);
-    return window;
+    return {.url = std::move(url)};
 }
 
 CFakeBrowserWindows::Window CFakeBrowserWindows::Popup(std::string url) {
-    Window window = Tab(std::move(url));
-    window.bAddressBar = false;
-    window.bToolBar = false;
-    return window;
+    return {.url = std::move(url), .bAddressBar = false, .bToolBar = false};
 }
 
 CFakeBrowserWindows::Window& CFakeBrowserWindows::Open(Window window) {
     const std::lock_guard lock(m_Lock);
-    m_Windows.push_back(std::make_unique<Window>(std::move(window)));
-    return *m_Windows.back();
+    return *m_Windows.emplace_back(std::make_unique<Window>(std::move(window)));
 }
 
 std::size_t CFakeBrowserWindows::OpenCount() const {
     const std::lock_guard lock(m_Lock);
-    return static_cast<std::size_t>(std::count_if(
-        m_Windows.begin(), m_Windows.end(), [](const auto& window) { return !window->bClosed; }));
+    return static_cast<std::size_t>(
+        std::ranges::count_if(m_Windows, [](const auto& window) { return !window->bClosed; }));
 }
 
 HRESULT CFakeBrowserWindows::CreateBrowserWindows(std::unique_ptr<IBrowserWindows>* windows) {

@@ -9,10 +9,8 @@
 #include "platform/BrowserWindows.h"
 #include "platform/linux/UniqueFd.h"
 
-// A scripted collection of browser windows for tests of the logic that reads it. Each
-// window says what it is and how each call about it answers; a failure can be set on any
-// call. Closing a window takes it out of the next count, as a real browser does. The
-// fake counts the references it has handed out that are still alive. The collections may be
+// Scripted browser windows: each says what it is and how each call about it answers. Closing
+// a window takes it out of the next count, as a real browser does. The collections may be
 // used on another thread than the test's: their calls, Open and OpenCount take turns; a
 // window's fields are for the test to set while no call runs.
 class CFakeBrowserWindows : public IBrowserWindowsFactory {
@@ -54,15 +52,16 @@ public:
     std::atomic<int> m_nCreated = 0;
     std::atomic<int> m_nCounts = 0;
 
-    // Announces a change, as a browser would: the collections' event descriptor (shared by
-    // all) turns readable and the next TakeEvents answers that a pass is due.
+    // Announces a change, as a browser would: the event descriptor turns readable and the
+    // next TakeEvents answers that a pass is due.
     void Announce();
-    // Opens a window and announces it with all a judgement needs: the descriptor turns
-    // readable and the next TakeEvents hands it over as an item (no pass due for it).
+    // Opens a window and announces it with all a judgement needs: the next TakeEvents hands
+    // it over as an item (no pass due for it).
     Window& AnnounceWindow(Window window);
     // The last WatchEvents of any collection.
     std::atomic<bool> m_bWatched = false;
 
+    // The items and browser views handed out that are still alive.
     int LiveReferences() const { return static_cast<int>(m_pLive.use_count()) - 1; }
     std::size_t OpenCount() const;
 
@@ -74,8 +73,7 @@ private:
 
     mutable std::recursive_mutex m_Lock;
     std::vector<std::unique_ptr<Window>> m_Windows;
-    // Every item and browser view handed out holds a copy.
-    std::shared_ptr<int> m_pLive = std::make_shared<int>(0);
+    std::shared_ptr<int> m_pLive = std::make_shared<int>(0);  // a copy in each view
     CUniqueFd m_Announcements;
     bool m_bPassDue = false;
     std::vector<Window*> m_Announced;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainApp.h"
+#include "pages/TipOfDayDlg.h"
 #include "support/EmptyLists.h"
 #include "support/FakeBrowserWindows.h"
 #include "support/FakeClock.h"
@@ -15,7 +16,8 @@
 #include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempStore.h"
-#include "support/TipProfile.h"
+
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -57,7 +59,8 @@ public:
         m_Store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1);
         m_pApp = std::make_unique<CMainApp>(m_Services, QStringLiteral("quellio-test"));
         if (!bStartupTip) {
-            TurnOffStartupTips(m_pApp->AppName());
+            QSettings(CTipOfDayDlg::DefaultProfilePath(m_pApp->AppName()), QSettings::IniFormat)
+                .setValue(QStringLiteral("Tip/StartUp"), 1);
         }
         EXPECT_TRUE(m_pApp->InitInstance());
         return *m_pApp->MainDialog();

@@ -33,19 +33,7 @@ void CRecordingTrayHost::Press(ETrayMouse eMouse) const {
 }
 
 void PrintTo(const CRecordingTrayHost::SCall& call, std::ostream* os) {
-    using EKind = CRecordingTrayHost::SCall::EKind;
-    switch (call.eKind) {
-        case EKind::Show:
-            *os << "Show";
-            break;
-        case EKind::Hide:
-            *os << "Hide";
-            break;
-        case EKind::SetIcon:
-            *os << "SetIcon(" << call.nIconKey << ")";
-            break;
-        case EKind::SetToolTip:
-            *os << "SetToolTip(\"" << call.strTip.toStdString() << "\")";
-            break;
-    }
+    static const char* const kNames[] = {"Show", "Hide", "SetIcon", "SetToolTip"};
+    *os << kNames[static_cast<int>(call.eKind)] << "(" << call.nIconKey << ", \""
+        << call.strTip.toStdString() << "\")";
 }

@@ -8,7 +8,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using Call = CRecordingTrayHost;
@@ -27,9 +26,6 @@ protected:
         }
         return keys;
     }
-    bool CreateAnimated(int nMs) {
-        return m_Tray.CreateAnimated({}, 0, kTip, {m_A, m_B, m_C}, nMs);
-    }
 
     const QIcon m_A = SolidIcon(Qt::red);
     const QIcon m_B = SolidIcon(Qt::green);
@@ -38,15 +34,41 @@ protected:
     CTrayNotifyIcon m_Tray{m_Host, [this](int nId) { return nId == 129 ? m_C : QIcon(); }};
 };
 
-// The icon is added with its tooltip; presses reach the handler with the icon's id until it
-// is destroyed, which removes the icon once however often it runs, also with the object.
+// The icon is added with its tooltip, kept to 63 UTF-16 units without cutting a pair in two;
+// presses reach the handler with the icon's id until it is destroyed. Hiding and showing
+// put it back as it was; destroying removes it once however often it runs, also with the
+// object.
 TEST_F(TrayNotifyIconTest, AnIconLivesFromCreateToDestroy) {
+    const QString x63(63, QLatin1Char('x'));
+    const std::pair<QString, QString> tips[] = {
+        {x63, x63},
+        {x63 + QStringLiteral("yz"), x63},
+        {x63.left(62) + QString::fromUtf8("\xF0\x9F\x98\x80"), x63.left(62)}};
+    for (const auto& [given, kept] : tips) {
+        m_Tray.Create({}, 0, given, m_A);
+        EXPECT_EQ(m_Tray.GetToolTip(), kept);
+        EXPECT_EQ(m_Host.m_Calls.front(), Call::TipSet(kept));
+        m_Tray.Destroy();
+        m_Host.m_Calls.clear();
+    }
+
     std::vector<std::pair<unsigned, ETrayMouse>> presses;
     EXPECT_TRUE(m_Tray.Create(
         [&](unsigned nId, ETrayMouse eMouse) { presses.emplace_back(nId, eMouse); }, 7, kTip, m_A));
     EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::TipSet(kTip), Call::IconSet(m_A), Call::Shown()));
     m_Host.Press(ETrayMouse::LButtonDown);
     m_Host.Press(ETrayMouse::RButtonDown);
+    m_Tray.SetIcon(m_B);
+    m_Host.m_Calls.clear();
+    EXPECT_FALSE(m_Tray.ShowIcon());  // not hidden
+    EXPECT_TRUE(m_Tray.HideIcon());
+    EXPECT_TRUE(m_Tray.HideIcon());  // already hidden: no second call
+    EXPECT_TRUE(m_Tray.IsHidden());
+    EXPECT_TRUE(m_Tray.ShowIcon());
+    EXPECT_FALSE(m_Tray.IsHidden());
+    EXPECT_THAT(m_Host.m_Calls,
+                ElementsAre(Call::Hidden(), Call::TipSet(kTip), Call::IconSet(m_B), Call::Shown()));
+
     m_Host.m_Calls.clear();
     m_Tray.Destroy();
     m_Host.Press(ETrayMouse::LButtonDown);
@@ -66,73 +88,41 @@ TEST_F(TrayNotifyIconTest, AnIconLivesFromCreateToDestroy) {
     EXPECT_THAT(host.m_Calls, ElementsAre(Call::Hidden()));
 }
 
-TEST_F(TrayNotifyIconTest, AnIconThatWasNotAddedCannotBeChangedOrRemoved) {
-    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, kTip, {}, 5));  // no images
+// An animation steps through its images in order, and the record follows, so the icon
+// comes back as it was; setting an icon ends it. An animation without images, an icon the
+// tray refused and a missing icon change nothing.
+TEST_F(TrayNotifyIconTest, AnAnimationStepsThroughItsImagesUntilAnIconIsSet) {
+    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, kTip, {}, 5));
     EXPECT_FALSE(m_Tray.IsAnimating());
     EXPECT_THAT(m_Host.m_Calls, IsEmpty());
-    m_Host.m_bShowResult = false;
-    EXPECT_FALSE(CreateAnimated(5));
-    m_Host.m_Calls.clear();
-    EXPECT_FALSE(m_Tray.SetIcon(m_B));
-    EXPECT_TRUE(m_Tray.IsAnimating()) << "a refused change leaves the animation running";
-    EXPECT_FALSE(m_Tray.RemoveIcon());
-    EXPECT_TRUE(WaitFor([this] { return !IconsSet().empty(); }));
-    m_Tray.Destroy();
-}
 
-// An animation steps through its images in order, and the record follows, so the icon
-// comes back as it was; setting an icon ends it, also before its first step. A missing
-// icon changes nothing.
-TEST_F(TrayNotifyIconTest, AnAnimationStepsThroughItsImagesUntilAnIconIsSet) {
-    ASSERT_TRUE(CreateAnimated(5));
+    ASSERT_TRUE(m_Tray.CreateAnimated({}, 0, kTip, {m_A, m_B, m_C}, 5));
     ASSERT_TRUE(WaitFor([this] { return IconsSet().size() >= 5; }));
     const auto keys = IconsSet();
     EXPECT_THAT(std::vector(keys.begin(), keys.begin() + 5),
                 ElementsAre(m_A.cacheKey(), m_B.cacheKey(), m_C.cacheKey(), m_A.cacheKey(),
                             m_B.cacheKey()));
     EXPECT_EQ(m_Tray.GetIcon().cacheKey(), IconsSet().back());
-
-    m_Tray.Destroy();
-    ASSERT_TRUE(CreateAnimated(1000));
     m_Host.m_Calls.clear();
     EXPECT_FALSE(m_Tray.SetIcon(999));
     EXPECT_FALSE(m_Tray.SetIcon(QIcon()));
-    EXPECT_THAT(m_Host.m_Calls, IsEmpty());
     EXPECT_TRUE(m_Tray.IsAnimating());
     EXPECT_TRUE(m_Tray.SetIcon(129));
     EXPECT_FALSE(m_Tray.IsAnimating());
-    ProcessEventsFor(100ms);
-    EXPECT_THAT(m_Host.m_Calls, ElementsAre(Call::IconSet(m_C)));
+    EXPECT_EQ(IconsSet().back(), m_C.cacheKey());
+    const std::size_t nCalls = m_Host.m_Calls.size();
+    ProcessEventsFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_Host.m_Calls.size(), nCalls) << "the animation went on";
     EXPECT_EQ(m_Tray.GetIcon().cacheKey(), m_C.cacheKey());
-}
 
-TEST_F(TrayNotifyIconTest, HideAndShowTakeTheIconOutAndPutItBackAsItWas) {
-    m_Tray.Create({}, 0, kTip, m_A);
-    m_Tray.SetIcon(m_B);
+    m_Tray.Destroy();
+    m_Host.m_bShowResult = false;
+    EXPECT_FALSE(m_Tray.CreateAnimated({}, 0, kTip, {m_A, m_B, m_C}, 5));
     m_Host.m_Calls.clear();
-    EXPECT_FALSE(m_Tray.ShowIcon());  // not hidden
-    EXPECT_TRUE(m_Tray.HideIcon());
-    EXPECT_TRUE(m_Tray.HideIcon());  // already hidden: no second call
-    EXPECT_TRUE(m_Tray.IsHidden());
-    EXPECT_TRUE(m_Tray.ShowIcon());
-    EXPECT_FALSE(m_Tray.IsHidden());
-    EXPECT_THAT(m_Host.m_Calls,
-                ElementsAre(Call::Hidden(), Call::TipSet(kTip), Call::IconSet(m_B), Call::Shown()));
-}
-
-// The tooltip is kept to 63 UTF-16 units, without cutting a pair in two.
-TEST_F(TrayNotifyIconTest, TheTooltipIsKeptToSixtyThreeCharacters) {
-    const QString x63(63, QLatin1Char('x'));
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
-    const std::pair<QString, QString> cases[] = {
-        {x63, x63}, {x63 + QStringLiteral("yz"), x63}, {x63.left(62) + smile, x63.left(62)}};
-    for (const auto& [given, kept] : cases) {
-        m_Host.m_Calls.clear();
-        m_Tray.Create({}, 0, given, m_A);
-        EXPECT_EQ(m_Tray.GetToolTip(), kept);
-        EXPECT_EQ(m_Host.m_Calls.front(), Call::TipSet(kept));
-        m_Tray.Destroy();
-    }
+    EXPECT_FALSE(m_Tray.SetIcon(m_B));
+    EXPECT_TRUE(m_Tray.IsAnimating()) << "a refused change leaves the animation running";
+    EXPECT_FALSE(m_Tray.RemoveIcon());
+    EXPECT_TRUE(WaitFor([this] { return !IconsSet().empty(); }));
 }
 
 }  // namespace

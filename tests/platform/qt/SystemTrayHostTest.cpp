@@ -13,61 +13,42 @@ const QRgb kRed = qRgb(220, 0, 0);
 const QRgb kBlue = qRgb(0, 0, 220);
 const QRgb kGreen = qRgb(0, 200, 0);
 
-class SystemTrayHostTest : public testing::Test {
-protected:
-    bool Shows(QRgb colour) {
-        return WaitFor([&] { return m_Probe.ShowsOnly(colour); });
-    }
-    bool ShowsNothing() {
-        return WaitFor([this] { return m_Probe.DockedIcons().empty(); });
-    }
+// An icon shown before any tray docks once one starts; a restarted tray shows it with its
+// current image, a hidden one only once it is shown again; presses on it reach the handler.
+TEST(SystemTrayHostTest, TheIconFollowsTheTrayAndPassesOnPresses) {
+    CTrayProbe probe;
+    CSystemTrayHost host;
+    CTrayNotifyIcon tray{host};
+    const auto shows = [&](QRgb colour) {
+        return WaitFor([&] { return probe.ShowsOnly(colour); });
+    };
+    const auto showsNothing = [&] { return WaitFor([&] { return probe.DockedIcons().empty(); }); };
+    std::vector<ETrayMouse> presses;
+    EXPECT_FALSE(host.IsAvailable());
+    ASSERT_TRUE(tray.Create([&](unsigned, ETrayMouse eMouse) { presses.push_back(eMouse); }, 0,
+                            QStringLiteral("Running"), SolidIcon(kRed)));
+    ASSERT_TRUE(probe.StartTrayer());
+    ASSERT_TRUE(shows(kRed));
+    EXPECT_TRUE(host.IsAvailable());
+    ASSERT_TRUE(tray.SetIcon(SolidIcon(kBlue)));
+    ASSERT_TRUE(shows(kBlue));
+    ASSERT_TRUE(probe.StopTrayer() && showsNothing() && probe.StartTrayer());
+    EXPECT_TRUE(shows(kBlue));
 
-    CTrayProbe m_Probe;
-    CSystemTrayHost m_Host;
-    CTrayNotifyIcon m_Tray{m_Host};
-};
-
-// A restarted tray shows the icon with its current image, and a hidden icon only once it
-// is shown again.
-TEST_F(SystemTrayHostTest, TheIconComesBackAsItIsWhenTheTrayRestarts) {
-    ASSERT_TRUE(m_Probe.StartTrayer());
-    ASSERT_TRUE(m_Tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(Shows(kRed));
-    ASSERT_TRUE(m_Tray.SetIcon(SolidIcon(kBlue)));
-    ASSERT_TRUE(Shows(kBlue));
-    ASSERT_TRUE(m_Probe.StopTrayer() && ShowsNothing() && m_Probe.StartTrayer());
-    EXPECT_TRUE(Shows(kBlue));
-    EXPECT_TRUE(m_Host.IsAvailable());
-
-    m_Tray.HideIcon();
-    ASSERT_TRUE(ShowsNothing());
-    ASSERT_TRUE(m_Probe.StopTrayer() && m_Probe.StartTrayer());
+    tray.HideIcon();
+    ASSERT_TRUE(showsNothing());
+    ASSERT_TRUE(probe.StopTrayer() && probe.StartTrayer());
     // A second icon docking shows the restart has been handled; ours must not be there.
     CSystemTrayHost witness;
     witness.SetIcon(SolidIcon(kGreen));
     witness.Show();
-    ASSERT_TRUE(Shows(kGreen));
+    ASSERT_TRUE(shows(kGreen));
     witness.Hide();
-    ASSERT_TRUE(ShowsNothing());
-    m_Tray.ShowIcon();
-    EXPECT_TRUE(Shows(kBlue));
-}
+    ASSERT_TRUE(showsNothing());
+    tray.ShowIcon();
+    ASSERT_TRUE(shows(kBlue));
 
-TEST_F(SystemTrayHostTest, AnIconShownWithoutATrayDocksWhenOneStarts) {
-    EXPECT_FALSE(m_Host.IsAvailable());
-    ASSERT_TRUE(m_Tray.Create({}, 0, QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(m_Probe.StartTrayer());
-    EXPECT_TRUE(Shows(kRed));
-    EXPECT_TRUE(m_Host.IsAvailable());
-}
-
-TEST_F(SystemTrayHostTest, PressesOnTheDockedIconReachTheNotifyHandler) {
-    ASSERT_TRUE(m_Probe.StartTrayer());
-    std::vector<ETrayMouse> presses;
-    ASSERT_TRUE(m_Tray.Create([&](unsigned, ETrayMouse eMouse) { presses.push_back(eMouse); }, 0,
-                              QStringLiteral("Running"), SolidIcon(kRed)));
-    ASSERT_TRUE(Shows(kRed));
-    const QPoint centre = *m_Probe.DockedCentre();
+    const QPoint centre = *probe.DockedCentre();
     ASSERT_TRUE(Xdotool(
         {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "1"}));
     ASSERT_TRUE(WaitFor([&] { return presses.size() == 1; }));

@@ -71,8 +71,9 @@ protected:
         fs::create_directories(dir / "system");
     }
 
-    // Registers the stand-in for web pages with `strArgs` before its placeholder.
-    void RegisterRecorder(const std::string& strArgs) {
+    // Registers the stand-in for web pages, as `strId`, with `strArgs` before its placeholder.
+    void RegisterRecorder(const std::string& strArgs,
+                          const std::string& strId = "quellio-recorder.desktop") {
         const std::string strArgsFile = "'" + (dir / "args").string() + "'";
         WriteTextFile(dir / "recorder",
                       "#!/bin/sh\nprintf '%s\\0' \"$@\" > " + strArgsFile + ".new && mv " +
@@ -82,13 +83,7 @@ protected:
                       "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +
                           (dir / "recorder").string() + " " + strArgs + " %u\n");
         WriteTextFile(dir / "config" / "mimeapps.list",
-                      "[Default Applications]\ntext/html=quellio-recorder.desktop\n");
-    }
-
-    // The arguments the stand-in was started with, each ended by a zero byte, once it has run.
-    std::string RecordedArgs() {
-        EXPECT_TRUE(WaitFor([this] { return fs::exists(dir / "args"); }));
-        return ReadTextFile(dir / "args");
+                      "[Default Applications]\ntext/html=" + strId + "\n");
     }
 
     CTempDir dir;
@@ -109,36 +104,32 @@ public:
     bool Open(const QUrl&) override { return false; }
 };
 
-// A link the desktop will not open itself falls back to the web page program, which gets
-// the address whole as one argument after the entry's own.
+// Nothing registered, an entry id that is a path and a registered program that is not there
+// are no answer; a link the desktop will not open itself falls back to the web page
+// program, which gets the address whole as one argument after the entry's own.
 TEST_F(RegisteredHandlerTest, ALinkTheDesktopRefusesOpensThroughTheWebPageProgram) {
-    RegisterRecorder("--from-entry");
     CRefusingDesktop shell;
+    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
+    RegisterRecorder("", "../applications/quellio-recorder.desktop");
+    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
+    RegisterRecorder("");
+    fs::remove(dir / "recorder");
+    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
+
+    RegisterRecorder("--from-entry");
     CRecordingBeeper beeper;
     CScriptedMessageBox messageBox;
     CUrlLink link(shell, beeper, messageBox);
     link.setText(QString::fromStdString(kHostileAddress));
     link.PreSubclassWindow();
     link.OnClicked();
-    EXPECT_EQ(RecordedArgs(), std::string("--from-entry\0", 13) + kHostileAddress + '\0');
+    EXPECT_TRUE(WaitFor([this] { return fs::exists(dir / "args"); }));
+    EXPECT_EQ(ReadTextFile(dir / "args"),
+              std::string("--from-entry\0", 13) + kHostileAddress + '\0');
     EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
     EXPECT_TRUE(link.IsVisited());
     EXPECT_EQ(beeper.m_nBeeps, 0);
     EXPECT_TRUE(messageBox.Boxes().empty());
-}
-
-TEST_F(RegisteredHandlerTest, NothingRegisteredIsNoAnswer) {
-    CDesktopShellOpen shell;
-    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
-    // A desktop entry id is a name, never a path.
-    RegisterRecorder("");
-    WriteTextFile(dir / "config" / "mimeapps.list",
-                  "[Default Applications]\ntext/html=../applications/quellio-recorder.desktop\n");
-    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
-    // A registered program that is not there is passed over by the desktop too.
-    RegisterRecorder("");
-    fs::remove(dir / "recorder");
-    EXPECT_EQ(shell.RunWebPageHandler("http://example.org/"), std::nullopt);
 }
 
 }  // namespace

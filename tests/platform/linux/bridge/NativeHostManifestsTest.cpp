@@ -1,12 +1,10 @@
-#include "platform/linux/bridge/NativeHostManifests.h"
-
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/linux/bridge/NativeHostManifests.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
 
@@ -43,20 +41,15 @@ TEST(NativeHostManifests, WrittenWhereBrowsersLiveAndOnlyWhenTheyDiffer) {
     WriteTextFile(stale, "{\"path\": \"/old/quellio-bridge\"}");
     EXPECT_EQ(WriteHostManifests(folders, bridge), 0);
     for (const auto& [folder, bFirefox] : found) {
-        const auto manifest =
-            nlohmann::json::parse(ReadTextFile(folder / "io.github.quellio.bridge.json"));
-        EXPECT_EQ(manifest["name"], "io.github.quellio.bridge");
-        EXPECT_EQ(manifest["path"], bridge.string());
-        EXPECT_EQ(manifest["type"], "stdio");
-        if (bFirefox) {
-            EXPECT_EQ(manifest["allowed_extensions"],
-                      nlohmann::json({"companion@quellio.github.io"}));
-            EXPECT_FALSE(manifest.contains("allowed_origins"));
-        } else {
-            EXPECT_EQ(manifest["allowed_origins"],
-                      nlohmann::json({"chrome-extension://jooegpeaphfomiopicfpbpehnoapdhji/"}));
-            EXPECT_FALSE(manifest.contains("allowed_extensions"));
-        }
+        nlohmann::json expected = {{"name", "io.github.quellio.bridge"},
+                                   {"description", "Quellio's link to its companion extension"},
+                                   {"path", bridge.string()},
+                                   {"type", "stdio"}};
+        expected[bFirefox ? "allowed_extensions" : "allowed_origins"] = nlohmann::json::array(
+            {bFirefox ? "companion@quellio.github.io"
+                      : "chrome-extension://jooegpeaphfomiopicfpbpehnoapdhji/"});
+        EXPECT_EQ(nlohmann::json::parse(ReadTextFile(folder / "io.github.quellio.bridge.json")),
+                  expected);
     }
 
     struct stat before {};

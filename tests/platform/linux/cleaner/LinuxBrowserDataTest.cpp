@@ -1,17 +1,16 @@
-#include "platform/linux/cleaner/LinuxBrowserData.h"
-
 #include <fcntl.h>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/UniqueFd.h"
+#include "platform/linux/cleaner/LinuxBrowserData.h"
 #include "platform/linux/cleaner/LinuxFileSystem.h"
 #include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"
@@ -31,21 +30,8 @@ using testing::UnorderedElementsAre;
 
 namespace {
 
-// The tables of a browser's history and cookie databases that matter here, each with a row.
-constexpr char kHistorySchema[] =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "INSERT INTO meta VALUES('version', '70');"
-    "CREATE TABLE urls(id INTEGER PRIMARY KEY AUTOINCREMENT, url LONGVARCHAR);"
-    "CREATE TABLE visits(id INTEGER PRIMARY KEY AUTOINCREMENT, url INTEGER NOT NULL);"
-    "INSERT INTO urls VALUES(1, 'http://visited.example/');"
-    "INSERT INTO visits VALUES(1, 1);";
-constexpr char kCookiesSchema[] =
-    "CREATE TABLE cookies(host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL);"
-    "INSERT INTO cookies VALUES('.visited.example', 'id', '42');";
-
-// A Firefox profile's databases, in write-ahead mode as Firefox keeps them: a visited page,
-// a visited page that is bookmarked, and a bookmarked page never visited;
-// the root folders; an icon; a cookie.
+// A Firefox history, in write-ahead mode as Firefox keeps it: a visited page, a visited page
+// that is bookmarked, and a bookmarked page never visited; the root folders.
 constexpr char kPlacesSchema[] =
     "PRAGMA journal_mode = WAL;"
     "CREATE TABLE moz_origins(id INTEGER PRIMARY KEY, prefix TEXT NOT NULL, host TEXT NOT NULL);"
@@ -69,14 +55,6 @@ constexpr char kPlacesSchema[] =
     " (7, 2, NULL, 3, 'userFolder01'), (8, 1, 2, 7, 'userMark0001'), (9, 1, 3, 2, 'userMark0002');"
     "INSERT INTO moz_annos VALUES(1, 1);"
     "INSERT INTO moz_items_annos VALUES(1, 8);";
-constexpr char kFirefoxIconsSchema[] =
-    "PRAGMA journal_mode = WAL;"
-    "CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL);"
-    "INSERT INTO moz_icons VALUES(1, 'http://visited.example/favicon.ico');";
-constexpr char kFirefoxCookiesSchema[] =
-    "PRAGMA journal_mode = WAL;"
-    "CREATE TABLE moz_cookies(id INTEGER PRIMARY KEY, name TEXT, value TEXT, host TEXT);"
-    "INSERT INTO moz_cookies VALUES(1, 'id', '42', '.visited.example');";
 
 constexpr char kXbel[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\">\n"
@@ -111,8 +89,12 @@ long long Count(const fs::path& dir, const SKept& kept) {
 }
 
 // What shows the visited sites again goes with the history, the site storage with the
-// cookies.
+// cookies; the history database's own settings stay.
 const std::vector<SKept> kChromiumKept = {
+    {"History", "urls", 1, 0},
+    {"History", "visits", 1, 0},
+    {"History", "meta", 1, 1},
+    {"Cookies", "cookies", 1, 0},
     {"Favicons", "favicons", 1, 0},
     {"Sessions", nullptr, 2, 0},
     {"Local Storage/leveldb", nullptr, 1, 0},
@@ -121,8 +103,6 @@ const std::vector<SKept> kChromiumKept = {
 // A profile as a browser leaves it: its settings, history, cookies, bookmarks and caches.
 void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(dir / "Preferences", "{}");
-    SqliteExec(dir / "History", kHistorySchema);
-    SqliteExec(dir / "Cookies", kCookiesSchema);
     for (const SKept& kept : kChromiumKept) {
         for (long long i = 0; i < kept.nBefore; ++i) {
             if (kept.szTable == nullptr) {
@@ -173,6 +153,19 @@ void ExpectCleanedAndHeld(const std::vector<SKept>& table, const fs::path& clean
     }
 }
 
+// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
+void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
+    fs::create_directories(dir);
+    SqliteExec(dir / "places.sqlite", kPlacesSchema);
+    SqliteExec(dir / "favicons.sqlite",
+               "CREATE TABLE moz_icons(x); INSERT INTO moz_icons VALUES(1)");
+    SqliteExec(dir / "cookies.sqlite",
+               "CREATE TABLE moz_cookies(x); INSERT INTO moz_cookies VALUES(1)");
+    WriteTextFile(dir / ".parentlock", "");
+    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
+    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
+}
+
 // Every routine, as the cleaning worker runs them.
 void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::stop_token stop) {
     for (auto pfnClean :
@@ -184,7 +177,9 @@ void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::s
 }
 
 // A closed Chromium with two profiles (one with a broken history), a Google Chrome that
-// runs, the recent list and folder: every routine, as the cleaning worker runs them.
+// runs, two Firefox profiles of profiles.ini (one relative to its folder with its cache under
+// the cache folder, one at a path of its own held by a running Firefox), the recent list and
+// folder: every routine, as the cleaning worker runs them.
 TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     CTempDir tmp;
     const fs::path home = tmp / "home";
@@ -198,74 +193,106 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     WriteTextFile(chromium / "Safe Browsing/History", "not a profile");
     MakeProfile(chrome / "Default", home / ".cache/google-chrome/Default");
     fs::create_symlink(HostName() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
-    // A browser that died leaves its lock behind.
-    fs::create_symlink(HostName() + "-999999999", chromium / "SingletonLock");
+    // A browser that died leaves its lock behind (a pid of nine digits, 0 and 9 among them).
+    fs::create_symlink(HostName() + "-999999990", chromium / "SingletonLock");
     const fs::path share = home / ".local/share";
     WriteTextFile(share / "recently-used.xbel", kXbel);
     fs::permissions(share / "recently-used.xbel", fs::perms(0600));
     WriteTextFile(share / "RecentDocuments/secret.pdf.desktop", "[Desktop Entry]");
-    // The cache and the recent folder each hold a "desktop.ini" and an "index.dat"; a second
-    // name of each "index.dat", outside, shows what was written to it.
+    const fs::path install = home / ".config/mozilla/firefox";
+    const fs::path firefox = install / "ab12cd34.default-release";
+    const fs::path work = tmp / "elsewhere/work";
+    WriteTextFile(install / "profiles.ini",
+                  "[Install4F96D1932A9F858E]\nDefault=ab12cd34.default-release\n\n"
+                  "[Profile1]\nName=work\nIsRelative=0\nPath=" +
+                      work.string() +
+                      "\n\n[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+                      "Path=ab12cd34.default-release\r\nDefault=1\r\n\n"
+                      "[General]\nStartWithLastProfile=1\nVersion=2\n");
+    MakeFirefoxProfile(firefox, home / ".cache/mozilla/firefox/ab12cd34.default-release");
+    MakeFirefoxProfile(work, work);
+    // Firefox holds an fcntl lock on the file while it runs; this one is another program's.
+    const CUniqueFd lockFd(::open((work / ".parentlock").c_str(), O_RDWR | O_CLOEXEC));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(lockFd.Get(), F_OFD_SETLK, &lock), 0);
+    // A second program keeps the history open, so its log outlives the cleaner's connection.
+    const CSqliteHold reader(firefox / "places.sqlite");
     for (const fs::path& folder :
          {home / ".cache/chromium/Default/Cache/Cache_Data", share / "RecentDocuments"}) {
         WriteTextFile(folder / "desktop.ini", "ini");
-        WriteTextFile(folder / "index.dat", std::string(100, 'i'));
-        fs::create_hard_link(folder / "index.dat", tmp / (folder.filename().string() + ".dat"));
     }
 
-    CLinuxBrowserData data({{chromium, "Chromium"}, {chrome, "Google Chrome"}},
-                           {home / ".config", home / ".cache", share}, std::chrono::seconds(1));
+    CLinuxBrowserData data(
+        {{chromium, "Chromium"}, {chrome, "Google Chrome"}},
+        {home / ".config", home / ".cache", share}, std::chrono::seconds(1), nullptr,
+        CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
               (std::vector<std::string>{"Chromium (Default)", "Chromium (Profile 1)",
-                                        "Chromium (Work)", "Google Chrome (Default)"}));
+                                        "Chromium (Work)", "Google Chrome (Default)",
+                                        "Firefox (work)", "Firefox (default-release)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
-    const auto runPass = [&routines](CRecordingCleanReport* pReport, std::stop_token stop) {
-        RunPass(routines, pReport, stop);
-    };
     const fs::path closed = chromium / "Default";
-    const fs::path cached = home / ".cache/chromium/Default/Cache/Cache_Data/0123_0";
 
     // A pass stopped before it begins touches nothing and says nothing.
     std::stop_source stop;
     stop.request_stop();
     CRecordingCleanReport report;
-    runPass(&report, stop.get_token());
+    RunPass(routines, &report, stop.get_token());
     EXPECT_TRUE(report.m_items.empty() && report.m_skipped.empty() && report.m_failed.empty());
     EXPECT_EQ(Rows(closed / "Cookies", "cookies"), 1);
-    EXPECT_EQ(Rows(closed / "History", "urls"), 1);
-    EXPECT_TRUE(fs::exists(closed / "Bookmarks") && fs::exists(cached));
+    EXPECT_TRUE(fs::exists(home / ".cache/chromium/Default/Cache/Cache_Data/0123_0"));
     EXPECT_EQ(ReadTextFile(share / "recently-used.xbel"), kXbel);
-    EXPECT_FALSE(fs::is_empty(share / "RecentDocuments"));
 
-    runPass(&report, {});
-    for (const char* table : {"urls", "visits"}) {
-        EXPECT_EQ(Rows(closed / "History", table), 0) << table;
-    }
-    EXPECT_EQ(Rows(closed / "History", "meta"), 1);
-    EXPECT_EQ(Rows(closed / "Cookies", "cookies"), 0);
-    EXPECT_TRUE(IsValidDatabase(closed / "History"));
-    EXPECT_TRUE(IsValidDatabase(closed / "Cookies"));
+    // The history alone: a bookmarked Firefox place stays, with nothing left of its visits.
+    CRecordingCleanReport history;
+    routines.CleanHistory(&history, {});
+    EXPECT_EQ(SqliteQuery(firefox / "places.sqlite",
+                          "SELECT count(*) FROM moz_places WHERE visit_count = 0 AND "
+                          "last_visit_date IS NULL AND url != 'http://visited.example/'"),
+              2);
+
+    RunPass(routines, &report, {});
+    // The closed profile's go, never the running one's: nothing of a running browser's profile
+    // is opened, only its cache files go.
+    ExpectCleanedAndHeld(kChromiumKept, closed, chrome / "Default");
     for (const char* name : {"Visited Links", "Bookmarks", "Bookmarks.bak"}) {
         EXPECT_FALSE(fs::exists(closed / name)) << name;
+        EXPECT_TRUE(fs::exists(chrome / "Default" / name)) << name;
     }
-    // The closed profile's, never the running one's.
-    ExpectCleanedAndHeld(kChromiumKept, closed, chrome / "Default");
     EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
     EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
-
-    // Nothing of the running browser's profile is opened; only its cache files go.
-    const fs::path running = chrome / "Default";
-    EXPECT_EQ(Rows(running / "Cookies", "cookies"), 1);
-    EXPECT_EQ(Rows(running / "History", "urls"), 1);
-    EXPECT_TRUE(fs::exists(running / "Visited Links"));
-    EXPECT_TRUE(fs::exists(running / "Bookmarks"));
     EXPECT_THAT(
         report.m_skipped,
         UnorderedElementsAre(
             "Cookies of Google Chrome (Default) are in use: close the browser to clean them",
             "History of Google Chrome (Default) is in use: close the browser to clean it",
-            "Favorites of Google Chrome (Default) are in use: close the browser to clean them"));
+            "Favorites of Google Chrome (Default) are in use: close the browser to clean them",
+            "Cookies of Firefox (work) are in use: close the browser to clean them",
+            "History of Firefox (work) is in use: close the browser to clean it",
+            "Favorites of Firefox (work) are in use: close the browser to clean them"));
+    // The closed Firefox profile's favourites go down to the root folders, its databases stay
+    // valid and their logs empty; its cache goes, as does the running one's.
+    ExpectCleanedAndHeld(
+        {
+            {"cookies.sqlite", "moz_cookies", 1, 0},
+            {"places.sqlite", "moz_historyvisits", 2, 0},
+            {"places.sqlite", "moz_places", 3, 0},
+            {"places.sqlite", "moz_origins", 3, 0},
+            {"places.sqlite", "moz_annos", 1, 0},
+            {"places.sqlite", "moz_bookmarks", 9, 6},
+            {"places.sqlite", "moz_items_annos", 1, 0},
+            {"favicons.sqlite", "moz_icons", 1, 0},
+            {"bookmarkbackups", nullptr, 1, 0},
+        },
+        firefox, work);
+    EXPECT_EQ(fs::file_size(firefox / "places.sqlite-wal"), 0U);
+    EXPECT_TRUE(fs::is_empty(home / ".cache/mozilla/firefox/ab12cd34.default-release/cache2"));
+    EXPECT_TRUE(fs::is_empty(work / "cache2"));
+    EXPECT_THAT(report.m_items,
+                Contains((firefox / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4").string()));
     // The broken history is left and said so; a profile without history has nothing to say.
     EXPECT_THAT(report.m_failed,
                 ElementsAre("History of Chromium (Profile 1) is damaged: it was left as it is"));
@@ -279,10 +306,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_EQ(std::count(report.m_items.begin(), report.m_items.end(), "Cleaning History..."), 1);
     EXPECT_THAT(report.m_items, Contains((closed / "Bookmarks").string()));
     EXPECT_THAT(report.m_items, Contains((share / "RecentDocuments/secret.pdf.desktop").string()));
-    // The cache goes whole, and the recent folder but its "desktop.ini"; an "index.dat" with a
-    // second name goes without being overwritten.
-    EXPECT_EQ(ReadTextFile(tmp / "Cache_Data.dat"), std::string(100, 'i'));
-    EXPECT_EQ(ReadTextFile(tmp / "RecentDocuments.dat"), std::string(100, 'i'));
+    // The cache goes whole, and the recent folder but its "desktop.ini".
     EXPECT_THAT(Names(share / "RecentDocuments"), UnorderedElementsAre("desktop.ini"));
 
     // The recent list is an empty list still, as private as it was, and was replaced whole.
@@ -292,17 +316,6 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_THAT(list, Not(HasSubstr("bookmark href")));
     EXPECT_EQ(fs::status(share / "recently-used.xbel").permissions(), fs::perms(0600));
     EXPECT_THAT(Names(share), UnorderedElementsAre("RecentDocuments", "recently-used.xbel"));
-}
-
-// A Firefox profile as Firefox leaves it, with its cache in `cacheDir`.
-void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
-    fs::create_directories(dir);
-    SqliteExec(dir / "places.sqlite", kPlacesSchema);
-    SqliteExec(dir / "favicons.sqlite", kFirefoxIconsSchema);
-    SqliteExec(dir / "cookies.sqlite", kFirefoxCookiesSchema);
-    WriteTextFile(dir / ".parentlock", "");
-    WriteTextFile(dir / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4", "backup");
-    WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
 }
 
 // A running Google Chrome whose process is connected through its extension, and a Firefox
@@ -423,15 +436,9 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
         {"home", "home/.local/share", kCache + std::string("Cache/Cache_Data"), "decoy", "decoy",
          kCache + std::string("Cache/Cache_Data is reached through a link"),
          kCache + std::string("Code Cache/js/1")},
-        {"home", "home/.local/share", kCache + std::string("Code Cache"), "decoy", "decoy",
-         kCache + std::string("Code Cache is reached through a link"),
-         kCache + std::string("Cache/Cache_Data/1")},
         {"home", "home/.local/share", "home/.local/share/RecentDocuments", "decoy", "decoy",
          "home/.local/share/RecentDocuments is reached through a link",
          kCache + std::string("Cache/Cache_Data/1")},
-        {"home", "home/.local/share", "home/.local/share/RecentDocuments", ".", ".",
-         "home/.local/share/RecentDocuments is reached through a link",
-         kCache + std::string("Code Cache/js/1")},
         {"home", "data", "data", "home/.local/share", "decoy", "", "data/RecentDocuments/1"},
         {"RecentDocuments/home", "data", "data", ".", "RecentDocuments",
          "data/RecentDocuments is the home folder or a folder above it", ""},
@@ -473,104 +480,16 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
     }
 }
 
-// Two Firefox profiles of profiles.ini, one relative to its folder with its cache under the
-// cache folder, one at a path of its own with its cache inside, held by a running Firefox:
-// the closed one's history keeps its bookmarked places without their visits, its
-// favourites go down to the root folders, its databases stay valid and their logs empty.
-TEST(LinuxBrowserData, CleansClosedFirefoxProfilesAndReportsRunningOnes) {
-    CTempDir tmp;
-    const fs::path home = tmp / "home";
-    const fs::path install = home / ".config/mozilla/firefox";
-    const fs::path closed = install / "ab12cd34.default-release";
-    const fs::path running = tmp / "elsewhere/work";
-    WriteTextFile(install / "profiles.ini",
-                  "[Install4F96D1932A9F858E]\nDefault=ab12cd34.default-release\n\n"
-                  "[Profile1]\nName=work\nIsRelative=0\nPath=" +
-                      running.string() +
-                      "\n\n[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
-                      "Path=ab12cd34.default-release\r\nDefault=1\r\n\n"
-                      "[General]\nStartWithLastProfile=1\nVersion=2\n");
-    MakeFirefoxProfile(closed, home / ".cache/mozilla/firefox/ab12cd34.default-release");
-    MakeFirefoxProfile(running, running);
-    // Firefox holds an fcntl lock on the file while it runs; this one is another program's.
-    const CUniqueFd lockFd(::open((running / ".parentlock").c_str(), O_RDWR | O_CLOEXEC));
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    ASSERT_EQ(::fcntl(lockFd.Get(), F_OFD_SETLK, &lock), 0);
-    // A second program keeps the history open, so its log outlives the cleaner's connection.
-    const CSqliteHold reader(closed / "places.sqlite");
-
-    CLinuxBrowserData data(
-        {}, {home / ".config", home / ".cache", home / ".local/share"}, std::chrono::seconds(1),
-        nullptr, CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
-    EXPECT_EQ(data.GetBrowserProfiles(),
-              (std::vector<std::string>{"Firefox (work)", "Firefox (default-release)"}));
-    CLinuxFileSystem files({home.string()});
-    CCleaningRoutines routines(files, data);
-    CRecordingCleanReport report;
-    routines.CleanHistory(&report, {});
-    // Visits go; a bookmarked place stays, with nothing left of its visits.
-    EXPECT_EQ(SqliteQuery(closed / "places.sqlite",
-                          "SELECT count(*) FROM moz_places WHERE visit_count = 0 AND "
-                          "last_visit_date IS NULL AND url != 'http://visited.example/'"),
-              2);
-    RunPass(routines, &report, {});
-
-    ExpectCleanedAndHeld(
-        {
-            {"cookies.sqlite", "moz_cookies", 1, 0},
-            {"places.sqlite", "moz_historyvisits", 2, 0},
-            {"places.sqlite", "moz_places", 3, 0},
-            {"places.sqlite", "moz_origins", 3, 0},
-            {"places.sqlite", "moz_annos", 1, 0},
-            {"places.sqlite", "moz_bookmarks", 9, 6},
-            {"places.sqlite", "moz_items_annos", 1, 0},
-            {"favicons.sqlite", "moz_icons", 1, 0},
-            {"bookmarkbackups", nullptr, 1, 0},
-        },
-        closed, running);
-    EXPECT_EQ(fs::file_size(closed / "places.sqlite-wal"), 0U);
-    // The cache goes also while Firefox runs, as a Chromium cache does.
-    EXPECT_TRUE(fs::is_empty(home / ".cache/mozilla/firefox/ab12cd34.default-release/cache2"));
-    EXPECT_TRUE(fs::is_empty(running / "cache2"));
-    EXPECT_THAT(report.m_skipped,
-                UnorderedElementsAre(
-                    "History of Firefox (work) is in use: close the browser to clean it",
-                    "Cookies of Firefox (work) are in use: close the browser to clean them",
-                    "History of Firefox (work) is in use: close the browser to clean it",
-                    "Favorites of Firefox (work) are in use: close the browser to clean them"));
-    EXPECT_THAT(report.m_failed, IsEmpty());
-    EXPECT_THAT(report.m_items,
-                Contains((closed / "bookmarkbackups/bookmarks-2026-12-01.jsonlz4").string()));
-}
-
-std::string DeadPid() {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::_exit(0);
-    }
-    ::waitpid(pid, nullptr, 0);
-    return std::to_string(pid);
-}
-
+// Live and dead processes of this host are in the scenarios above.
 TEST(BrowserLock, IsHeldByALiveProcessOfThisHost) {
-    const struct {
-        std::string target;  // empty: no lock
-        bool bLocked;
-    } cases[] = {
-        {"", false},
-        {HostName() + "-" + std::to_string(::getpid()), true},
-        {HostName() + "-" + DeadPid(), false},
-        {"elsewhere.example-1", true},
-        {HostName() + "-12ab", true},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [target, bLocked] : {std::pair<std::string, bool>{"", false},
+                                          {"elsewhere.example-1", true},
+                                          {HostName() + "-12ab", true}}) {
         CTempDir tmp;
-        if (!c.target.empty()) {
-            fs::create_symlink(c.target, tmp / "SingletonLock");
+        if (!target.empty()) {
+            fs::create_symlink(target, tmp / "SingletonLock");
         }
-        EXPECT_EQ(CLinuxBrowserData::IsBrowserLocked(tmp.Path()), c.bLocked) << c.target;
+        EXPECT_EQ(CLinuxBrowserData::IsBrowserLocked(tmp.Path()), bLocked) << target;
     }
 }
 

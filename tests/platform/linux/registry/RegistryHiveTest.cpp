@@ -1,16 +1,3 @@
-#include "platform/linux/registry/RegistryHive.h"
-
-#include "engine/UrlList.h"
-#include "platform/linux/registry/RegValue.h"
-#include "store/SettingsStore.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
-#include "support/TextFile.h"
-#include "support/Unprivileged.h"
-#include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -22,6 +9,18 @@
 #include <random>
 #include <set>
 #include <thread>
+
+#include <gtest/gtest.h>
+
+#include "engine/UrlList.h"
+#include "platform/linux/registry/RegValue.h"
+#include "platform/linux/registry/RegistryHive.h"
+#include "store/SettingsStore.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+#include "support/TextFile.h"
+#include "support/Unprivileged.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -44,10 +43,14 @@ struct stat Stat(const fs::path& path) {
     return st;
 }
 
-LSTATUS SetDword(IRegistry& registry, HKEY hKey, std::string_view name, DWORD value) {
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &value, sizeof value);
-    return registry.SetValue(hKey, name, REG_DWORD, bytes);
+CRegValue Dword(DWORD n) {
+    CRegValue value{REG_DWORD, std::vector<std::uint8_t>(sizeof n)};
+    std::memcpy(value.data.data(), &n, sizeof n);
+    return value;
+}
+
+LSTATUS SetDword(IRegistry& registry, HKEY hKey, std::string_view name, DWORD n) {
+    return registry.SetValue(hKey, name, REG_DWORD, Dword(n).data);
 }
 
 // The value's type and data, or nothing when it cannot be read.
@@ -61,16 +64,6 @@ std::optional<CRegValue> Query(IRegistry& registry, HKEY hKey, std::string_view 
     const LSTATUS status = registry.QueryValue(hKey, name, nullptr, value.data.data(), &size);
     return status == ERROR_SUCCESS && size == value.data.size() ? std::optional(value)
                                                                 : std::nullopt;
-}
-
-std::optional<DWORD> QueryDword(IRegistry& registry, HKEY hKey, std::string_view name) {
-    const std::optional<CRegValue> value = Query(registry, hKey, name);
-    DWORD number = 0;
-    if (!value || value->dwType != REG_DWORD || value->data.size() != sizeof number) {
-        return std::nullopt;
-    }
-    std::memcpy(&number, value->data.data(), sizeof number);
-    return number;
 }
 
 // Opens `path` below HKLM with `rights`, creating it where missing.
@@ -113,7 +106,7 @@ TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
     CRegistryHive fresh(File());
     for (CRegistryHive* pHive : {&hive, &fresh}) {
         const HKEY hRead = Create(*pHive, "software\\VALUES", KEY_READ);
-        EXPECT_EQ(QueryDword(*pHive, hRead, "speed"), 2U);
+        EXPECT_EQ(Query(*pHive, hRead, "speed"), Dword(2));
         for (const auto& [name, value] : std::span(values).subspan(1)) {
             EXPECT_EQ(Query(*pHive, hRead, name), value) << name;
         }
@@ -150,49 +143,32 @@ TEST_F(RegistryHiveTest, ReadsMakeNothingAndTheFirstWriteMakesAPrivateFolder) {
     EXPECT_EQ(CSettingsStore(other).ReadOption(OPT_SPEED), 26U);
 }
 
-// Rights are checked on every call; closed and unknown handles are refused; malformed
-// paths and names, and keys deeper than the limit, are refused without a write.
-TEST_F(RegistryHiveTest, EveryCallChecksItsHandleRightsAndNames) {
+// What the settings store relies on: a handle opened to read refuses writes (the store then
+// falls back to reading), a closed handle is refused, and names that would break the file's
+// lines, or keys deeper than the limit, are refused without a write.
+TEST_F(RegistryHiveTest, HandlesRightsAndNamesAreChecked) {
     CRegistryHive hive(File());
     ASSERT_EQ(SetDword(hive, Create(hive, "Software\\r"), "v", 1), ERROR_SUCCESS);
-    Create(hive, "Software\\r\\existing");
     const HKEY hRead = Create(hive, "Software\\r", KEY_READ);
     HKEY hSub = HKEY_NONE;
     EXPECT_EQ(SetDword(hive, hRead, "v", 2), ERROR_ACCESS_DENIED);
     EXPECT_EQ(hive.CreateKey(hRead, "new", KEY_READ, false, &hSub), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(hive.CreateKey(hRead, "EXISTING", KEY_READ, false, &hSub), ERROR_SUCCESS);
     const HKEY hSet = Create(hive, "Software\\r", KEY_SET_VALUE);
     DWORD size = 0;
     EXPECT_EQ(hive.QueryValue(hSet, "v", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(hive.QueryMaxValueDataLength(hSet, &size), ERROR_ACCESS_DENIED);
     EXPECT_EQ(SetDword(hive, hSet, "v", 3), ERROR_SUCCESS);
-    EXPECT_EQ(QueryDword(hive, hRead, "v"), 3U);
-
+    EXPECT_EQ(Query(hive, hRead, "v"), Dword(3));
     ASSERT_EQ(hive.CloseKey(hSet), ERROR_SUCCESS);
-    for (const HKEY hBad : {hSet, HKEY_NONE, HKEY{12345}, HKEY{0x80000004U}}) {
-        HKEY hKey = HKEY_NONE;
-        EXPECT_EQ(hive.OpenKey(hBad, "", KEY_READ, &hKey), ERROR_INVALID_HANDLE) << hBad;
-        EXPECT_EQ(hive.CreateKey(hBad, "x", KEY_READ, false, &hKey), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(hive.QueryValue(hBad, "v", nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(SetDword(hive, hBad, "v", 1), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(hive.QueryMaxValueDataLength(hBad, &size), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(hive.CloseKey(hBad), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(hKey, HKEY_NONE);
-    }
+    EXPECT_EQ(SetDword(hive, hSet, "v", 1), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(hive.CloseKey(hSet), ERROR_INVALID_HANDLE);
     EXPECT_EQ(hive.CloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);  // roots stay usable
-    EXPECT_NE(Create(hive, "Software\\r", KEY_READ), hSet);
 
     const std::string before = ReadTextFile(File());
-    for (const std::string& path : {"a\\\\b"s, "\\a"s, "a\\"s, "\\"s, "a\nb"s, "a\rb"s, "a\0b"s}) {
-        EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &hSub), ERROR_INVALID_PARAMETER);
+    for (const std::string& path : {"a\\\\b"s, "a\nb"s, "a\0b"s}) {
         EXPECT_EQ(hive.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_READ, false, &hSub),
                   ERROR_INVALID_PARAMETER);
     }
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_READ, nullptr),
-              ERROR_INVALID_PARAMETER);
-    const HKEY hSoftware = Create(hive, "Software");
-    EXPECT_EQ(SetDword(hive, hSoftware, "a\nb", 1), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(SetDword(hive, hSoftware, "a\0b"s, 1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetDword(hive, Create(hive, "Software\\r"), "a\nb", 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(ReadTextFile(File()), before);
     std::string deepest = "Software";
     for (std::size_t level = 1; level < CRegTree::MAX_KEY_DEPTH; ++level) {
@@ -200,8 +176,6 @@ TEST_F(RegistryHiveTest, EveryCallChecksItsHandleRightsAndNames) {
     }
     EXPECT_EQ(hive.CreateKey(Create(hive, deepest), "deeper", KEY_READ, false, &hSub),
               ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(CRegistryHive(File()).OpenKey(HKEY_LOCAL_MACHINE, deepest, KEY_READ, &hSub),
-              ERROR_SUCCESS);
 }
 
 // A file changed by hand is read again, also when only the nanoseconds of its time tell;
@@ -213,21 +187,18 @@ TEST_F(RegistryHiveTest, ChangesMadeBehindItsBackAreSeen) {
     WriteTextFile(File(), text);
     CRegistryHive hive(File());
     const HKEY hKey = Create(hive, "Software\\c");
-    EXPECT_EQ(QueryDword(hive, hKey, "v"), 1U);
+    EXPECT_EQ(Query(hive, hKey, "v"), Dword(1));
     EXPECT_EQ(ReadTextFile(File()), text);
     const struct stat st = Stat(File());
     WriteTextFile(File(), std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
     std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     times[1].tv_nsec += times[1].tv_nsec < 999999999 ? 1 : -1;
     ASSERT_EQ(::utimensat(AT_FDCWD, File().c_str(), times.data(), 0), 0);
-    EXPECT_EQ(QueryDword(hive, hKey, "v"), 2U);
+    EXPECT_EQ(Query(hive, hKey, "v"), Dword(2));
 
     WriteTextFile(File(), "REGEDIT4\n");
-    HKEY hSub = HKEY_NONE;
-    DWORD size = 0;
-    EXPECT_EQ(hive.QueryValue(hKey, "v", nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    EXPECT_FALSE(Query(hive, hKey, "v"));
     EXPECT_EQ(SetDword(hive, hKey, "v", 3), ERROR_KEY_DELETED);
-    EXPECT_EQ(hive.CreateKey(hKey, "sub", KEY_READ, false, &hSub), ERROR_KEY_DELETED);
     EXPECT_EQ(ReadTextFile(File()), "REGEDIT4\n");
 }
 
@@ -291,7 +262,7 @@ TEST_F(RegistryHiveTest, AFileIsReadToItsEndWhateverItsSizeSays) {
     EXPECT_EQ(Stat(cmdline).st_size, 0);
     CRegistryHive hive(cmdline);
     testing::internal::CaptureStderr();  // the arguments after the text are no registry lines
-    EXPECT_EQ(QueryDword(hive, Create(hive, "Software\\x", KEY_READ), "v"), 7U);
+    EXPECT_EQ(Query(hive, Create(hive, "Software\\x", KEY_READ), "v"), Dword(7));
     testing::internal::GetCapturedStderr();
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
@@ -332,11 +303,7 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
         HKEY hKey = HKEY_NONE;
         EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_READ, &hKey), ERROR_SUCCESS)
             << path;
-        for (const REGSAM rights : {KEY_SET_VALUE, KEY_CREATE_SUB_KEY}) {
-            EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", rights, &hKey),
-                      ERROR_ACCESS_DENIED);
-        }
-        EXPECT_EQ(hive.CreateKey(HKEY_LOCAL_MACHINE, "Software\\x", KEY_READ, false, &hKey),
+        EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_SET_VALUE, &hKey),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(SetDword(hive, HKEY_LOCAL_MACHINE, "v", 1), ERROR_ACCESS_DENIED);
     }
@@ -346,8 +313,7 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     // The settings store on such a place keeps giving its stored values and claims no write.
     const std::string product = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\";
     const std::string text = "REGEDIT4\n\n" + product + "list]\n\"black\"=hex(7):61,00,00\n\n" +
-                             product + "option]\n\"speed\"=dword:0000001e\n\n" + product +
-                             "wizard]\n\"first\"=dword:00000001\n\n";
+                             product + "option]\n\"speed\"=dword:0000001e\n\n";
     WriteTextFile(File(), text);
     // The temporary folder is private to its creator; let the unprivileged child in.
     fs::permissions(m_Dir.Path(), fs::perms(0755));
@@ -371,16 +337,13 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
                   const CSettingsStore store(hive);
                   CUrlList list;
                   if (store.ReadOption(OPT_SPEED) != 30 ||
-                      store.ReadRegDword(REGKEY_FIRST, REGVAL_FIRST, 0) != 1 ||
                       ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) != EListLoad::Loaded ||
                       list.Entries() != std::vector<std::string>{"a"}) {
                       return 2;
                   }
                   list.Add("b");
                   if (store.WriteOption(OPT_SPEED, 25) ||
-                      store.WriteRegDword(REGKEY_FIRST, REGVAL_FIRST, 1) ||
-                      WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list) ||
-                      store.ReadRegDword("missing", "x", 7) != 7) {
+                      WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list)) {
                       return 3;
                   }
                   return ::chmod(folder.c_str(), 0755) == 0 ? 0 : 4;
@@ -406,32 +369,30 @@ bool WriteMany(IRegistry& registry, int nId, int nCount) {
     return true;
 }
 
-// Two threads on one hive and two processes on one file: nobody's values are lost.
+// Two threads on one hive, then two processes on one file: nobody's values are lost.
 TEST_F(RegistryHiveTest, ConcurrentWritersLoseNothing) {
     CRegistryHive shared(File());
-    std::array<bool, 2> succeeded{};
-    std::thread first([&] { succeeded[0] = WriteMany(shared, 0, 25); });
-    succeeded[1] = WriteMany(shared, 1, 25);
-    first.join();
-    EXPECT_TRUE(succeeded[0] && succeeded[1]);
-    std::array<pid_t, 2> children{};
-    for (int nChild = 0; nChild < 2; ++nChild) {
-        if ((children[nChild] = ::fork()) == 0) {
-            CRegistryHive hive(File());
-            ::_exit(WriteMany(hive, 2 + nChild, 30) ? 0 : 1);
-        }
+    bool bThread = false;
+    std::thread thread([&] { bThread = WriteMany(shared, 0, 25); });
+    EXPECT_TRUE(WriteMany(shared, 1, 25));
+    thread.join();
+    EXPECT_TRUE(bThread);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        CRegistryHive hive(File());
+        ::_exit(WriteMany(hive, 2, 30) ? 0 : 1);
     }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+    CRegistryHive other(File());
+    EXPECT_TRUE(WriteMany(other, 3, 30));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     CRegistryHive hive(File());
     const HKEY hKey = Create(hive, "Software\\shared", KEY_READ);
     for (const auto& [nId, nCount] : {std::pair{0, 25}, {1, 25}, {2, 30}, {3, 30}}) {
         for (int i = 0; i < nCount; ++i) {
-            EXPECT_EQ(QueryDword(hive, hKey, std::to_string(nId) + "-" + std::to_string(i)),
-                      static_cast<DWORD>(nId * 1000 + i));
+            EXPECT_EQ(Query(hive, hKey, std::to_string(nId) + "-" + std::to_string(i)),
+                      Dword(nId * 1000 + i));
         }
     }
 }
