@@ -1,9 +1,9 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
 #include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cleaner/CleaningRoutines.h"
 #include "platform/linux/cleaner/LinuxBrowserData.h"
@@ -59,6 +59,13 @@ std::vector<std::string> CacheEntries(const fs::path& cache) {
         }
     }
     return entries;
+}
+
+// Whether SQLite finds the database `db` sound.
+bool IsIntact(const fs::path& db) {
+    return SqliteQuery(db,
+                       "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = "
+                       "'ok'") == 1;
 }
 
 // A real browser visits a page that sets a cookie and fills the cache. While it runs, the
@@ -123,11 +130,7 @@ TEST(CleanerE2E, CleansARunningBrowserThenTheHistoryOfTheClosedOne) {
     EXPECT_TRUE(!fs::exists(profile / "Sessions") || fs::is_empty(profile / "Sessions"));
     for (const char* db :
          {"History", "Favicons", "Top Sites", "Shortcuts", "Network Action Predictor"}) {
-        EXPECT_EQ(SqliteQuery(profile / db,
-                              "SELECT count(*) FROM pragma_integrity_check WHERE "
-                              "integrity_check = 'ok'"),
-                  1)
-            << db;
+        EXPECT_TRUE(IsIntact(profile / db)) << db;
     }
 }
 
@@ -196,11 +199,7 @@ TEST(CleanerE2E, CleansAClosedFirefoxProfileThatThenStartsClean) {
 
     RunFirefox(dir.Path(), server, "/after", "/after");
     for (const char* db : {"places.sqlite", "favicons.sqlite", "cookies.sqlite"}) {
-        EXPECT_EQ(SqliteQuery(profile / db,
-                              "SELECT count(*) FROM pragma_integrity_check WHERE "
-                              "integrity_check = 'ok'"),
-                  1)
-            << db;
+        EXPECT_TRUE(IsIntact(profile / db)) << db;
         EXPECT_FALSE(fs::exists(profile / (std::string(db) + ".corrupt"))) << db;
     }
     // The new visit is in the history Firefox kept; nothing of the old one, nor the bookmark.

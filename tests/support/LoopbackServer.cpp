@@ -60,16 +60,6 @@ int CLoopbackServer::RequestCount(const std::string& target) const {
     return found == m_Requests.end() ? 0 : found->second;
 }
 
-std::vector<std::string> CLoopbackServer::Requested(std::string_view prefix) const {
-    std::lock_guard lock(m_Mutex);
-    std::vector<std::string> targets;
-    for (auto it = m_Requests.lower_bound(std::string(prefix));
-         it != m_Requests.end() && it->first.starts_with(prefix); ++it) {
-        targets.push_back(it->first);
-    }
-    return targets;
-}
-
 std::string CLoopbackServer::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(m_Acceptor.local_endpoint().port()) +
            std::string(path);

@@ -44,8 +44,6 @@ public:
     void SetPage(const std::string& path, std::string body, bool bCacheable = false);
     // How many GET requests have asked for `target` (a path with its query) so far.
     int RequestCount(const std::string& target) const;
-    // The targets asked for so far that begin with `prefix`, in their order.
-    std::vector<std::string> Requested(std::string_view prefix) const;
     // "http://127.0.0.1:<port>" followed by `path`.
     std::string Url(std::string_view path) const;
 
