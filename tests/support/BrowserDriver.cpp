@@ -1,10 +1,10 @@
 #include "support/BrowserDriver.h"
 
-#include "support/WaitUntil.h"
-
 #include <algorithm>
 #include <stdexcept>
 #include <thread>
+
+#include "support/WaitUntil.h"
 
 using nlohmann::json;
 

@@ -1,12 +1,12 @@
 #include "support/ChildProcess.h"
 
-#include "support/WaitUntil.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/WaitUntil.h"
 
 extern char** environ;
 

@@ -1,12 +1,12 @@
 #include "support/TestBrowser.h"
 
-#include "platform/linux/devtools/DevToolsClient.h"
-#include "platform/linux/devtools/DevToolsDiscovery.h"
-#include "support/WaitUntil.h"
-
 #include <optional>
 #include <stdexcept>
 #include <thread>
+
+#include "platform/linux/devtools/DevToolsClient.h"
+#include "platform/linux/devtools/DevToolsDiscovery.h"
+#include "support/WaitUntil.h"
 
 CTestBrowser::CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl)
     : CTestBrowser({"chromium", "--user-data-dir=" + (dir / "profile").string(),

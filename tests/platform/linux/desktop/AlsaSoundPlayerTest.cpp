@@ -1,9 +1,9 @@
 #include "platform/linux/desktop/AlsaSoundPlayer.h"
 
+#include <gtest/gtest.h>
+
 #include "support/WaitUntil.h"
 #include "support/WaveBuilder.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "platform/linux/desktop/AutostartEntry.h"
 
+#include <gtest/gtest.h>
+
 #include "platform/linux/ModulePath.h"
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
 #include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,10 @@
 #include "platform/linux/desktop/InstanceLock.h"
 
+#include <gtest/gtest.h>
+
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

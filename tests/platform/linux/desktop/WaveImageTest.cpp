@@ -1,8 +1,8 @@
 #include "platform/linux/desktop/WaveImage.h"
 
-#include "support/WaveBuilder.h"
-
 #include <gtest/gtest.h>
+
+#include "support/WaveBuilder.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // Tests of the `x11` label run on an X server of their own, which DISPLAY names.
 #include "platform/linux/desktop/X11Beeper.h"
 
+#include <gtest/gtest.h>
+
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 
-#include <gtest/gtest.h>
-
 // After GoogleTest: Xlib defines macros (None, Bool) that clash with its names.
-#include <X11/XKBlib.h>
-
 #include <fstream>
+
+#include <X11/XKBlib.h>
 
 namespace {
 
