@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include "Resource.h"
 #include "pages/LogPage.h"
@@ -15,8 +16,11 @@
 #include "support/Desktop.h"
 #include "support/MainRig.h"
 #include "support/QtWait.h"
+#include "support/ScriptedSteps.h"
 #include "support/TextFile.h"
 #include "support/TrayProbe.h"
+#include "widgets/BmpMenu.h"
+#include "widgets/SlidingTabCtrl.h"
 
 namespace {
 
@@ -26,6 +30,28 @@ protected:
         ASSERT_TRUE(m_Probe.StartTrayer());
         m_pDialog = &m_Rig.Start();
         ASSERT_TRUE(WaitFor([this] { return m_Probe.DockedColour().has_value(); }));
+    }
+
+    // Right-clicks the tray icon and, once the tray menu shows, runs `act` from inside the
+    // menu's own loop. Answers the X window of the menu, 0 when it never showed.
+    xcb_window_t UseTrayMenu(const std::function<void()>& act) {
+        ProcessEventsFor(std::chrono::seconds(1));  // the tray may still move its icons
+        const QPoint centre = *m_Probe.DockedCentre();
+        xcb_window_t nMenuWindow = 0;
+        CScriptedSteps steps({{[] {
+                                   auto* menu =
+                                       qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+                                   return menu != nullptr && menu->isVisible();
+                               },
+                               [&] {
+                                   nMenuWindow = static_cast<xcb_window_t>(
+                                       QApplication::activePopupWidget()->winId());
+                                   act();
+                               }}});
+        EXPECT_TRUE(Xdotool(
+            {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "3"}));
+        EXPECT_TRUE(WaitFor([&] { return steps.Finished(); }));
+        return nMenuWindow;
     }
 
     CTrayProbe m_Probe;
@@ -45,6 +71,29 @@ TEST_F(MainDialogX11Test, TheKillImageIsSeenInTheTrayThenTheStateImageComesBack)
     ASSERT_TRUE(WaitFor([&] { return m_Probe.DockedColour().value_or(on) != on; }));
     EXPECT_EQ(m_pDialog->LogPage()->GetRowCount(), 1);
     EXPECT_TRUE(WaitFor([&] { return m_Probe.DockedColour() == on; }));
+}
+
+// Opened over the active window, the tray menu's grab of the keyboard takes the focus from
+// the window, which does not close the menu; the hot key switches blocking while the menu
+// holds the keyboard, and the menu stays. A real click elsewhere reaches the menu, not a
+// window, and closes it.
+TEST_F(MainDialogX11Test, HotKeyWorksInTheTrayMenuAndAClickElsewhereClosesIt) {
+    m_pDialog->OnPageCommand(CMainDialog::PAGE_GENERAL);
+    m_pDialog->activateWindow();
+    ASSERT_TRUE(WaitFor([this] { return m_pDialog->isActiveWindow(); }));
+    const xcb_window_t nMenu = UseTrayMenu([this] {
+        EXPECT_TRUE(Xdotool({"key", "ctrl+alt+a"}));
+        EXPECT_TRUE(WaitFor([this] { return !m_pDialog->IsBlocking(); }));
+        const auto* menu = qobject_cast<CBmpMenu*>(QApplication::activePopupWidget());
+        EXPECT_TRUE(menu != nullptr && !menu->IsClosing());
+        EXPECT_TRUE(Xdotool({"mousemove", "20", "300", "click", "1"}));
+    });
+    ASSERT_NE(nMenu, 0U);
+    EXPECT_TRUE(WaitFor([&] { return !m_Probe.IsViewable(nMenu); }));
+    ProcessEventsFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(m_pDialog->isVisible());
+    EXPECT_EQ(m_pDialog->Tabs()->GetCurSel(), CMainDialog::PAGE_GENERAL);
+    EXPECT_FALSE(m_pDialog->IsBlocking()) << "switched once, by the hot key alone";
 }
 
 TEST_F(MainDialogX11Test, APageCommandBringsTheWindowInFront) {
