@@ -158,31 +158,27 @@ struct SRig {
                        " window.open(u, '_blank', 'width=300,height=200'); }</script>");
         server.SetPage("/page.html", kPlainPage);
         // As for a site the user has allowed pop-ups: several per click.
-        browser = std::make_unique<CTestBrowser>(
-            std::vector<std::string>{"chromium", "--user-data-dir=" + (dir / "profile").string(),
-                                     "--remote-debugging-port=0", "--disable-popup-blocking"},
-            std::map<std::string, std::string>{}, dir / "profile", dir / "browser.log",
-            server.Url("/page.html?0"));
-        driver = &browser->Driver();
+        browser =
+            std::make_unique<CTestBrowser>(dir.Path(), server.Url("/page.html?0"),
+                                           std::vector<std::string>{"--disable-popup-blocking"});
     }
 
     CDevToolsDiscovery Discovery() const { return CDevToolsDiscovery("", {browser->ProfileDir()}); }
 
     void OpenWindows(std::size_t count) {
-        for (std::size_t open = driver->Pages().size(); open < count; ++open) {
-            driver->OpenWindow(server.Url("/page.html?" + std::to_string(open)));
+        for (std::size_t open = browser->Pages().size(); open < count; ++open) {
+            browser->OpenWindow(server.Url("/page.html?" + std::to_string(open)));
         }
         // Never more than asked: the windows of a larger case are closed again.
-        auto pages = driver->Pages();
+        auto pages = browser->Pages();
         for (std::size_t i = count; i < pages.size(); ++i) {
-            driver->ClosePage(pages[i].strId);
+            browser->ClosePage(pages[i].strId);
         }
     }
 
     CTempDir dir;
     CLoopbackServer server;
     std::unique_ptr<CTestBrowser> browser;
-    CBrowserDriver* driver = nullptr;
 };
 
 SRig& Rig() {
@@ -254,7 +250,7 @@ void BM_PassOverKnownWindows(benchmark::State& state) {
     factory.m_pLast->GetCount(&targets);
     state.counters["round_trips_per_pass"] =
         static_cast<double>(factory.m_pLast->GetRoundTrips() - before - 1) / passes;
-    state.counters["windows"] = static_cast<double>(rig.driver->Pages().size());
+    state.counters["windows"] = static_cast<double>(rig.browser->Pages().size());
     state.counters["targets"] = static_cast<double>(targets);
 }
 BENCHMARK(BM_PassOverKnownWindows)
@@ -289,7 +285,7 @@ void BM_KillLatency(benchmark::State& state) {
     constexpr int kPopups = 40;
     SRig& rig = Rig();
     rig.OpenWindows(1);
-    const std::string opener = rig.driver->OpenWindow(rig.server.Url("/opener.html"));
+    const std::string opener = rig.browser->OpenWindow(rig.server.Url("/opener.html"));
     const bool bEvents = state.range(0) != 0;
     CUrlList black;
     CUrlList white;
@@ -307,7 +303,7 @@ void BM_KillLatency(benchmark::State& state) {
             const std::string url = rig.server.Url(path);
             std::this_thread::sleep_for(std::chrono::milliseconds(phase(random)));
             const auto opened = Clock::now();
-            rig.driver->RunInPage(opener, "pop('" + url + "')");
+            rig.browser->RunInPage(opener, "pop('" + url + "')");
             if (!report.WaitFor(url)) {
                 state.SkipWithError("a pop-up was not closed");
                 return;
@@ -332,7 +328,7 @@ void BM_Burst(benchmark::State& state) {
     constexpr int kBurst = 20;
     SRig& rig = Rig();
     rig.OpenWindows(1);
-    const std::string opener = rig.driver->OpenWindow(rig.server.Url("/opener.html"));
+    const std::string opener = rig.browser->OpenWindow(rig.server.Url("/opener.html"));
     CUrlList black;
     CUrlList white;
     CTimedReport report;
@@ -344,8 +340,8 @@ void BM_Burst(benchmark::State& state) {
     for (auto _ : state) {
         const std::string prefix = "/page.html?burst-" + std::to_string(bursts++) + "-";
         const int before = loop.Passes();
-        rig.driver->RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) +
-                                          "; ++i) pop('" + rig.server.Url(prefix) + "' + i)");
+        rig.browser->RunInPage(opener, "for (let i = 0; i < " + std::to_string(kBurst) +
+                                           "; ++i) pop('" + rig.server.Url(prefix) + "' + i)");
         for (int i = 0; i < kBurst; ++i) {
             if (!report.WaitFor(rig.server.Url(prefix + std::to_string(i)))) {
                 state.SkipWithError("a pop-up was not closed");

@@ -15,7 +15,6 @@
 #include "engine/UrlList.h"
 #include "platform/linux/bridge/BridgeSocket.h"
 #include "platform/linux/bridge/ExtensionBrowserWindows.h"
-#include "support/BrowserStreams.h"
 #include "support/FramedPeer.h"
 #include "support/RecordingReport.h"
 #include "support/TempDir.h"

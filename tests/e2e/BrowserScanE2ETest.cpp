@@ -53,7 +53,7 @@ protected:
 
     // Opens each of `urls` from an opener page with its window features, and waits until all
     // show.
-    void OpenFrom(CBrowserDriver& driver,
+    void OpenFrom(CTestBrowser& driver,
                   const std::vector<std::pair<std::string, std::string>>& urls) {
         const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html"));
         for (const auto& [url, features] : urls) {
@@ -83,7 +83,7 @@ protected:
 // when the page forges them. One pass closes the pop-ups that the white list does not
 // spare and what the black list names, a black-listed pop-up twice over.
 TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
-    CBrowserDriver& driver = StartBrowser("a").Driver();
+    CTestBrowser& driver = StartBrowser("a");
     const auto logged = [this] {
         const Strings urls = m_Report.Logged();
         return std::multiset<std::string>(urls.begin(), urls.end());
@@ -174,7 +174,7 @@ TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
 // other browsers are still guarded; once it runs again, a later pass closes what it missed.
 TEST_F(BrowserScanE2E, BrowsersComeAndGoAndAFrozenOneIsLeftOutUntilItAnswers) {
     CTestBrowser& frozen = StartBrowser("a");
-    frozen.Driver().OpenWindow(Url("in-a"), false);
+    frozen.OpenWindow(Url("in-a"), false);
     CDevToolsBrowserWindows windows(Discovery(), kBrowserCallTimeout);
     using Set = std::multiset<std::string>;
     EXPECT_EQ(OpenAddresses(windows), (Set{Url("in-a"), Url("first")}));
@@ -185,9 +185,9 @@ TEST_F(BrowserScanE2E, BrowsersComeAndGoAndAFrozenOneIsLeftOutUntilItAnswers) {
     CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
     scanner.ConnectBrowserWindows();
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
-    OpenFrom(frozen.Driver(), {{Url("popup"), "popup"}});
+    OpenFrom(frozen, {{Url("popup"), "popup"}});
     frozen.Process().Signal(SIGSTOP);
-    OpenFrom(other.Driver(), {{Url("other-popup"), "other"}});
+    OpenFrom(other, {{Url("other-popup"), "other"}});
     EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
     EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
     EXPECT_EQ(m_Report.Logged(), Strings{Url("other-popup")});

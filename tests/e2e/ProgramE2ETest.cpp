@@ -79,10 +79,7 @@ TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     server.SetPage("/plain.html", kPlainPage);
     const auto Url = [&](const std::string& query) { return server.Url("/plain.html?" + query); };
     // One that lets a page open several pop-ups per click, as for a site the user allowed.
-    CTestBrowser browser({"chromium", "--user-data-dir=" + (dir / "profile").string(),
-                          "--remote-debugging-port=0", "--disable-popup-blocking"},
-                         {}, dir / "profile", dir / "browser.log", Url("first"));
-    CBrowserDriver& driver = browser.Driver();
+    CTestBrowser browser(dir.Path(), Url("first"), {"--disable-popup-blocking"});
     CTestBrowser other(otherDir.Path(), Url("other"));
     CCountWatch watched(CDevToolsDiscovery("", {browser.ProfileDir(), other.ProfileDir()}));
     CSystemClock clock;
@@ -113,8 +110,8 @@ TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     // The browser that answers is still guarded.
     const std::string opener = server.Url("/opener.html");
     const std::string openerId = Drive([&] {
-        std::string id = driver.OpenWindow(opener);
-        driver.RunInPage(id, "pop('" + Url("guarded") + "', 'popup')");
+        std::string id = browser.OpenWindow(opener);
+        browser.RunInPage(id, "pop('" + Url("guarded") + "', 'popup')");
         return id;
     });
     CLogPage& log = *dialog.LogPage();
@@ -129,8 +126,8 @@ TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     // Twenty pop-ups from one click are closed before their page is asked for and logged once
     // each; the opener stays.
     Drive([&] {
-        driver.RunInPage(openerId,
-                         "for (let i = 0; i < 20; ++i) pop('" + Url("popup-") + "' + i, 'popup')");
+        browser.RunInPage(openerId,
+                          "for (let i = 0; i < 20; ++i) pop('" + Url("popup-") + "' + i, 'popup')");
     });
     ASSERT_TRUE(WaitFor([&] { return log.GetRowCount() == 21; }));
     std::set<std::string> expected{Url("guarded")};
@@ -144,7 +141,7 @@ TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     }
     EXPECT_EQ(logged, expected);
     EXPECT_TRUE(Drive([&] {
-        return driver.WaitForPages(
+        return browser.WaitForPages(
             [&](const auto& pages) { return pages.size() == 2 && HasPage(pages, opener); });
     })) << "the first tab and the opener stay";
     EXPECT_EQ(log.GetRowCount(), 21);

@@ -8,16 +8,11 @@
 #include <QTest>
 #include <gmock/gmock.h>
 
-#include "platform/AutostartEntry.h"
 #include "platform/ModulePath.h"
+#include "support/MockAutostart.h"
 #include "support/TempStore.h"
 
 namespace {
-
-struct CMockAutostart : IAutostartEntry {
-    MOCK_METHOD(bool, Set, (std::string_view), (override));
-    MOCK_METHOD(bool, SetEmpty, (), (override));
-};
 
 // A value no option is ever written as: it shows that nothing was stored.
 constexpr DWORD kUnwritten = 0xDEAD;

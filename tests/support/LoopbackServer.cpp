@@ -14,9 +14,8 @@ namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
 using nlohmann::json;
 
-CLoopbackServer::CLoopbackServer(Script script, bool bAnswers)
+CLoopbackServer::CLoopbackServer(Script script)
     : m_Script(std::move(script)),
-      m_bAnswers(bAnswers),
       m_Acceptor(m_Ioc, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {
     m_Pages["/json/version"] =
         json{{"Browser", "Fake/1.0"}, {"webSocketDebuggerUrl", Endpoint().Url()}}.dump();
@@ -97,10 +96,6 @@ void CLoopbackServer::AcceptAll() {
             return;
         }
         if (ec) {
-            continue;
-        }
-        if (!m_bAnswers) {
-            m_Held.push_back(std::move(socket));
             continue;
         }
         m_Open.insert(socket.native_handle());

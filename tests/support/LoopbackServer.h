@@ -22,8 +22,7 @@
 //   ignored), with one request per connection; any other path answers 404;
 // - a WebSocket handshake is accepted, and every message that comes is parsed as JSON,
 //   its "method" recorded, and answered with the frames the script gives (none: silence).
-//   The service can misbehave on purpose: send anything, in text or binary frames;
-// - made with `bAnswers` false, it takes connections and never says anything.
+//   The service can misbehave on purpose: send anything, in text or binary frames.
 // The destructor closes every connection still open.
 class CLoopbackServer {
 public:
@@ -34,7 +33,7 @@ public:
     // Given a WebSocket request, the frames to send back.
     using Script = std::function<std::vector<SFrame>(const nlohmann::json& request)>;
 
-    explicit CLoopbackServer(Script script = {}, bool bAnswers = true);
+    explicit CLoopbackServer(Script script = {});
     ~CLoopbackServer();
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;
@@ -62,7 +61,6 @@ private:
     void Serve(boost::asio::ip::tcp::socket socket);
 
     const Script m_Script;
-    const bool m_bAnswers;
     boost::asio::io_context m_Ioc;
     boost::asio::ip::tcp::acceptor m_Acceptor;
     mutable std::mutex m_Mutex;
@@ -72,7 +70,6 @@ private:
     std::vector<std::string> m_Methods;
     bool m_bStopping = false;
     std::set<int> m_Open;  // the descriptors of the connections being served
-    std::vector<boost::asio::ip::tcp::socket> m_Held;
     std::vector<std::thread> m_Threads;
     std::thread m_AcceptThread;
 };

@@ -11,13 +11,13 @@
 #include "support/FakeBrowserWindows.h"
 #include "support/FakeClock.h"
 #include "support/FakeResourceLookup.h"
+#include "support/MockAutostart.h"
 #include "support/RecordingBeeper.h"
 #include "support/RecordingCleaner.h"
 #include "support/RecordingHotKeys.h"
 #include "support/RecordingShell.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/RecordingTrayHost.h"
-#include "support/RefusingAutostart.h"
 #include "support/ScopedEnv.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempStore.h"
@@ -72,7 +72,7 @@ public:
     CScriptedMessageBox m_MessageBox;
     CFakeClock m_Clock;
     CRecordingShell m_Shell;
-    CRefusingAutostart m_Autostart;
+    testing::NiceMock<CMockAutostart> m_Autostart;
     CRecordingTrayHost m_Tray;
     CRecordingHotKeys m_HotKeys;
     CRecordingSoundPlayer m_Sound;

@@ -7,9 +7,8 @@ class CRecordingBeeper final : public IBeeper {
 public:
     bool Beep() override {
         ++m_nBeeps;
-        return m_bResult;
+        return true;
     }
 
     int m_nBeeps = 0;
-    bool m_bResult = true;
 };

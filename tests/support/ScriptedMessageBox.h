@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QString>
+#include <gtest/gtest.h>
 
 #include "platform/qt/MessageBox.h"
 
@@ -22,13 +23,32 @@ public:
     // Queues the answer to the next question (true for Yes).
     void Answer(bool bYes) { m_Answers.push_back(bYes); }
 
-    bool AskYesNo(QWidget* owner, const QString& text) override;
-    void ShowMessage(QWidget* owner, const QString& text) override;
-    void ShowWarning(QWidget* owner, const QString& text) override;
+    bool AskYesNo(QWidget* owner, const QString& text) override {
+        m_Boxes.push_back({Kind::Question, owner, text});
+        if (m_Answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text.toStdString();
+            return false;
+        }
+        const bool bYes = m_Answers.front();
+        m_Answers.pop_front();
+        return bYes;
+    }
+    void ShowMessage(QWidget* owner, const QString& text) override {
+        m_Boxes.push_back({Kind::Message, owner, text});
+    }
+    void ShowWarning(QWidget* owner, const QString& text) override {
+        m_Boxes.push_back({Kind::Warning, owner, text});
+    }
 
     const std::vector<CBox>& Boxes() const { return m_Boxes; }
     // The texts of all boxes shown so far, in order.
-    std::vector<QString> Texts() const;
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const CBox& box : m_Boxes) {
+            texts.push_back(box.strText);
+        }
+        return texts;
+    }
 
 private:
     std::deque<bool> m_Answers;

@@ -17,7 +17,10 @@ public:
     };
 
     // Starts at once; the first step may run as soon as events are processed.
-    explicit CScriptedSteps(std::vector<SStep> steps);
+    explicit CScriptedSteps(std::vector<SStep> steps) : m_Steps(std::move(steps)) {
+        m_Timer.callOnTimeout([this] { Poll(); });
+        m_Timer.start(5);
+    }
 
     // Whether every step has acted.
     bool Finished() const { return m_nNext == m_Steps.size(); }
@@ -25,7 +28,19 @@ public:
     std::size_t StepsDone() const { return m_nNext; }
 
 private:
-    void Poll();
+    void Poll() {
+        if (Finished()) {
+            m_Timer.stop();
+            return;
+        }
+        if (m_Steps[m_nNext].ready && !m_Steps[m_nNext].ready()) {
+            return;
+        }
+        // The step may run a nested loop of its own (open a menu); the next steps go on from
+        // this timer inside it.
+        const std::size_t nStep = m_nNext++;
+        m_Steps[nStep].act();
+    }
 
     std::vector<SStep> m_Steps;
     std::size_t m_nNext = 0;

@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "support/BrowserDriver.h"
+#include "platform/linux/devtools/DevToolsBrowser.h"
 #include "support/ChildProcess.h"
 
 // How long a browser may take to start: a loaded two-core machine starts Chromium slowly.
@@ -23,26 +23,43 @@ inline constexpr char kOpenerPage[] =
     "</script><p>opener</p>";
 inline constexpr char kPlainPage[] = "<!doctype html><title>page</title><p>page</p>";
 
-// A headless Chromium for end-to-end tests and benchmarks, with remote debugging on a port
-// of its choosing and a driver to act as its user. It is started through
+// A headless Chromium for end-to-end tests and benchmarks, with a profile of its own in
+// `dir`/profile, remote debugging on a port of its choosing and output to `dir`/browser.log,
+// driven as its user would over its own DevTools connection. It is started through
 // scripts/headless-browser, as the demo scripts start theirs, and killed when the object
-// goes. The constructors throw when the browser does not come up.
+// goes. Failures throw, so a test stops at the step that went wrong.
 class CTestBrowser {
 public:
-    // Chromium with a profile of its own in `dir`/profile, opened on `firstUrl`.
-    CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl);
-    // `command` (such as the quellio-browser launcher) run with `env` added, opened on
-    // `firstUrl`; it has to use the profile `profile`. Output goes to `log`.
-    CTestBrowser(std::vector<std::string> command, const std::map<std::string, std::string>& env,
-                 std::filesystem::path profile, const std::filesystem::path& log,
-                 const std::string& firstUrl);
+    // Opened on `firstUrl`, with `extraArgs` added to its command line.
+    CTestBrowser(const std::filesystem::path& dir, const std::string& firstUrl,
+                 const std::vector<std::string>& extraArgs = {});
 
     CChildProcess& Process() { return m_Process; }
-    CBrowserDriver& Driver() { return *m_pDriver; }
     const std::filesystem::path& ProfileDir() const { return m_Profile; }
 
+    // Opens `url` in a new normal window (or a new tab of the last one) and waits until it
+    // has loaded and runs; answers the page's target id.
+    std::string OpenWindow(const std::string& url, bool bNewWindow = true);
+    // Opens `url` as OpenWindow does, without waiting for anything: as a user typing an
+    // address into a new window.
+    std::string StartWindow(const std::string& url, bool bNewWindow = true);
+    // Runs `script` in the page with a user gesture, so the pop-up blocker lets it open
+    // windows.
+    void RunInPage(const std::string& strTargetId, const std::string& script);
+    std::vector<SDevToolsTarget> Pages();
+    // Polls the page targets until `done` holds for them; false when it never does.
+    bool WaitForPages(const std::function<bool(const std::vector<SDevToolsTarget>&)>& done);
+    void ClosePage(const std::string& strTargetId);
+
 private:
+    nlohmann::json Call(const std::string& method, const nlohmann::json& params,
+                        const std::string& strSessionId = {});
+    bool IsLoaded(const std::string& strTargetId, const std::string& url);
+
     std::filesystem::path m_Profile;
     CChildProcess m_Process;
-    std::unique_ptr<CBrowserDriver> m_pDriver;
+    std::optional<CDevToolsBrowser> m_Browser;
 };
+
+// Whether one of `pages` shows `url`.
+bool HasPage(const std::vector<SDevToolsTarget>& pages, const std::string& url);

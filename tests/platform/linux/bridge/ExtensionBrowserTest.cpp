@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/BrowserStreams.h"
 #include "support/FramedPeer.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/BrowserStreams.h"
+#include "support/FramedPeer.h"
 
 namespace {
 

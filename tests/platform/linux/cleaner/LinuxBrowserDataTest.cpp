@@ -219,7 +219,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     lock.l_whence = SEEK_SET;
     ASSERT_EQ(::fcntl(lockFd.Get(), F_OFD_SETLK, &lock), 0);
     // A second program keeps the history open, so its log outlives the cleaner's connection.
-    const CSqliteHold reader(firefox / "places.sqlite");
+    const SqliteDb reader = SqliteHold(firefox / "places.sqlite");
     for (const fs::path& folder :
          {home / ".cache/chromium/Default/Cache/Cache_Data", share / "RecentDocuments"}) {
         WriteTextFile(folder / "desktop.ini", "ini");

@@ -122,11 +122,14 @@ TEST(DevToolsClient, ConnectsOnlyToALoopbackServiceThatAnswers) {
 
     std::uint16_t nPort = 0;
     {
-        CLoopbackServer silent({}, false);
-        EXPECT_EQ(client.Connect(silent.Endpoint()), E_TIMEOUT);
-        EXPECT_EQ(client.Connect(silent.HttpEndpoint()), E_TIMEOUT);
+        // Listening, the system takes the connections, and no one ever answers them.
+        boost::asio::io_context ioc;
+        const boost::asio::ip::tcp::acceptor silent(
+            ioc, {boost::asio::ip::make_address("127.0.0.1"), 0});
+        nPort = silent.local_endpoint().port();
+        EXPECT_EQ(client.Connect({"127.0.0.1", nPort, "/devtools/browser/x"}), E_TIMEOUT);
+        EXPECT_EQ(client.Connect({"127.0.0.1", nPort, ""}), E_TIMEOUT);
         EXPECT_FALSE(client.IsConnected());
-        nPort = silent.Endpoint().nPort;
     }
     EXPECT_EQ(client.Connect({"127.0.0.1", nPort, "/devtools/browser/x"}), E_FAIL);
     EXPECT_EQ(client.Call("Target.getTargets", json::object(), &result), E_FAIL);
