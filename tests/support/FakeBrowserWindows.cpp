@@ -16,8 +16,11 @@ public:
         if (m_Window.kind == Kind::NotBrowser) {
             return E_NOINTERFACE;
         }
-        return Answer(m_Window.hrQueryBrowser,
-                      [&] { *browser = std::make_unique<CView>(m_Fake, m_Window); });
+        return Answer(m_Window.hrQueryBrowser, [&] {
+            if (m_Window.kind != Kind::NoView) {
+                *browser = std::make_unique<CView>(m_Fake, m_Window);
+            }
+        });
     }
     HRESULT GetAddressBar(bool* shown) override {
         return Answer(m_Window.hrAddressBar, [&] { *shown = m_Window.bAddressBar; });

@@ -17,7 +17,8 @@ class CFakeBrowserWindows : public IBrowserWindowsFactory {
 public:
     CFakeBrowserWindows();
 
-    enum class Kind { Browser, NullItem, NotBrowser };
+    // NoView: an item that answers it is a browser window but gives none.
+    enum class Kind { Browser, NullItem, NotBrowser, NoView };
 
     struct Window {
         std::string url;
