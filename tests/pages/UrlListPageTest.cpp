@@ -277,6 +277,7 @@ TEST(UrlListPage, ARefillKeepsTheRowsAddedBeforeAFailure) {
         {[](Fake& f) { f.m_hrCount = E_TIMEOUT; }, {"a", "b", "c"}},
         {[](Fake& f) { f.At(1).hrItem = E_FAIL; }, {"a"}},
         {[](Fake& f) { f.At(1).hrQueryBrowser = E_TIMEOUT; }, {"a"}},
+        {[](Fake& f) { f.At(1).kind = Fake::Kind::NoView; }, {"a"}},
         {[](Fake& f) { f.At(1).kind = Fake::Kind::NullItem; }, {"a", "c"}},
         {[](Fake& f) { f.At(1).kind = Fake::Kind::NotBrowser; }, {"a", "c"}},
         {[](Fake& f) { f.At(1).hrUrl = E_FAIL; }, {"", "a", "c"}},  // shown as the empty one

@@ -21,7 +21,8 @@ class CFakeBrowserWindows : public IBrowserWindowsFactory {
 public:
     CFakeBrowserWindows() : m_Announcements(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-    enum class Kind { Browser, NullItem, NotBrowser };
+    // NoView: an item that answers it is a browser window but gives none.
+    enum class Kind { Browser, NullItem, NotBrowser, NoView };
 
     struct Window {
         std::string url;
@@ -113,8 +114,11 @@ public:
         if (m_Window.kind == Kind::NotBrowser) {
             return E_NOINTERFACE;
         }
-        return Answer(m_Window.hrQueryBrowser,
-                      [&] { *browser = std::make_unique<CView>(m_Fake, m_Window); });
+        return Answer(m_Window.hrQueryBrowser, [&] {
+            if (m_Window.kind != Kind::NoView) {
+                *browser = std::make_unique<CView>(m_Fake, m_Window);
+            }
+        });
     }
     HRESULT GetAddressBar(bool* shown) override {
         return Answer(m_Window.hrAddressBar, [&] { *shown = m_Window.bAddressBar; });

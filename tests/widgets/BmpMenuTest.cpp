@@ -305,7 +305,13 @@ TEST_F(BmpSubMenuTest, MouseOpensSubmenusByClickOrRestAndChoosesInThem) {
         // Resting on another submenu's row opens that one instead.
         Move(2, 1, 1),
         {[this] { return OpenLevels() == 2 && OpenMenu(2)->GetMenu() == m_pEdit; },
-         [] { QTest::mouseClick(Bar(2), Qt::LeftButton, {}, RowCentre(2, 0)); }},
+         [] {
+             // The mouse leaving keeps the row of the open submenu highlighted.
+             QEvent leave(QEvent::Leave);
+             QApplication::sendEvent(Bar(1), &leave);
+             EXPECT_EQ(Bar(1)->GetHotItem(), 1);
+             QTest::mouseClick(Bar(2), Qt::LeftButton, {}, RowCentre(2, 0));
+         }},
     }));
     EXPECT_EQ(m_Owner.Notes(Menu::WM_INITMENUPOPUP).size(), 2U);
     EXPECT_THAT(m_Owner.Notes(Menu::WM_COMMAND), IsEmpty())

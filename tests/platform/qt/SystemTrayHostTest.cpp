@@ -40,6 +40,7 @@ TEST(SystemTrayHostTest, TheIconFollowsTheTrayAndPassesOnPresses) {
     ASSERT_TRUE(probe.StopTrayer() && probe.StartTrayer());
     // A second icon docking shows the restart has been handled; ours must not be there.
     CSystemTrayHost witness;
+    EXPECT_FALSE(witness.Show());  // no image yet: nothing to dock
     witness.SetIcon(SolidIcon(kGreen));
     witness.Show();
     ASSERT_TRUE(shows(kGreen));

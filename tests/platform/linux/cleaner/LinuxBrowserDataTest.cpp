@@ -16,6 +16,7 @@
 #include "support/ChildProcess.h"
 #include "support/PlayedExtensions.h"
 #include "support/RecordingCleanReport.h"
+#include "support/ScopedEnv.h"
 #include "support/SqliteFile.h"
 #include "support/TempDir.h"
 #include "support/TextFile.h"
@@ -479,6 +480,14 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
             EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
         }
     }
+}
+
+// A session without a home folder has no usual folder to clean.
+TEST(LinuxBrowserData, FindsNothingWithoutAHome) {
+    const CScopedEnv home("HOME", std::nullopt);
+    const CScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+    const CScopedEnv data("XDG_DATA_HOME", std::nullopt);
+    EXPECT_THAT(CLinuxBrowserData::FromEnvironment().GetBrowserProfiles(), IsEmpty());
 }
 
 // Live and dead processes of this host are in the scenarios above.
