@@ -10,7 +10,8 @@
 class CTempDir {
 public:
     CTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quellio-test-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quellio-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder");
         }
