@@ -466,14 +466,31 @@ TEST(LinuxBrowserData, FindsNothingWithoutAHome) {
 
 // Live and dead processes of this host are in the scenarios above.
 TEST(BrowserLock, IsHeldByALiveProcessOfThisHost) {
+    const std::string kPlainFile = "(a file, no link)";  // cannot be told from a held lock
     for (const auto& [target, bLocked] : {std::pair<std::string, bool>{"", false},
                                           {"elsewhere.example-1", true},
-                                          {HostName() + "-12ab", true}}) {
+                                          {HostName() + "-12ab", true},
+                                          {kPlainFile, true}}) {
         CTempDir tmp;
-        if (!target.empty()) {
+        if (target == kPlainFile) {
+            WriteTextFile(tmp / "SingletonLock", "");
+        } else if (!target.empty()) {
             fs::create_symlink(target, tmp / "SingletonLock");
         }
         EXPECT_EQ(CLinuxBrowserData::IsBrowserLocked(tmp.Path()), bLocked) << target;
+    }
+}
+
+// A profiles.ini over 1 MiB is no Firefox's own: it is not read at all.
+TEST(FirefoxProfiles, AProfilesIniOverOneMebibyteIsNotRead) {
+    constexpr std::size_t kMax = std::size_t{1} << 20;
+    CTempDir tmp;
+    for (const std::size_t nSize : {kMax, kMax + 1}) {
+        std::string text = "[Profile0]\nName=big\nPath=big\n";
+        text.resize(nSize, '\n');
+        WriteTextFile(tmp / "profiles.ini", text);
+        EXPECT_EQ(CFirefoxProfiles({{"Firefox", tmp.Path(), tmp.Path()}}).Find().size(),
+                  nSize == kMax ? 1U : 0U);
     }
 }
 
