@@ -29,6 +29,8 @@ using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::Not;
 using testing::UnorderedElementsAre;
+using testing::UnorderedElementsAreArray;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -68,8 +70,7 @@ std::string HostName() {
     return host;
 }
 
-// What a profile keeps of one kind: the rows of a table of a database, or with no table
-// the files below a folder.
+// The rows of a table of a database, or with no table the files below a folder, of a profile.
 struct SKept {
     const char* szPath;
     const char* szTable;
@@ -77,13 +78,13 @@ struct SKept {
     long long nAfter;
 };
 
-long long Count(const fs::path& dir, const SKept& kept) {
-    if (kept.szTable != nullptr) {
-        return SqliteQuery(dir / kept.szPath, std::string("SELECT count(*) FROM ") + kept.szTable);
+long long Count(const fs::path& dir, const char* szPath, const char* szTable) {
+    if (szTable != nullptr) {
+        return SqliteQuery(dir / szPath, std::string("SELECT count(*) FROM ") + szTable);
     }
     long long nFiles = 0;
     std::error_code ec;  // a folder removed has no file left
-    for (fs::recursive_directory_iterator it(dir / kept.szPath, ec), end; !ec && it != end;
+    for (fs::recursive_directory_iterator it(dir / szPath, ec), end; !ec && it != end;
          it.increment(ec)) {
         nFiles += it->is_regular_file() ? 1 : 0;
     }
@@ -124,22 +125,13 @@ void MakeProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(cacheDir / "Code Cache/js/index", "index");
 }
 
-long long Rows(const fs::path& db, const char* table) {
-    return SqliteQuery(db, std::string("SELECT count(*) FROM ") + table);
-}
-
 // The names in the folder `dir`.
-std::vector<std::string> Names(const fs::path& dir) {
-    std::vector<std::string> names;
+Strings Names(const fs::path& dir) {
+    Strings names;
     for (const auto& entry : fs::directory_iterator(dir)) {
         names.push_back(entry.path().filename().string());
     }
     return names;
-}
-
-bool IsValidDatabase(const fs::path& db) {
-    return SqliteQuery(
-               db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") == 1;
 }
 
 // Each of `table` is as it was in the profile `held`, and as it is to be after the pass in
@@ -147,11 +139,14 @@ bool IsValidDatabase(const fs::path& db) {
 void ExpectCleanedAndHeld(const std::vector<SKept>& table, const fs::path& cleaned,
                           const fs::path& held) {
     for (const SKept& kept : table) {
-        EXPECT_EQ(Count(cleaned, kept), kept.nAfter) << kept.szPath << ": " << kept.szTable;
-        EXPECT_EQ(Count(held, kept), kept.nBefore) << kept.szPath << ": " << kept.szTable;
-        if (kept.szTable != nullptr) {
-            EXPECT_TRUE(IsValidDatabase(cleaned / kept.szPath)) << kept.szPath;
-        }
+        SCOPED_TRACE(std::string(kept.szPath) + ": " +
+                     (kept.szTable != nullptr ? kept.szTable : ""));
+        EXPECT_EQ(Count(cleaned, kept.szPath, kept.szTable), kept.nAfter);
+        EXPECT_EQ(Count(held, kept.szPath, kept.szTable), kept.nBefore);
+        EXPECT_TRUE(kept.szTable == nullptr ||
+                    SqliteQuery(cleaned / kept.szPath,
+                                "SELECT count(*) FROM pragma_integrity_check"
+                                " WHERE integrity_check = 'ok'") == 1);
     }
 }
 
@@ -168,6 +163,17 @@ void MakeFirefoxProfile(const fs::path& dir, const fs::path& cacheDir) {
     WriteTextFile(cacheDir / "cache2/entries/0123ABCD", "cached page");
 }
 
+// What a pass says of the data of each profile a running browser holds.
+Strings InUse(const Strings& profiles) {
+    Strings said;
+    for (const std::string& profile : profiles) {
+        said.push_back("Cookies of " + profile + " are in use: close the browser to clean them");
+        said.push_back("History of " + profile + " is in use: close the browser to clean it");
+        said.push_back("Favorites of " + profile + " are in use: close the browser to clean them");
+    }
+    return said;
+}
+
 // Every routine, as the cleaning worker runs them.
 void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::stop_token stop) {
     for (auto pfnClean :
@@ -178,10 +184,8 @@ void RunPass(CCleaningRoutines& routines, CRecordingCleanReport* pReport, std::s
     }
 }
 
-// A closed Chromium with two profiles (one with a broken history), a Google Chrome that
-// runs, two Firefox profiles of profiles.ini (one relative to its folder with its cache under
-// the cache folder, one at a path of its own held by a running Firefox), the recent list and
-// folder: every routine, as the cleaning worker runs them.
+// Closed Chromium and Firefox profiles (one history broken) are cleaned, those of a running
+// Google Chrome and Firefox are left and said so, the recent list and folder are emptied.
 TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     CTempDir tmp;
     const fs::path home = tmp / "home";
@@ -231,9 +235,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
         {home / ".config", home / ".cache", share}, std::chrono::seconds(1), nullptr,
         CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
-              (std::vector<std::string>{"Chromium (Default)", "Chromium (Profile 1)",
-                                        "Chromium (Work)", "Google Chrome (Default)",
-                                        "Firefox (work)", "Firefox (default-release)"}));
+              (Strings{"Chromium (Default)", "Chromium (Profile 1)", "Chromium (Work)",
+                       "Google Chrome (Default)", "Firefox (work)", "Firefox (default-release)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     const fs::path closed = chromium / "Default";
@@ -244,7 +247,7 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     CRecordingCleanReport report;
     RunPass(routines, &report, stop.get_token());
     EXPECT_TRUE(report.m_items.empty() && report.m_skipped.empty() && report.m_failed.empty());
-    EXPECT_EQ(Rows(closed / "Cookies", "cookies"), 1);
+    EXPECT_EQ(Count(closed, "Cookies", "cookies"), 1);
     EXPECT_TRUE(fs::exists(home / ".cache/chromium/Default/Cache/Cache_Data/0123_0"));
     EXPECT_EQ(ReadTextFile(share / "recently-used.xbel"), kXbel);
 
@@ -266,15 +269,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     }
     EXPECT_EQ(ReadTextFile(chromium / "Profile 1/History"), "not a database");
     EXPECT_EQ(ReadTextFile(chromium / "Safe Browsing/History"), "not a profile");
-    EXPECT_THAT(
-        report.m_skipped,
-        UnorderedElementsAre(
-            "Cookies of Google Chrome (Default) are in use: close the browser to clean them",
-            "History of Google Chrome (Default) is in use: close the browser to clean it",
-            "Favorites of Google Chrome (Default) are in use: close the browser to clean them",
-            "Cookies of Firefox (work) are in use: close the browser to clean them",
-            "History of Firefox (work) is in use: close the browser to clean it",
-            "Favorites of Firefox (work) are in use: close the browser to clean them"));
+    EXPECT_THAT(report.m_skipped,
+                UnorderedElementsAreArray(InUse({"Google Chrome (Default)", "Firefox (work)"})));
     // The closed Firefox profile's favourites go down to the root folders, its databases stay
     // valid and their logs empty; its cache goes, as does the running one's.
     ExpectCleanedAndHeld(
@@ -320,10 +316,8 @@ TEST(LinuxBrowserData, CleansClosedProfilesAndReportsRunningOnes) {
     EXPECT_THAT(Names(share), UnorderedElementsAre("RecentDocuments", "recently-used.xbel"));
 }
 
-// A running Google Chrome whose process is connected through its extension, and a Firefox
-// known by its extension alone: every routine asks each browser for its own data, the profile
-// Chrome does not run with is left, the browser's failure is told, and no file of the running
-// profile is opened.
+// Browsers connected through their extension are asked for their own data, and no file of
+// their running profile is opened; the profile Chrome does not run with is left.
 TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
     CTempDir tmp;
     const fs::path home = tmp / "home";
@@ -359,51 +353,39 @@ TEST(LinuxBrowserData, AsksBrowsersConnectedThroughTheirExtension) {
                                     (profile / ".parentlock").string()}));
         ASSERT_TRUE(WaitUntil([&] { return CFirefoxProfiles::IsInUse(profile); }));
     }
-    const CChildProcess& firefoxLock = locks[0];
-    extensions.Connect(firefoxLock.Pid(), "f00dfeed-0000", answer(true));
+    extensions.Connect(locks[0].Pid(), "f00dfeed-0000", answer(true));
     CLinuxBrowserData data(
         {{chrome, "Google Chrome"}}, {home / ".config", home / ".cache", home},
         std::chrono::seconds(1), extensions.Requests(),
         CFirefoxProfiles::KnownInstalls(home, home / ".config", home / ".cache"));
     EXPECT_EQ(data.GetBrowserProfiles(),
-              (std::vector<std::string>{"Google Chrome (Default)", "Google Chrome (Profile 1)",
-                                        "Firefox 128.0 (f00dfeed)", "Firefox (default)",
-                                        "Firefox (other)"}));
+              (Strings{"Google Chrome (Default)", "Google Chrome (Profile 1)",
+                       "Firefox 128.0 (f00dfeed)", "Firefox (default)", "Firefox (other)"}));
     CLinuxFileSystem files({home.string()});
     CCleaningRoutines routines(files, data);
     CRecordingCleanReport report;
     extensions.Serve<bool>([&] {
-        routines.CleanCookies(&report, {});
-        routines.CleanTempInternetFiles(&report, {});
-        routines.CleanHistory(&report, {});
-        routines.CleanFavorites(&report, {});
+        RunPass(routines, &report, {});
         return true;
     });
 
-    std::vector<std::string> asked;
+    Strings asked;
     for (const nlohmann::json& request : extensions.Received()) {
         asked.push_back(request.value("data", ""));
     }
-    EXPECT_EQ(asked, (std::vector<std::string>{"cookies", "cookies", "cache", "cache", "history",
-                                               "history", "favorites", "favorites"}));
-    EXPECT_THAT(
-        report.m_skipped,
-        UnorderedElementsAre(
-            "Cookies of Google Chrome (Profile 1) are in use: close the browser to clean them",
-            "History of Google Chrome (Profile 1) is in use: close the browser to clean it",
-            "Favorites of Google Chrome (Profile 1) are in use: close the browser to clean them",
-            "Cookies of Firefox (other) are in use: close the browser to clean them",
-            "History of Firefox (other) is in use: close the browser to clean it",
-            "Favorites of Firefox (other) are in use: close the browser to clean them"));
+    EXPECT_EQ(asked, (Strings{"cookies", "cookies", "cache", "cache", "history", "history",
+                              "favorites", "favorites"}));
+    EXPECT_THAT(report.m_skipped,
+                UnorderedElementsAreArray(InUse({"Google Chrome (Profile 1)", "Firefox (other)"})));
     EXPECT_THAT(report.m_failed,
                 ElementsAre("Favorites of Google Chrome (Default) could not be cleaned: they were "
                             "left as they are"));
     EXPECT_THAT(report.m_items, Contains("Cleaning History..."));
     const fs::path running = chrome / "Default";
-    EXPECT_EQ(Rows(running / "Cookies", "cookies"), 1);
-    EXPECT_EQ(Rows(running / "History", "urls"), 1);
+    EXPECT_EQ(Count(running, "Cookies", "cookies"), 1);
+    EXPECT_EQ(Count(running, "History", "urls"), 1);
     EXPECT_TRUE(fs::exists(running / "Bookmarks"));
-    EXPECT_EQ(SqliteQuery(firefox / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), 2);
+    EXPECT_EQ(Count(firefox, "places.sqlite", "moz_historyvisits"), 2);
 }
 
 // The recent list made a link (to /dev/null, say, to keep none) stays the user's choice.
@@ -421,11 +403,9 @@ TEST(LinuxBrowserData, LeavesALinkedRecentList) {
 }
 
 // Data folders reached through a link below their base folder, or that are the home folder
-// or above it, are left whole and said so; a link at a base folder is the user's choice of
-// where it lives. Paths are relative to a temporary folder; the user-data folder is
-// <home>/.config/chromium, its caches are below <home>/.cache.
+// or above it, are left whole and said so; a link at a base folder is the user's choice.
 TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
-    constexpr char kCache[] = "home/.cache/chromium/Default/";
+    const std::string kCache = "home/.cache/chromium/Default/";
     const struct {
         std::string home;
         std::string dataHome;
@@ -435,12 +415,11 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
         std::string reported;  // empty: nothing
         std::string cleaned;   // a file that must go
     } cases[] = {
-        {"home", "home/.local/share", kCache + std::string("Cache/Cache_Data"), "decoy", "decoy",
-         kCache + std::string("Cache/Cache_Data is reached through a link"),
-         kCache + std::string("Code Cache/js/1")},
+        {"home", "home/.local/share", kCache + "Cache/Cache_Data", "decoy", "decoy",
+         kCache + "Cache/Cache_Data is reached through a link", kCache + "Code Cache/js/1"},
         {"home", "home/.local/share", "home/.local/share/RecentDocuments", "decoy", "decoy",
          "home/.local/share/RecentDocuments is reached through a link",
-         kCache + std::string("Cache/Cache_Data/1")},
+         kCache + "Cache/Cache_Data/1"},
         {"home", "data", "data", "home/.local/share", "decoy", "", "data/RecentDocuments/1"},
         {"RecentDocuments/home", "data", "data", ".", "RecentDocuments",
          "data/RecentDocuments is the home folder or a folder above it", ""},
@@ -468,17 +447,12 @@ TEST(LinuxBrowserData, DataFoldersAreNeverReachedThroughLinksOrAboveHome) {
         CRecordingCleanReport report;
         routines.CleanTempInternetFiles(&report, {});
         routines.CleanRecent(&report, {});
-        EXPECT_TRUE(fs::exists(tmp / c.decoy / "keep")) << c.link;
-        if (c.reported.empty()) {
-            EXPECT_THAT(report.m_failed, IsEmpty()) << c.link;
-        } else {
-            EXPECT_THAT(report.m_failed,
-                        ElementsAre((tmp / c.reported).string() + ": it was left as it is"))
-                << c.link;
-        }
-        if (!c.cleaned.empty()) {
-            EXPECT_FALSE(fs::exists(tmp / c.cleaned)) << c.link;
-        }
+        SCOPED_TRACE(c.link);
+        EXPECT_TRUE(fs::exists(tmp / c.decoy / "keep"));
+        EXPECT_EQ(report.m_failed, c.reported.empty() ? Strings{}
+                                                      : Strings{(tmp / c.reported).string() +
+                                                                ": it was left as it is"});
+        EXPECT_TRUE(c.cleaned.empty() || !fs::exists(tmp / c.cleaned));
     }
 }
 
@@ -492,14 +466,31 @@ TEST(LinuxBrowserData, FindsNothingWithoutAHome) {
 
 // Live and dead processes of this host are in the scenarios above.
 TEST(BrowserLock, IsHeldByALiveProcessOfThisHost) {
+    const std::string kPlainFile = "(a file, no link)";  // cannot be told from a held lock
     for (const auto& [target, bLocked] : {std::pair<std::string, bool>{"", false},
                                           {"elsewhere.example-1", true},
-                                          {HostName() + "-12ab", true}}) {
+                                          {HostName() + "-12ab", true},
+                                          {kPlainFile, true}}) {
         CTempDir tmp;
-        if (!target.empty()) {
+        if (target == kPlainFile) {
+            WriteTextFile(tmp / "SingletonLock", "");
+        } else if (!target.empty()) {
             fs::create_symlink(target, tmp / "SingletonLock");
         }
         EXPECT_EQ(CLinuxBrowserData::IsBrowserLocked(tmp.Path()), bLocked) << target;
+    }
+}
+
+// A profiles.ini over 1 MiB is no Firefox's own: it is not read at all.
+TEST(FirefoxProfiles, AProfilesIniOverOneMebibyteIsNotRead) {
+    constexpr std::size_t kMax = std::size_t{1} << 20;
+    CTempDir tmp;
+    for (const std::size_t nSize : {kMax, kMax + 1}) {
+        std::string text = "[Profile0]\nName=big\nPath=big\n";
+        text.resize(nSize, '\n');
+        WriteTextFile(tmp / "profiles.ini", text);
+        EXPECT_EQ(CFirefoxProfiles({{"Firefox", tmp.Path(), tmp.Path()}}).Find().size(),
+                  nSize == kMax ? 1U : 0U);
     }
 }
 

@@ -25,9 +25,21 @@ json Event(const std::string& method, json params, const std::string& session = 
     return event;
 }
 
-json Info(const std::string& id, const std::string& url, const std::string& type = "page",
-          const std::string& title = {}) {
-    return {{"targetId", id}, {"type", type}, {"title", title}, {"url", url}};
+// A page target; with an opener, one opened by that page with access to it.
+json Info(const std::string& id, const std::string& url, const std::string& opener = {}) {
+    json info = {{"targetId", id}, {"type", "page"}, {"title", ""}, {"url", url}};
+    if (!opener.empty()) {
+        info["openerId"] = opener;
+        info["canAccessOpener"] = true;
+    }
+    return info;
+}
+
+// A target announced as waiting to start.
+json Attached(const json& info) {
+    return Event(
+        "Target.attachedToTarget",
+        {{"sessionId", info["targetId"]}, {"targetInfo", info}, {"waitingForDebugger", true}});
 }
 
 // A browser as the DevTools service shows it: targets, the window of each page and the
@@ -42,9 +54,8 @@ struct SFakeBrowser {
         bool bCanAccessOpener = true;
     };
 
-    // A new window that a page opens waits in that page's renderer, one at a time, until a
-    // request to run reaches the renderer by any session of it; then it asks for its page
-    // (stopped on the way if its requests were set to stop) and the page opens the next.
+    // A window a page opens waits in its renderer until a request to run reaches it; then it
+    // asks for its page (stopped if its requests were set to stop) and the page opens the next.
     void RunRenderer(const std::string& session) {
         const auto page = std::find_if(pages.begin(), pages.end(),
                                        [&](const SPage& p) { return p.id == session; });
@@ -72,16 +83,10 @@ struct SFakeBrowser {
     void Open(const std::string& window, const std::string& opener) {
         pages.push_back({window, "", 2, false, opener});
         waitingIn[opener] = window;
-        json info = Info(window, "");
-        info["openerId"] = opener;
-        info["canAccessOpener"] = true;
-        eventsCaused.push_back(
-            Event("Target.attachedToTarget",
-                  {{"sessionId", window}, {"targetInfo", info}, {"waitingForDebugger", true}}));
+        eventsCaused.push_back(Attached(Info(window, "", opener)));
     }
 
-    // The events queued for the request's method, then those the request causes, then the
-    // answer.
+    // The events queued for the request's method, then those it causes, then the answer.
     Frames Answer(const json& request) {
         std::lock_guard lock(mutex);
         const std::string method = request.value("method", "");
@@ -111,13 +116,8 @@ struct SFakeBrowser {
         if (method == "Target.getTargets") {
             json infos = others;
             for (const SPage& p : pages) {
-                infos.push_back({{"targetId", p.id},
-                                 {"type", "page"},
-                                 {"url", p.url},
-                                 {"canAccessOpener", p.bCanAccessOpener}});
-                if (!p.opener.empty()) {
-                    infos.back()["openerId"] = p.opener;
-                }
+                infos.push_back(Info(p.id, p.url, p.opener));
+                infos.back()["canAccessOpener"] = p.bCanAccessOpener;
             }
             return result({{"targetInfos", infos}});
         }
@@ -217,10 +217,8 @@ protected:
     CLoopbackServer m_Server{[this](const json& request) { return m_Browser.Answer(request); }};
 };
 
-// Page flags are believed, except for pages opened without access to their opener, which
-// lose their pop-up flag: those count as pop-ups when they got a window of their own. A
-// page whose renderer hangs is judged by its window alone. Targets other than ordinary
-// pages are items, but no browser windows, and items beyond the count are none.
+// Page flags are believed, but a page opened without access to its opener (which loses its
+// pop-up flag) or whose renderer hangs is judged by whether it got a window of its own.
 TEST_F(DevToolsBrowserWindowsTest, BarsComeFromThePageOrFromWhereTheBrowserPutIt) {
     m_Browser.pages = {{"TAB", "https://opener/", 1},
                        {"POPUP", "https://popup/", 2, false, "TAB"},
@@ -253,11 +251,8 @@ TEST_F(DevToolsBrowserWindowsTest, BarsComeFromThePageOrFromWhereTheBrowserPutIt
     }
 }
 
-// Windows already seen cost one round trip a pass and answer as before. A pop-up caught
-// before its first page arrives has no address yet; judged at once, it could not be spared by
-// the white list: it is left for the next pass, up to a limit. Quit closes the target once,
-// even when two rules close the same window in one pass; a window that went away without
-// Quellio's doing cannot be closed.
+// Windows already seen cost one round trip a pass; a pop-up without an address yet is left
+// for the next pass (up to a limit) so that the white list can spare it; Quit closes once.
 TEST_F(DevToolsBrowserWindowsTest, EachWindowIsReadOnceJudgedOnItsAddressAndClosedOnce) {
     m_Browser.pages = {{"TAB", "https://opener/", 1},
                        {"POPUP", "https://popup/", 2, false, "TAB"},
@@ -298,8 +293,7 @@ TEST_F(DevToolsBrowserWindowsTest, EachWindowIsReadOnceJudgedOnItsAddressAndClos
     EXPECT_EQ(window->Quit(), E_FAIL);
 }
 
-// A target list that is not as the protocol says fails the count; no browser anywhere is
-// an empty collection.
+// A target list not as the protocol says fails the count; no browser is an empty collection.
 TEST_F(DevToolsBrowserWindowsTest, AMalformedTargetListFailsTheCount) {
     for (const json& bad :
          {json{{"type", "page"}, {"url", "x"}},
@@ -320,9 +314,8 @@ TEST_F(DevToolsBrowserWindowsTest, AMalformedTargetListFailsTheCount) {
     EXPECT_EQ(count, 0);
 }
 
-// Only an address that the last look did not show calls for a pass (the browser tests show
-// that one does): not a new title, not a window without an address yet, not a target that is
-// no window; what cannot be read is passed over without harm.
+// Only an address the last look did not show calls for a pass (the browser tests show that
+// one does); what cannot be read is passed over without harm.
 TEST_F(DevToolsBrowserWindowsTest, AnAnnouncementOfNoNewAddressCallsForNoPass) {
     m_Browser.pages = {{"TAB", "https://a/", 1}};
     CDevToolsBrowserWindows windows = Collection();
@@ -331,9 +324,12 @@ TEST_F(DevToolsBrowserWindowsTest, AnAnnouncementOfNoNewAddressCallsForNoPass) {
     EXPECT_EQ(windows.GetEventHandle(), -1) << "not watched yet";
     for (const json& event :
          {Event("Target.targetInfoChanged",
-                {{"targetInfo", Info("TAB", "https://a/", "page", "t")}}),
+                {{"targetInfo",
+                  {{"targetId", "TAB"}, {"type", "page"}, {"title", "t"}, {"url", "https://a/"}}}}),
           Event("Target.targetCreated", {{"targetInfo", Info("NEW", "")}}),
-          Event("Target.targetCreated", {{"targetInfo", Info("W", "https://a/sw.js", "worker")}}),
+          Event("Target.targetCreated",
+                {{"targetInfo",
+                  {{"targetId", "W"}, {"type", "worker"}, {"url", "https://a/sw.js"}}}}),
           Event("Target.targetInfoChanged", {{"targetInfo", "x"}}),
           Event("Target.targetDestroyed", {{"targetId", 5}}),
           Event("Target.attachedToTarget", {{"waitingForDebugger", "yes"}}),
@@ -346,11 +342,8 @@ TEST_F(DevToolsBrowserWindowsTest, AnAnnouncementOfNoNewAddressCallsForNoPass) {
     EXPECT_EQ(windows.GetCount(&count), S_OK);
 }
 
-// A new pop-up waits to start while its bars are read, then its first request is stopped: the
-// address it asks for calls for a pass, and the window goes on only once a pass has left it
-// open (the browser tests show one closed before its page is asked for). One not judged in
-// time goes on all the same, but not before a pass could judge it; so does one that still
-// waits to start when watching stops, after new windows stop waiting.
+// A new pop-up is held at its first request until a pass has left it open, or its time is
+// up, or watching stops (the browser tests show one closed before its page is asked for).
 TEST_F(DevToolsBrowserWindowsTest, AHeldWindowGoesOnOnceJudgedOrWhenItsTimeIsUp) {
     enum class EFate { LeftOpen, NotJudgedInTime, Unwatched };
     for (const EFate eFate : {EFate::LeftOpen, EFate::NotJudgedInTime, EFate::Unwatched}) {
@@ -358,13 +351,7 @@ TEST_F(DevToolsBrowserWindowsTest, AHeldWindowGoesOnOnceJudgedOrWhenItsTimeIsUp)
         Change([](SFakeBrowser& b) {
             b.pages = {{"TAB", "https://opener/", 1}, {"POP", "", 2, false, "TAB"}};
         });
-        json info = Info("POP", "");
-        info["openerId"] = "TAB";
-        info["canAccessOpener"] = true;
-        SendBefore(
-            "Target.setAutoAttach",
-            Event("Target.attachedToTarget",
-                  {{"sessionId", "POP"}, {"targetInfo", info}, {"waitingForDebugger", true}}));
+        SendBefore("Target.setAutoAttach", Attached(Info("POP", "", "TAB")));
         SendBefore("Runtime.runIfWaitingForDebugger",
                    Event("Fetch.requestPaused",
                          {{"requestId", "R1"},
@@ -396,18 +383,12 @@ TEST_F(DevToolsBrowserWindowsTest, AHeldWindowGoesOnOnceJudgedOrWhenItsTimeIsUp)
     }
 }
 
-// A window a page opens waits in the page's renderer until a request to run reaches the
-// renderer by any session, which lets it go, armed or not. A window announced with its
-// address (typed: its page was on its way before) goes on, but not before the pop-up its page
-// opened meanwhile is armed; each pop-up the page opens next is armed before it goes on, and
-// is not asked to run again: that would let go the one after it, unarmed.
+// A request to run reaches a window's renderer by any session and lets every window waiting
+// there go: a typed window goes on only once the pop-ups its page opened are armed.
 TEST_F(DevToolsBrowserWindowsTest, NoNewWindowAsksForItsPageBeforeItIsArmed) {
     m_Browser.pages = {{"TYPED", "https://typed/", 1, true, "", false}};
     m_Browser.toOpen["TYPED"] = {"POP2", "POP3", "POP4"};
-    SendBefore("Target.setAutoAttach",
-               Event("Target.attachedToTarget", {{"sessionId", "TYPED"},
-                                                 {"targetInfo", Info("TYPED", "https://typed/")},
-                                                 {"waitingForDebugger", true}}));
+    SendBefore("Target.setAutoAttach", Attached(Info("TYPED", "https://typed/")));
     m_Browser.Open("POP1", "TYPED");
     SendBefore("Target.setAutoAttach", std::exchange(m_Browser.eventsCaused, {}).front());
     CDevToolsBrowserWindows windows = Collection();
@@ -423,10 +404,7 @@ TEST_F(DevToolsBrowserWindowsTest, NoNewWindowAsksForItsPageBeforeItIsArmed) {
     // One announced during a pass goes on during that pass, and a new address announced
     // meanwhile still calls for the next pass.
     Change([](SFakeBrowser& b) { b.pages.push_back({"TYPED2", "https://typed-2/", 3}); });
-    SendBefore("Target.getTargets",
-               Event("Target.attachedToTarget", {{"sessionId", "TYPED2"},
-                                                 {"targetInfo", Info("TYPED2", "https://typed-2/")},
-                                                 {"waitingForDebugger", true}}));
+    SendBefore("Target.getTargets", Attached(Info("TYPED2", "https://typed-2/")));
     SendBefore("Runtime.runIfWaitingForDebugger",
                Event("Target.targetInfoChanged", {{"targetInfo", Info("TYPED", "https://next/")}}));
     ReadAll(windows);

@@ -77,15 +77,14 @@ HKEY Create(IRegistry& registry, std::string_view path, REGSAM rights = KEY_ALL_
 
 class RegistryHiveTest : public testing::Test {
 protected:
-    fs::path Folder() const { return m_Dir / "config" / "Quellio"; }
-    fs::path File() const { return Folder() / "registry.reg"; }
-
     CTempDir m_Dir;
+    const fs::path m_Folder = m_Dir / "config/Quellio";
+    const fs::path m_File = m_Folder / "registry.reg";
+    CRegistryHive m_Hive{m_File};  // reads nothing until asked
 };
 
-// Values come back exactly, from the same object and from a fresh one on the same file;
-// names compare without regard to ASCII letter case (only ASCII: É and é are two names) and
-// keep their first spelling.
+// Values come back exactly, also from a fresh hive; names compare without regard to ASCII
+// letter case only (É and é are two names) and keep their first spelling.
 TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
     const std::pair<std::string, CRegValue> values[] = {
         {"Speed", {REG_DWORD, Bytes("\x14\0\0\0"s)}},
@@ -95,17 +94,16 @@ TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
         {"\xc3\x89", {REG_BINARY, Bytes("\2")}},
         {"\xc3\xa9", {REG_BINARY, Bytes("\3")}},
         {"large", {REG_BINARY, std::vector<std::uint8_t>(1 << 20, 0x5a)}}};
-    CRegistryHive hive(File());
-    const HKEY hKey = Create(hive, "Software\\Values");
+    const HKEY hKey = Create(m_Hive, "Software\\Values");
     for (const auto& [name, value] : values) {
-        ASSERT_EQ(hive.SetValue(hKey, name, value.dwType, value.data), ERROR_SUCCESS) << name;
+        ASSERT_EQ(m_Hive.SetValue(hKey, name, value.dwType, value.data), ERROR_SUCCESS) << name;
     }
-    ASSERT_EQ(SetDword(hive, Create(hive, "SOFTWARE\\values"), "SPEED", 2), ERROR_SUCCESS);
-    const std::string text = ReadTextFile(File());
+    ASSERT_EQ(SetDword(m_Hive, Create(m_Hive, "SOFTWARE\\values"), "SPEED", 2), ERROR_SUCCESS);
+    const std::string text = ReadTextFile(m_File);
     EXPECT_NE(text.find("\n[HKEY_LOCAL_MACHINE\\Software\\Values]\n"), std::string::npos);
     EXPECT_NE(text.find("\n\"Speed\"=dword:00000002\n"), std::string::npos);
-    CRegistryHive fresh(File());
-    for (CRegistryHive* pHive : {&hive, &fresh}) {
+    CRegistryHive fresh(m_File);
+    for (CRegistryHive* pHive : {&m_Hive, &fresh}) {
         const HKEY hRead = Create(*pHive, "software\\VALUES", KEY_READ);
         EXPECT_EQ(Query(*pHive, hRead, "speed"), Dword(2));
         for (const auto& [name, value] : std::span(values).subspan(1)) {
@@ -114,68 +112,60 @@ TEST_F(RegistryHiveTest, ValuesComeBackExactlyUnderNamesOfAnyCase) {
     }
 }
 
-// Reading makes nothing; the first write makes the folders and the file private. Opening
-// keys that exist and writing what is there leave the file alone; a replaced file keeps
-// the permissions its owner gave it.
+// Reading makes nothing; the first write makes the folders and the file private; writing
+// what is there leaves the file alone; a replaced file keeps the permissions its owner gave.
 TEST_F(RegistryHiveTest, ReadsMakeNothingAndTheFirstWriteMakesAPrivateFolder) {
-    CRegistryHive hive(File());
     HKEY hKey = HKEY_NONE;
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(hive.OpenKey(HKEY_CURRENT_USER, "", KEY_READ, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\hollin", KEY_READ, &hKey),
+    EXPECT_EQ(m_Hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+    EXPECT_EQ(m_Hive.OpenKey(HKEY_CURRENT_USER, "", KEY_READ, &hKey), ERROR_SUCCESS);
+    EXPECT_EQ(m_Hive.OpenKey(HKEY_LOCAL_MACHINE, "Software\\hollin", KEY_READ, &hKey),
               ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(fs::exists(m_Dir / "config"));
-    const CSettingsStore store(hive);
+    const CSettingsStore store(m_Hive);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 20U);
-    EXPECT_EQ(ReadTextFile(File()),
+    EXPECT_EQ(ReadTextFile(m_File),
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n\n");
-    for (const fs::path& path : {m_Dir / "config", Folder()}) {
+    for (const fs::path& path : {m_Dir / "config", m_Folder}) {
         EXPECT_EQ(Stat(path).st_mode & 07777, 0700U);
     }
-    EXPECT_EQ(Stat(File()).st_mode & 07777, 0600U);
+    EXPECT_EQ(Stat(m_File).st_mode & 07777, 0600U);
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 25));
-    const ino_t inode = Stat(File()).st_ino;
+    const ino_t inode = Stat(m_File).st_ino;
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 25));
-    EXPECT_EQ(Stat(File()).st_ino, inode);
-    ASSERT_EQ(::chmod(File().c_str(), 0640), 0);
+    EXPECT_EQ(Stat(m_File).st_ino, inode);
+    ASSERT_EQ(::chmod(m_File.c_str(), 0640), 0);
     EXPECT_TRUE(store.WriteOption(OPT_SPEED, 26));
-    EXPECT_EQ(Stat(File()).st_mode & 07777, 0640U);
-    CRegistryHive other(File());
+    EXPECT_EQ(Stat(m_File).st_mode & 07777, 0640U);
+    CRegistryHive other(m_File);
     EXPECT_EQ(CSettingsStore(other).ReadOption(OPT_SPEED), 26U);
 }
 
-// What the settings store relies on: a handle opened to read refuses writes (the store then
-// falls back to reading), a closed handle is refused, and names that would break the file's
-// lines, or keys deeper than the limit, are refused without a write.
+// What the settings store relies on: handles keep to their rights and die when closed; names
+// that would break the file's lines, and keys deeper than the limit, are refused.
 TEST_F(RegistryHiveTest, HandlesRightsAndNamesAreChecked) {
-    CRegistryHive hive(File());
-    ASSERT_EQ(SetDword(hive, Create(hive, "Software\\r"), "v", 1), ERROR_SUCCESS);
-    const HKEY hRead = Create(hive, "Software\\r", KEY_READ);
+    ASSERT_EQ(SetDword(m_Hive, Create(m_Hive, "Software\\r"), "v", 1), ERROR_SUCCESS);
+    const HKEY hRead = Create(m_Hive, "Software\\r", KEY_READ);
     HKEY hSub = HKEY_NONE;
-    EXPECT_EQ(SetDword(hive, hRead, "v", 2), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(hive.CreateKey(hRead, "new", KEY_READ, false, &hSub), ERROR_ACCESS_DENIED);
-    const HKEY hSet = Create(hive, "Software\\r", KEY_SET_VALUE);
-    DWORD size = 0;
-    EXPECT_EQ(hive.QueryValue(hSet, "v", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(SetDword(hive, hSet, "v", 3), ERROR_SUCCESS);
-    EXPECT_EQ(Query(hive, hRead, "v"), Dword(3));
-    ASSERT_EQ(hive.CloseKey(hSet), ERROR_SUCCESS);
-    EXPECT_EQ(SetDword(hive, hSet, "v", 1), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(hive.CloseKey(hSet), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(hive.CloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);  // roots stay usable
+    EXPECT_EQ(SetDword(m_Hive, hRead, "v", 2), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_Hive.CreateKey(hRead, "new", KEY_READ, false, &hSub), ERROR_ACCESS_DENIED);
+    const HKEY hSet = Create(m_Hive, "Software\\r", KEY_SET_VALUE);
+    ASSERT_EQ(m_Hive.CloseKey(hSet), ERROR_SUCCESS);
+    EXPECT_EQ(SetDword(m_Hive, hSet, "v", 1), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(m_Hive.CloseKey(hSet), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(m_Hive.CloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);  // roots stay usable
 
-    const std::string before = ReadTextFile(File());
+    const std::string before = ReadTextFile(m_File);
     for (const std::string& path : {"a\\\\b"s, "a\nb"s, "a\0b"s}) {
-        EXPECT_EQ(hive.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_READ, false, &hSub),
+        EXPECT_EQ(m_Hive.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_READ, false, &hSub),
                   ERROR_INVALID_PARAMETER);
     }
-    EXPECT_EQ(SetDword(hive, Create(hive, "Software\\r"), "a\nb", 1), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(ReadTextFile(File()), before);
+    EXPECT_EQ(SetDword(m_Hive, Create(m_Hive, "Software\\r"), "a\nb", 1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ReadTextFile(m_File), before);
     std::string deepest = "Software";
     for (std::size_t level = 1; level < CRegTree::MAX_KEY_DEPTH; ++level) {
         deepest += "\\k";
     }
-    EXPECT_EQ(hive.CreateKey(Create(hive, deepest), "deeper", KEY_READ, false, &hSub),
+    EXPECT_EQ(m_Hive.CreateKey(Create(m_Hive, deepest), "deeper", KEY_READ, false, &hSub),
               ERROR_INVALID_PARAMETER);
 }
 
@@ -185,60 +175,57 @@ TEST_F(RegistryHiveTest, ChangesMadeBehindItsBackAreSeen) {
     const std::string text =
         "\xEF\xBB\xBFREGEDIT4\r\n; by "
         "hand\r\n[hkey_local_machine\\SOFTWARE\\c]\r\n\"V\"=dword:1\r\n";
-    WriteTextFile(File(), text);
-    CRegistryHive hive(File());
-    const HKEY hKey = Create(hive, "Software\\c");
-    EXPECT_EQ(Query(hive, hKey, "v"), Dword(1));
-    EXPECT_EQ(ReadTextFile(File()), text);
-    const struct stat st = Stat(File());
-    WriteTextFile(File(), std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
+    WriteTextFile(m_File, text);
+    const HKEY hKey = Create(m_Hive, "Software\\c");
+    EXPECT_EQ(Query(m_Hive, hKey, "v"), Dword(1));
+    EXPECT_EQ(ReadTextFile(m_File), text);
+    const struct stat st = Stat(m_File);
+    WriteTextFile(m_File, std::string(text).replace(text.find("dword:1") + 6, 1, "2"));
     std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     times[1].tv_nsec += times[1].tv_nsec < 999999999 ? 1 : -1;
-    ASSERT_EQ(::utimensat(AT_FDCWD, File().c_str(), times.data(), 0), 0);
-    EXPECT_EQ(Query(hive, hKey, "v"), Dword(2));
+    ASSERT_EQ(::utimensat(AT_FDCWD, m_File.c_str(), times.data(), 0), 0);
+    EXPECT_EQ(Query(m_Hive, hKey, "v"), Dword(2));
 
-    WriteTextFile(File(), "REGEDIT4\n");
-    EXPECT_FALSE(Query(hive, hKey, "v"));
-    EXPECT_EQ(SetDword(hive, hKey, "v", 3), ERROR_KEY_DELETED);
-    EXPECT_EQ(ReadTextFile(File()), "REGEDIT4\n");
+    WriteTextFile(m_File, "REGEDIT4\n");
+    EXPECT_FALSE(Query(m_Hive, hKey, "v"));
+    EXPECT_EQ(SetDword(m_Hive, hKey, "v", 3), ERROR_KEY_DELETED);
+    EXPECT_EQ(ReadTextFile(m_File), "REGEDIT4\n");
 }
 
-// A line that cannot be read is left out and reported once, and the file is kept aside
-// before the next write; a file that is no registry at all reads as empty and is kept
-// beside the first copy, under a name no earlier copy has.
+// A line that cannot be read is left out and reported once, and the file is kept aside at
+// the next write, under a name no earlier copy has; a file that is no registry reads empty.
 TEST_F(RegistryHiveTest, BadLinesAreLeftOutReportedOnceAndTheFileKeptAside) {
     const std::string first =
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\option]\n"
         "\"speed\"=dword:0000001e\n\"bmove\"=this is not a value\n";
-    WriteTextFile(File(), first);
-    CRegistryHive hive(File());
-    const CSettingsStore store(hive);
+    WriteTextFile(m_File, first);
+    const CSettingsStore store(m_Hive);
     testing::internal::CaptureStderr();
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 30U);
     EXPECT_EQ(store.ReadOption(OPT_MOVE), 0U);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              File().string() + ":4: this line cannot be read and is left out\n");
-    EXPECT_EQ(ReadTextFile(File()), first);
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg.corrupt-"), 0U);
+              m_File.string() + ":4: this line cannot be read and is left out\n");
+    EXPECT_EQ(ReadTextFile(m_File), first);
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg.corrupt-"), 0U);
     EXPECT_TRUE(store.WriteOption(OPT_MOVE, 1));
     EXPECT_EQ(store.ReadOption(OPT_MOVE), 1U);
     EXPECT_EQ(store.ReadOption(OPT_SPEED), 30U);
 
     const std::string second = "\0\x01 not a registry at all"s;
-    WriteTextFile(File(), second);
+    WriteTextFile(m_File, second);
     for (int nAhead = 0; nAhead < 3; ++nAhead) {  // the names of this second and the next two
         const std::time_t when = std::time(nullptr) + nAhead;
         std::tm local{};
         std::array<char, 32> stamp{};
         std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", ::localtime_r(&when, &local));
-        const fs::path decoy = Folder() / ("registry.reg.corrupt-"s + stamp.data());
+        const fs::path decoy = m_Folder / ("registry.reg.corrupt-"s + stamp.data());
         if (!fs::exists(decoy)) {
             WriteTextFile(decoy, "decoy");
         }
     }
     EXPECT_TRUE(store.WriteOption(OPT_MOVE, 0));
     std::multiset<std::string> copies;
-    for (const auto& entry : fs::directory_iterator(Folder())) {
+    for (const auto& entry : fs::directory_iterator(m_Folder)) {
         if (entry.path().filename().string().starts_with("registry.reg.corrupt-")) {
             copies.insert(ReadTextFile(entry.path()));
         }
@@ -274,27 +261,25 @@ TEST_F(RegistryHiveTest, AFileIsReadToItsEndWhateverItsSizeSays) {
 TEST_F(RegistryHiveTest, WritesCleanUpAfterCrashesAndRefuseWhatIsTooLarge) {
     for (const char* name :
          {"registry.reg.tmp-Ab12Cd", "other.reg.tmp-Ab12Cd", "registry.reg.tmpfile"}) {
-        WriteTextFile(Folder() / name, "not a registry");
+        WriteTextFile(m_Folder / name, "not a registry");
     }
-    CRegistryHive hive(File());
-    const HKEY hKey = Create(hive, "Software");
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg.tmp-"), 1U);  // reads leave them
-    ASSERT_EQ(SetDword(hive, hKey, "v", 1), ERROR_SUCCESS);
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg.tmp"), 1U);
-    EXPECT_EQ(CountFiles(Folder(), "other.reg.tmp-"), 1U);
+    const HKEY hKey = Create(m_Hive, "Software");
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg.tmp-"), 1U);  // reads leave them
+    ASSERT_EQ(SetDword(m_Hive, hKey, "v", 1), ERROR_SUCCESS);
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg.tmp"), 1U);
+    EXPECT_EQ(CountFiles(m_Folder, "other.reg.tmp-"), 1U);
 
-    const std::string text = ReadTextFile(File());
+    const std::string text = ReadTextFile(m_File);
     const std::vector<std::uint8_t> huge(CHiveFile::MAX_FILE_SIZE / 3 +
                                          1);  // three characters a byte
-    EXPECT_EQ(hive.SetValue(hKey, "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
-    EXPECT_EQ(ReadTextFile(File()), text);
-    EXPECT_FALSE(Query(hive, hKey, "huge"));
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg.tmp"), 1U);
+    EXPECT_EQ(m_Hive.SetValue(hKey, "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
+    EXPECT_EQ(ReadTextFile(m_File), text);
+    EXPECT_FALSE(Query(m_Hive, hKey, "huge"));
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg.tmp"), 1U);
 }
 
-// Places that cannot hold the file read as empty and refuse opens asking to write. In a
-// folder that became read-only, a handle opened while writing was possible fails too, and
-// the file is read as it stands.
+// Places that cannot hold the file read as empty and refuse writes; in a folder that became
+// read-only, a handle opened before fails too, and the file is read as it stands.
 TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     WriteTextFile(m_Dir / "plain", "a regular file");
     ASSERT_EQ(::mkfifo((m_Dir / "fifo").c_str(), 0600), 0);
@@ -315,44 +300,39 @@ TEST_F(RegistryHiveTest, PlacesThatCannotBeWrittenAreReadOnly) {
     const std::string product = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO\\";
     const std::string text = "REGEDIT4\n\n" + product + "list]\n\"black\"=hex(7):61,00,00\n\n" +
                              product + "option]\n\"speed\"=dword:0000001e\n\n";
-    WriteTextFile(File(), text);
+    WriteTextFile(m_File, text);
     // The temporary folder is private to its creator; let the unprivileged child in.
     fs::permissions(m_Dir.Path(), fs::perms(0755));
     fs::permissions(m_Dir / "config", fs::perms(0755));
-    for (const fs::path& path : {Folder(), File()}) {
+    for (const fs::path& path : {m_Folder, m_File}) {
         ASSERT_TRUE(::geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) == 0);
     }
-    const fs::path folder = Folder();
-    const fs::path file = File();
     testing::internal::CaptureStderr();
     EXPECT_EQ(RunUnprivileged([&] {
-                  CRegistryHive hive(file);
+                  CRegistryHive hive(m_File);
                   HKEY hKey = HKEY_NONE;
                   const HKEY hWrite = Create(hive, "Software\\hollin\\QLIO\\option");
-                  if (::chmod(folder.c_str(), 0555) != 0 ||
-                      hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_SET_VALUE, &hKey) !=
-                          ERROR_ACCESS_DENIED ||
-                      SetDword(hive, hWrite, "speed", 25) != ERROR_ACCESS_DENIED) {
-                      return 1;
-                  }
                   const CSettingsStore store(hive);
                   CUrlList list;
-                  if (store.ReadOption(OPT_SPEED) != 30 ||
-                      ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) != EListLoad::Loaded ||
-                      list.Entries() != std::vector<std::string>{"a"}) {
-                      return 2;
-                  }
+                  const bool bRead =
+                      ::chmod(m_Folder.c_str(), 0555) == 0 &&
+                      hive.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_SET_VALUE, &hKey) ==
+                          ERROR_ACCESS_DENIED &&
+                      SetDword(hive, hWrite, "speed", 25) == ERROR_ACCESS_DENIED &&
+                      store.ReadOption(OPT_SPEED) == 30 &&
+                      ReadRegList(store, REGKEY_LIST, REGVAL_BLACK, list) == EListLoad::Loaded &&
+                      list.Entries() == std::vector<std::string>{"a"};
                   list.Add("b");
-                  if (store.WriteOption(OPT_SPEED, 25) ||
-                      WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list)) {
-                      return 3;
-                  }
-                  return ::chmod(folder.c_str(), 0755) == 0 ? 0 : 4;
+                  return bRead && !store.WriteOption(OPT_SPEED, 25) &&
+                                 !WriteRegList(store, REGKEY_LIST, REGVAL_BLACK, list) &&
+                                 ::chmod(m_Folder.c_str(), 0755) == 0
+                             ? 0
+                             : 1;
               }),
               0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(ReadTextFile(File()), text);
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg"), 1U);
+    EXPECT_EQ(ReadTextFile(m_File), text);
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg"), 1U);
 }
 
 // Writer `nId` stores `nCount` numbered values below Software\shared; false at a failure.
@@ -372,23 +352,21 @@ bool WriteMany(IRegistry& registry, int nId, int nCount) {
 
 // Two threads on one hive, then two processes on one file: nobody's values are lost.
 TEST_F(RegistryHiveTest, ConcurrentWritersLoseNothing) {
-    CRegistryHive shared(File());
     bool bThread = false;
-    std::thread thread([&] { bThread = WriteMany(shared, 0, 25); });
-    EXPECT_TRUE(WriteMany(shared, 1, 25));
+    std::thread thread([&] { bThread = WriteMany(m_Hive, 0, 25); });
+    EXPECT_TRUE(WriteMany(m_Hive, 1, 25));
     thread.join();
     EXPECT_TRUE(bThread);
     const pid_t child = ::fork();
     if (child == 0) {
-        CRegistryHive hive(File());
+        CRegistryHive hive(m_File);
         ::_exit(WriteMany(hive, 2, 30) ? 0 : 1);
     }
-    CRegistryHive other(File());
-    EXPECT_TRUE(WriteMany(other, 3, 30));
+    EXPECT_TRUE(WriteMany(m_Hive, 3, 30));
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    CRegistryHive hive(File());
+    CRegistryHive hive(m_File);
     const HKEY hKey = Create(hive, "Software\\shared", KEY_READ);
     for (const auto& [nId, nCount] : {std::pair{0, 25}, {1, 25}, {2, 30}, {3, 30}}) {
         for (int i = 0; i < nCount; ++i) {
@@ -398,8 +376,8 @@ TEST_F(RegistryHiveTest, ConcurrentWritersLoseNothing) {
     }
 }
 
-// Generation `n` of the value the killed writer stores: `n` in its first four bytes and
-// every other byte following from it, so a mix of two generations shows.
+// Generation `n` of the killed writer's value: `n` in its first four bytes and every other
+// byte following from it, so a mix of two generations shows.
 std::vector<std::uint8_t> Generation(std::uint32_t n) {
     std::vector<std::uint8_t> data(std::size_t{64} * 1024);
     std::memcpy(data.data(), &n, sizeof n);
@@ -411,11 +389,8 @@ std::vector<std::uint8_t> Generation(std::uint32_t n) {
 
 // A writer killed at any moment leaves the old file or the new one, never a mix.
 TEST_F(RegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
-    {
-        CRegistryHive hive(File());
-        ASSERT_EQ(hive.SetValue(Create(hive, "Software\\crash"), "gen", REG_BINARY, Generation(0)),
-                  0);
-    }
+    ASSERT_EQ(m_Hive.SetValue(Create(m_Hive, "Software\\crash"), "gen", REG_BINARY, Generation(0)),
+              0);
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -426,7 +401,7 @@ TEST_F(RegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         const pid_t writer = ::fork();
         if (writer == 0) {
             // Writes generation after generation, telling each one once it is stored.
-            CRegistryHive hive(File());
+            CRegistryHive hive(m_File);
             const HKEY hKey = Create(hive, "Software\\crash");
             for (std::uint32_t n = stored + 1;; ++n) {
                 if (hive.SetValue(hKey, "gen", REG_BINARY, Generation(n)) != ERROR_SUCCESS ||
@@ -446,7 +421,7 @@ TEST_F(RegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
             acknowledged = n;
         }
         ::close(pipe[0]);
-        CRegistryHive reader(File());
+        CRegistryHive reader(m_File);
         const std::optional<CRegValue> value =
             Query(reader, Create(reader, "Software\\crash", KEY_READ), "gen");
         ASSERT_TRUE(value && value->data.size() >= sizeof stored) << "round " << nRound;
@@ -455,7 +430,7 @@ TEST_F(RegistryHiveTest, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
             << "stored " << stored << ", acknowledged " << acknowledged;
         ASSERT_EQ(value->data, Generation(stored));
     }
-    EXPECT_EQ(CountFiles(Folder(), "registry.reg.corrupt-"), 0U);
+    EXPECT_EQ(CountFiles(m_Folder, "registry.reg.corrupt-"), 0U);
 }
 
 TEST(RegistryHiveDefaultPath, FollowsXdgConfigHomeThenHome) {
