@@ -164,20 +164,24 @@ TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavi
           Tab(9, 8, "http://other-ad/", false), Tab(10, 1, "http://plain/", false)}) {
         relay.Browser().Send(message);
     }
+    // What another collection sees, as a list page looks.
+    const auto look = [&factory] {
+        std::unique_ptr<IBrowserWindows> windows;
+        long nCount = 0;
+        factory.CreateBrowserWindows(&windows);
+        windows->GetCount(&nCount);
+        std::vector<std::unique_ptr<IBrowserWindow>> seen(static_cast<std::size_t>(nCount));
+        for (long i = 0; i < nCount; ++i) {
+            std::unique_ptr<IBrowserItem> item;
+            windows->Item(i, &item);
+            item->QueryBrowser(&seen[static_cast<std::size_t>(i)]);
+        }
+        return seen;
+    };
     bool bPassDue = false;  // the extension's "ready" calls for one
     ASSERT_TRUE(WaitUntil([&] {
         bPassDue = scanner.TakeBrowserEvents().has_value() || bPassDue;
-        std::unique_ptr<IBrowserWindows> look;
-        long nCount = 0;
-        factory.CreateBrowserWindows(&look);
-        look->GetCount(&nCount);
-        for (long i = 0; i < nCount; ++i) {
-            std::unique_ptr<IBrowserItem> item;
-            std::unique_ptr<IBrowserWindow> window;
-            look->Item(i, &item);
-            item->QueryBrowser(&window);
-        }
-        return nCount == 3 && report.Logged().size() == 3;
+        return look().size() == 3 && report.Logged().size() == 3;
     }));
     EXPECT_TRUE(bPassDue);
     EXPECT_TRUE(intruder.IsClosedByPeer());
@@ -200,9 +204,11 @@ TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavi
     EXPECT_EQ(report.Logged(),
               (std::vector<std::string>{"http://ad/", "http://black/", "http://other-ad/"}));
 
+    const auto kept = look();
     relay.Browser().Close();
     EXPECT_EQ(relay.Result(), 0);
     EXPECT_TRUE(pumpUntil(0));
+    EXPECT_TRUE(FAILED(kept.at(0)->Quit())) << "a browser gone closes nothing";
 }
 
 // Neither end talks to a process of another user: Quellio closes such a connection at
