@@ -1,11 +1,9 @@
 // quellio-browser on stand-in browsers: scripts that write down how they were started.
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "support/TextFile.h"
 
 namespace fs = std::filesystem;
 
@@ -15,12 +13,12 @@ class LauncherTest : public testing::Test {
 protected:
     LauncherTest() {
         fs::create_directories(m_Dir / "bin" / "chromium");  // a folder, not a program
-        std::ofstream(m_Dir / "bin" / "chromium-browser") << "#!/bin/sh\n";  // not executable
+        WriteTextFile(m_Dir / "bin" / "chromium-browser", "#!/bin/sh\n");  // not executable
         for (const char* name : {"google-chrome", "brave-browser"}) {
-            std::ofstream(m_Dir / "bin" / name)
-                << "#!/bin/sh\nprintf '%s\\n' \"${0##*/}\" \"$@\" >'"
-                << (m_Dir / "started").string() << "'\n";
-            fs::permissions(m_Dir / "bin" / name, fs::perms::owner_all);
+            WriteTextFile(m_Dir / "bin" / name,
+                          "#!/bin/sh\nprintf '%s\\n' \"${0##*/}\" \"$@\" >'" +
+                              (m_Dir / "started").string() + "'\n",
+                          true);
         }
     }
     // Runs the launcher with `args`; answers its exit status.
@@ -33,15 +31,8 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return CChildProcess::Run(argv, env);
     }
-    // The lines the stand-in browser wrote: its name, then its arguments.
-    std::vector<std::string> Started() const {
-        std::ifstream in(m_Dir / "started");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    // What the stand-in browser wrote: its name, then its arguments, a line each.
+    std::string Started() const { return ReadTextFile(m_Dir / "started"); }
 
     CTempDir m_Dir;
 };
@@ -51,17 +42,16 @@ protected:
 TEST_F(LauncherTest, StartsTheFirstBrowserThatCanRunOnAPrivateProfile) {
     ASSERT_EQ(Launch({"--new-window", "a b"}), 0);
     const fs::path profile = m_Dir / "home/.local/share/Quellio/browser";
-    EXPECT_EQ(Started(),
-              (std::vector<std::string>{"google-chrome", "--user-data-dir=" + profile.string(),
-                                        "--remote-debugging-port=0", "--new-window", "a b"}));
+    EXPECT_EQ(Started(), "google-chrome\n--user-data-dir=" + profile.string() +
+                             "\n--remote-debugging-port=0\n--new-window\na b\n");
     EXPECT_EQ(fs::status(profile).permissions(), fs::perms::owner_all);
 
     ASSERT_EQ(Launch({}, {{"QUELLIO_BROWSER", "brave-browser"}}), 0);
-    EXPECT_EQ(Started().front(), "brave-browser");
+    EXPECT_EQ(Started().substr(0, 14), "brave-browser\n");
     ASSERT_EQ(Launch({"--browser=" + (m_Dir / "bin/google-chrome").string()},
                      {{"QUELLIO_BROWSER", "brave-browser"}}),
               0);
-    EXPECT_EQ(Started().front(), "google-chrome");
+    EXPECT_EQ(Started().substr(0, 14), "google-chrome\n");
 }
 
 // A named browser that is no program, no browser at all, or no place for the profile: the

@@ -69,10 +69,7 @@ protected:
         CCleaningServices{m_Cleaner, m_Store, m_MessageBox, *m_pThreads});
 };
 
-// Each file closes a tenth of the upper bar's distance to its end and moves the lower bar
-// on by 10, from 0 again past 500; a step's end puts the lower bar a fifth of the way on
-// from the upper bar, at most 500. The upper line shows the file name of a path, as plain
-// text, and the lower line the step.
+// The bars follow each file and step; the upper line shows a path's file name as plain text.
 TEST_F(CleaningDlgTest, BarsAndLinesFollowTheReports) {
     m_pDlg->OnStepStart("Now cleaning cookies...");
     EXPECT_EQ(Text("stepText"), QStringLiteral("Now cleaning cookies..."));
@@ -130,9 +127,8 @@ TEST_F(CleaningDlgTest, PassEndsWithTheCompletionMessageAndCloses) {
     EXPECT_THAT(m_Cleaner.Calls(), ElementsAre("CleanCookies", "CleanHistory"));
 }
 
-// Enter is "Stop", also while the worker waits in a report that the busy user-interface
-// thread has not handled: the report returns at once, nothing more reaches the dialog, no
-// later step runs.
+// Enter stops the pass also while the worker waits in a report the busy dialog has not
+// handled: the report returns at once, nothing more reaches the dialog, no later step runs.
 TEST_F(CleaningDlgTest, StopReleasesAWorkerWaitingInAReport) {
     std::atomic<bool> bReporting = false;
     std::atomic<bool> bReported = false;

@@ -12,6 +12,10 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Strings = std::vector<std::string>;
 
+std::pair<EListLoad, Strings> Loaded(EListLoad eLoad, Strings entries) {
+    return {eLoad, std::move(entries)};
+}
+
 const std::string kProductKey = "[HKEY_LOCAL_MACHINE\\Software\\hollin\\QLIO";
 
 class SettingsStoreTest : public ::testing::Test, protected STempStore {
@@ -25,15 +29,12 @@ protected:
         }
         return WriteRegList(m_Store, REGKEY_LIST, name, list);
     }
-    // The list `name` as loaded into a list that held "before".
-    Strings Load(const char* name = REGVAL_BLACK, EListLoad* pLoad = nullptr) {
+    // How the list `name` loads into a list that held "before", and what it holds then.
+    std::pair<EListLoad, Strings> Load(const char* name = REGVAL_BLACK) {
         CUrlList list;
         list.Add("before");
         const EListLoad eLoad = ReadRegList(m_Store, REGKEY_LIST, name, list);
-        if (pLoad != nullptr) {
-            *pLoad = eLoad;
-        }
-        return list.Entries();
+        return {eLoad, list.Entries()};
     }
 };
 
@@ -66,20 +67,17 @@ TEST_F(SettingsStoreTest, HandWrittenValuesReadAsTheRulesSay) {
 // entries each ended by a zero, and a zero more. An empty entry cuts the list at the next
 // load; the first run loads nothing, and a failed load leaves the list as it was.
 TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
-    EListLoad eLoad = EListLoad::Loaded;
-    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
-    EXPECT_EQ(eLoad, EListLoad::NotStored);
+    EXPECT_EQ(Load(), Loaded(EListLoad::NotStored, {"before"}));
     const std::string longUrl = "http://x.example/?" + std::string(70000, 'q');
     const std::string hostile = "http://y.example/<script>\"\\\xff\x01";
     EXPECT_TRUE(Save({"B", "A", "Cc"}));
     EXPECT_TRUE(Save({"A", "", "C"}, REGVAL_WHITE));
     EXPECT_THAT(ReadTextFile(File()), HasSubstr("\"black\"=hex(7):42,00,41,00,43,63,00,00\n"
                                                 "\"white\"=hex(7):41,00,00,43,00,00\n"));
-    EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("A"));
+    EXPECT_EQ(Load(REGVAL_WHITE), Loaded(EListLoad::Loaded, {"A"}));
     EXPECT_TRUE(Save({}, REGVAL_WHITE));
     EXPECT_THAT(ReadTextFile(File()), HasSubstr("\"white\"=hex(7):00\n"));
-    EXPECT_THAT(Load(REGVAL_WHITE, &eLoad), ElementsAre());
-    EXPECT_EQ(eLoad, EListLoad::Loaded);
+    EXPECT_EQ(Load(REGVAL_WHITE), Loaded(EListLoad::Loaded, {}));
     EXPECT_TRUE(Save({longUrl, hostile}));
     CRegistryHive reopened(File());
     CUrlList list;
@@ -93,25 +91,19 @@ TEST_F(SettingsStoreTest, ListsKeepTheirOrderAndTheirExactByteForm) {
 // is unreadable, not missing, also once a write has stored the file anew.
 TEST_F(SettingsStoreTest, ListsWrittenByHandLoadWhatTheyHold) {
     WriteStore(kProductKey + "\\list]\n\"black\"=\"http://a/\"\n\"white\"=hex(7):61,00,62\n");
-    EListLoad eLoad = EListLoad::Loaded;
-    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
-    EXPECT_EQ(eLoad, EListLoad::NotStored);
-    EXPECT_THAT(Load(REGVAL_WHITE), ElementsAre("a", "b"));
+    EXPECT_EQ(Load(), Loaded(EListLoad::NotStored, {"before"}));
+    EXPECT_EQ(Load(REGVAL_WHITE), Loaded(EListLoad::Loaded, {"a", "b"}));
     EXPECT_TRUE(Save({"before"}));
-    EXPECT_THAT(Load(), ElementsAre("before"));
+    EXPECT_EQ(Load(), Loaded(EListLoad::Loaded, {"before"}));
     WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):\n");
-    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre());
-    EXPECT_EQ(eLoad, EListLoad::Loaded);
+    EXPECT_EQ(Load(), Loaded(EListLoad::Loaded, {}));
 
     testing::internal::CaptureStderr();
     WriteStore(kProductKey + "\\list]\n\"black\"=hex(7):62,0\"\n\"white\"=hex(7):61,00,00\n");
-    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
-    EXPECT_EQ(eLoad, EListLoad::Unreadable);
+    EXPECT_EQ(Load(), Loaded(EListLoad::Unreadable, {"before"}));
     EXPECT_TRUE(m_Store.WriteOption(OPT_SPEED, 5));
-    EXPECT_THAT(Load(REGVAL_BLACK, &eLoad), ElementsAre("before"));
-    EXPECT_EQ(eLoad, EListLoad::Unreadable);
-    EXPECT_THAT(Load(REGVAL_WHITE, &eLoad), ElementsAre("a"));
-    EXPECT_EQ(eLoad, EListLoad::Loaded);
+    EXPECT_EQ(Load(), Loaded(EListLoad::Unreadable, {"before"}));
+    EXPECT_EQ(Load(REGVAL_WHITE), Loaded(EListLoad::Loaded, {"a"}));
     EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("registry.reg:4: this line"));
 }
 

@@ -34,10 +34,8 @@ protected:
     CTrayNotifyIcon m_Tray{m_Host, [this](int nId) { return nId == 129 ? m_C : QIcon(); }};
 };
 
-// The icon is added with its tooltip, kept to 63 UTF-16 units without cutting a pair in two;
-// presses reach the handler with the icon's id until it is destroyed. Hiding and showing
-// put it back as it was; destroying removes it once however often it runs, also with the
-// object.
+// The tooltip is kept to 63 UTF-16 units without cutting a pair; presses reach the handler
+// until the icon is destroyed, which removes it once, also with the object.
 TEST_F(TrayNotifyIconTest, AnIconLivesFromCreateToDestroy) {
     const QString x63(63, QLatin1Char('x'));
     const std::pair<QString, QString> tips[] = {

@@ -39,21 +39,22 @@ void ExpectBox(const std::function<void()>& open, QMessageBox::StandardButtons b
     EXPECT_TRUE(bSeen);
 }
 
-TEST(QtMessageBox, AQuestionAnswersYesOnlyForYes) {
+// Each kind of box with the buttons and icon it shows and what it answers for each way out.
+TEST(QtMessageBox, EachKindShowsItsButtonsAndAnswersYesOnlyForYes) {
     const auto ask = [](bool bExpected) {
         return [bExpected] { EXPECT_EQ(s_Boxes.AskYesNo(s_pOwner, kText), bExpected); };
     };
+    const auto click = [](QMessageBox::StandardButton button) {
+        return [button](QMessageBox& box) { box.button(button)->click(); };
+    };
     const auto yesNo = QMessageBox::Yes | QMessageBox::No;
-    ExpectBox(ask(true), yesNo, [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-    ExpectBox(ask(false), yesNo, [](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+    ExpectBox(ask(true), yesNo, click(QMessageBox::Yes));
+    ExpectBox(ask(false), yesNo, click(QMessageBox::No));
     ExpectBox(ask(false), yesNo, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-}
-
-TEST(QtMessageBox, AMessageHasOnlyOkAWarningTheExclamationIconToo) {
     ExpectBox([] { s_Boxes.ShowMessage(s_pOwner, kText); }, QMessageBox::Ok,
-              [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
-    ExpectBox([] { s_Boxes.ShowWarning(s_pOwner, kText); }, QMessageBox::Ok,
-              [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); }, QMessageBox::Warning);
+              click(QMessageBox::Ok));
+    ExpectBox([] { s_Boxes.ShowWarning(s_pOwner, kText); }, QMessageBox::Ok, click(QMessageBox::Ok),
+              QMessageBox::Warning);
 }
 
 }  // namespace

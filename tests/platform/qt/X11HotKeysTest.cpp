@@ -64,11 +64,8 @@ private:
     xcb_connection_t* m_pConnection;
 };
 
-// A combination another program holds, in any lock variant, is refused and leaves none of
-// the variants grabbed; an id in use, a key without a code or an unknown modifier is refused
-// too. Once claimed, Ctrl+Alt+A and only it reaches the program wherever the focus is, also
-// with a lock key on. The combination goes back to the desktop when a handler gives back its
-// own key and when the object goes.
+// A claim is all lock variants or none; only the claimed key arrives, also with a lock key
+// on; the key goes back to the desktop when a handler gives it back and with the object.
 TEST(X11HotKeysTest, ClaimsAreAllOrNothingOnlyTheClaimedKeyArrivesAndItIsGivenBack) {
     CX11HotKeys hotKeys;
     int nPresses = 0;
