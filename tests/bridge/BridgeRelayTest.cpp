@@ -66,9 +66,8 @@ protected:
     CTempDir m_Dir;
 };
 
-// Messages pass both ways; the browser is asked for a sync at every connection to Quellio;
-// a bad message from Quellio ends only that connection, which the relay makes again; a bad
-// message from the browser ends the relay, which reports the failure.
+// A sync for each connection to Quellio; a bad message from Quellio ends only that
+// connection, one from the browser ends the relay with a failure.
 TEST_F(BridgeRelay, RelaysBothWaysAndDropsOnlyTheConnectionThatMisbehaves) {
     CRunningRelay relay(Socket());
     relay.Browser().Send({{"type", "tab"}, {"dropped", true}});  // nobody listens yet
@@ -97,8 +96,7 @@ TEST_F(BridgeRelay, RelaysBothWaysAndDropsOnlyTheConnectionThatMisbehaves) {
     EXPECT_TRUE(second.IsClosedByPeer());
 }
 
-// Gives every collection over the same browsers, as Quellio's scan and its list pages have,
-// beside a DevTools side that finds no browser.
+// Every collection over the same browsers, as the scan and the list pages have.
 class CSharedFactory : public IBrowserWindowsFactory {
 public:
     explicit CSharedFactory(std::shared_ptr<CExtensionBrowsers> pBrowsers)
@@ -128,10 +126,8 @@ json Tab(std::int64_t nId, std::int64_t nWindowId, const std::string& url, bool 
               {"held", bHeld}}}};
 }
 
-// Quellio's end, judged by the real scanner: the browser is known by the process that started
-// the bridge; a connection that sends garbage is dropped alone. Each held tab the extension
-// announces is judged at once: a tab left open goes on once, one closed never; a look from
-// another collection lets nothing go, and a later pass closes nothing twice.
+// Each held tab announced is judged at once (released once, or closed); a look from another
+// collection lets nothing go, a later pass closes nothing twice, garbage drops one connection.
 TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavingConnection) {
     auto pBrowsers = std::make_shared<CExtensionBrowsers>(Socket());
     CSharedFactory factory(pBrowsers);
@@ -211,9 +207,8 @@ TEST_F(BridgeRelay, QuellioJudgesWhatTheExtensionAnnouncesAndDropsOnlyAMisbehavi
     EXPECT_TRUE(FAILED(kept.at(0)->Quit())) << "a browser gone closes nothing";
 }
 
-// Neither end talks to a process of another user: Quellio closes such a connection at
-// once, and the bridge refuses a socket that someone else listens on. Both sockets are opened
-// up on purpose, so that only the peer check stands in the way.
+// Neither end talks to another user's process; the sockets are opened up on purpose, so that
+// only the peer check stands in the way.
 TEST_F(BridgeRelay, NeitherEndTalksToAnotherUser) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run a process as another user";

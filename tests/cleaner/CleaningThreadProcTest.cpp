@@ -63,9 +63,8 @@ TEST_F(CleaningThreadProcTest, NothingChosenGoesStraightToTheEnd) {
     EXPECT_TRUE(m_Cleaner.Calls().empty());
 }
 
-// The order is fixed whatever order the options were chosen in, and each option is read
-// when its step comes; a routine's reports arrive between its step's two texts, and the end
-// names once each kind that a browser in use kept, then each failure of that step.
+// A fixed order, each option read when its step comes; the end names once each kind a
+// browser in use kept, then that step's failures.
 TEST_F(CleaningThreadProcTest, EveryChosenStepInItsOrderWithItsReports) {
     m_Cleaner.OnCall("CleanCookies", [this](ICleanReport* pReport, std::stop_token) {
         pReport->OnCleanItem("/home/u/.config/chromium/Default/Cookies");
@@ -101,8 +100,7 @@ TEST_F(CleaningThreadProcTest, EveryChosenStepInItsOrderWithItsReports) {
              "\n/home/u/.local/share/RecentDocuments is a mount point"}));
 }
 
-// "Stop" during the cache step: the step does not close, no later step begins, and the
-// end of the pass is not told.
+// "Stop" during the cache step: nothing more is told.
 TEST_F(CleaningThreadProcTest, StopEndsThePassWhereItIs) {
     std::stop_source stop;
     m_Cleaner.OnCall("CleanTempInternetFiles",

@@ -2,6 +2,7 @@
 #include <poll.h>
 
 #include <future>
+#include <optional>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -44,15 +45,16 @@ protected:
     CDevToolsDiscovery Discovery() const {
         return CDevToolsDiscovery("", {m_Dir / "a" / "profile", m_Dir / "b" / "profile"});
     }
-    HRESULT ScanOnce(CDevToolsDiscovery discovery) {
-        CDevToolsBrowserWindowsFactory factory(std::move(discovery), kBrowserCallTimeout);
-        CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
-        scanner.ConnectBrowserWindows();
-        return scanner.ScanBrowserWindows();
+    // A scanner connected to them, anew.
+    CBrowserScanner& Scanner() {
+        m_Scanner.reset();
+        m_Factory.emplace(Discovery(), kBrowserCallTimeout);
+        m_Scanner.emplace(*m_Factory, m_Black, m_White, m_Report);
+        m_Scanner->ConnectBrowserWindows();
+        return *m_Scanner;
     }
 
-    // Opens each of `urls` from an opener page with its window features, and waits until all
-    // show.
+    // Opens each of `urls` with its window features from an opener page; waits until all show.
     void OpenFrom(CTestBrowser& driver,
                   const std::vector<std::pair<std::string, std::string>>& urls) {
         const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html"));
@@ -77,17 +79,14 @@ protected:
     CUrlList m_Black;
     CUrlList m_White;
     CRecordingReport m_Report;
+    std::optional<CDevToolsBrowserWindowsFactory> m_Factory;
+    std::optional<CBrowserScanner> m_Scanner;
 };
 
-// However a window was opened, its bars tell a pop-up from a tab or a normal window, also
-// when the page forges them. One pass closes the pop-ups that the white list does not
-// spare and what the black list names, a black-listed pop-up twice over.
+// However opened, and whatever the page forges, a pop-up is told by its bars; one pass closes
+// the pop-ups the white list does not spare and what the black list names.
 TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
     CTestBrowser& driver = StartBrowser("a");
-    const auto logged = [this] {
-        const Strings urls = m_Report.Logged();
-        return std::multiset<std::string>(urls.begin(), urls.end());
-    };
     const std::vector<std::pair<std::string, std::string>> popups = {
         {Url("size"), "width=320,height=240"},
         {Url("popup"), "popup"},
@@ -106,13 +105,13 @@ TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
     OpenFrom(driver, opened);
     driver.OpenWindow(Url("normal-window"));
 
-    EXPECT_EQ(ScanOnce(Discovery()), S_OK);
+    EXPECT_EQ(Scanner().ScanBrowserWindows(), S_OK);
 
     std::multiset<std::string> expected = {Url("bad-tab"), Url("bad-popup"), Url("bad-popup")};
     for (const auto& popup : popups) {
         expected.insert(popup.first);
     }
-    EXPECT_EQ(logged(), expected);
+    EXPECT_EQ(m_Report.LoggedSet(), expected);
     EXPECT_EQ(m_Report.m_Events.size(), 2 * expected.size()) << "each log with its signal";
     EXPECT_TRUE(driver.WaitForPages([&](const auto& pages) {
         return std::ranges::none_of(expected, [&](const auto& url) { return HasPage(pages, url); });
@@ -123,22 +122,16 @@ TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
     }
     EXPECT_TRUE(HasPage(pages, Url("normal-window")));
 
-    // Then passes on announcements alone, no timer: a pop-up is closed before its page is asked
-    // for, while a white-listed pop-up and a tab load as usual; a black-listed address the user
-    // types closes at once, in a new window as in one already open. (The browser asks for an
-    // address typed into a new window before it announces the window, so that page cannot be
-    // held.)
+    // On announcements alone, a pop-up closes before its page is asked for, and a black-listed
+    // address the user types closes at once (that page loads: it comes before the window).
     m_Report.m_Events.clear();
     m_White.Add(Url("spared-too"));
     m_Black.Add(Url("typed"));
     m_Black.Add(Url("navigated"));
-    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
-    CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
-    scanner.ConnectBrowserWindows();
+    CBrowserScanner& scanner = Scanner();
     scanner.WatchBrowserEvents(true);
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
-    // The browser holds each new window until the scanner has readied it: the user acts on a
-    // thread of their own.
+    // The browser holds each new window until the scanner has readied it: the user acts apart.
     auto user = std::async(std::launch::async, [&] {
         const std::string opener = driver.OpenWindow(m_Server.Url("/opener.html?again"));
         for (const auto& [query, features] :
@@ -153,25 +146,27 @@ TEST_F(BrowserScanE2E, PassesClosePopupsHoweverOpenedAndWhatTheBlackListNames) {
     const auto requests = [this](const char* query) {
         return m_Server.RequestCount(std::string("/plain.html?") + query);
     };
-    WaitUntil([&] { return logged() == closed && requests("spared-too") + requests("tab") == 2; },
-              kWaitLimit,
-              [&] {
-                  pollfd events{scanner.GetBrowserEventHandle(), POLLIN, 0};
-                  ::poll(&events, 1, 10);
-                  if (scanner.TakeBrowserEvents()) {
-                      scanner.ScanBrowserWindows();
-                  }
-              });
+    WaitUntil(
+        [&] {
+            return m_Report.LoggedSet() == closed && requests("spared-too") + requests("tab") == 2;
+        },
+        kWaitLimit,
+        [&] {
+            pollfd events{scanner.GetBrowserEventHandle(), POLLIN, 0};
+            ::poll(&events, 1, 10);
+            if (scanner.TakeBrowserEvents()) {
+                scanner.ScanBrowserWindows();
+            }
+        });
     user.get();
-    EXPECT_EQ(logged(), closed);
+    EXPECT_EQ(m_Report.LoggedSet(), closed);
     EXPECT_EQ(requests("held"), 0);
     EXPECT_EQ(requests("spared-too"), 1);
     EXPECT_EQ(requests("tab"), 1);
 }
 
-// The collection holds the open pages of every browser found; a browser started later joins
-// it, one killed leaves it. A browser that stops answering is left out of the passes, and the
-// other browsers are still guarded; once it runs again, a later pass closes what it missed.
+// Browsers join and leave the collection; one that stops answering is left out of the passes
+// while the others are guarded, and once it answers a later pass closes what it missed.
 TEST_F(BrowserScanE2E, BrowsersComeAndGoAndAFrozenOneIsLeftOutUntilItAnswers) {
     CTestBrowser& frozen = StartBrowser("a");
     frozen.OpenWindow(Url("in-a"), false);
@@ -181,9 +176,7 @@ TEST_F(BrowserScanE2E, BrowsersComeAndGoAndAFrozenOneIsLeftOutUntilItAnswers) {
     CTestBrowser& other = StartBrowser("b");
     EXPECT_EQ(OpenAddresses(windows), (Set{Url("in-a"), Url("first"), Url("first")}));
 
-    CDevToolsBrowserWindowsFactory factory(Discovery(), kBrowserCallTimeout);
-    CBrowserScanner scanner(factory, m_Black, m_White, m_Report);
-    scanner.ConnectBrowserWindows();
+    CBrowserScanner& scanner = Scanner();
     ASSERT_EQ(scanner.ScanBrowserWindows(), S_OK);
     OpenFrom(frozen, {{Url("popup"), "popup"}});
     frozen.Process().Signal(SIGSTOP);
@@ -192,8 +185,7 @@ TEST_F(BrowserScanE2E, BrowsersComeAndGoAndAFrozenOneIsLeftOutUntilItAnswers) {
     EXPECT_EQ(scanner.ScanBrowserWindows(), S_OK);
     EXPECT_EQ(m_Report.Logged(), Strings{Url("other-popup")});
     frozen.Process().Signal(SIGCONT);
-    // The browser is asked again after a pause, and may need a moment to catch up with what
-    // queued while it was stopped.
+    // It is asked again after a pause, and may need a moment to catch up.
     EXPECT_TRUE(WaitUntil(
         [&] {
             scanner.ScanBrowserWindows();

@@ -68,9 +68,8 @@ bool IsIntact(const fs::path& db) {
                        "'ok'") == 1;
 }
 
-// A real browser visits a page that sets a cookie and fills the cache. While it runs, the
-// cookies and cache routines empty both through it and on disk, and the history is left
-// and reported; once it is closed, the history routine empties the history it wrote.
+// Cookies and cache go while the browser runs, its history is left and reported; once it is
+// closed, the history it wrote goes.
 TEST(CleanerE2E, CleansARunningBrowserThenTheHistoryOfTheClosedOne) {
     CTempDir dir;
     CLoopbackServer server;
@@ -139,8 +138,7 @@ long long FirefoxRows(const fs::path& profile, const char* szDb, const std::stri
     return SqliteQuery(profile / szDb, "SELECT count(*) FROM " + where);
 }
 
-// Firefox, with the profile of `dir`, opens `page` and is closed the way a session ends
-// (SIGTERM) once `loaded` has been asked for.
+// Firefox opens `page` and ends as a session ends (SIGTERM) once `loaded` has been asked for.
 void RunFirefox(const fs::path& dir, const CLoopbackServer& server, const std::string& page,
                 const std::string& loaded) {
     CChildProcess firefox;
@@ -152,9 +150,8 @@ void RunFirefox(const fs::path& dir, const CLoopbackServer& server, const std::s
     firefox.Stop();
 }
 
-// A real Firefox profile, found through profiles.ini, is cleaned while Firefox is closed:
-// its cookies, cache, history and a bookmark go, and Firefox then starts on the same
-// databases (no damaged file set aside, no default bookmarks made anew) with none of them.
+// A closed Firefox profile found through profiles.ini loses its cookies, cache, history and a
+// bookmark, and Firefox then starts on the same databases (none set aside as damaged).
 TEST(CleanerE2E, CleansAClosedFirefoxProfileThatThenStartsClean) {
     CTempDir dir;
     CLoopbackServer server;

@@ -1,7 +1,5 @@
-// The companion extension at work in real headless browsers, Chromium and Firefox, on pages
-// served on 127.0.0.1: the browser starts quellio-bridge through the host manifest Quellio
-// writes, and the scanner guards it through the bridge socket alone; the cleaner cleans it
-// through the same extension while it runs.
+// The companion extension in real headless Chromium and Firefox: the browser starts
+// quellio-bridge through the host manifest, and Quellio guards and cleans it through it.
 #include <poll.h>
 
 #include <atomic>
@@ -38,8 +36,7 @@ protected:
     std::string Url(const std::string& query) const { return m_Server.Url("/plain.html?" + query); }
     fs::path Socket() const { return CompanionSocket(m_Dir.Path()); }
 
-    // Starts the browser on `url` with the extension; Chromium also with remote debugging,
-    // as quellio-browser starts it.
+    // Chromium also with remote debugging, as quellio-browser starts it.
     void StartBrowser(const std::string& url) {
         const bool bChromium = std::string(GetParam()) == "chromium";
         ASSERT_TRUE(
@@ -48,8 +45,7 @@ protected:
                                             : std::vector<std::string>{}));
     }
 
-    // Closes the browser as a user closes it, so that it writes its files out: Chromium over
-    // DevTools, Firefox asked to end.
+    // As a user closes it, so that it writes its files out.
     void CloseBrowser() {
         if (std::string(GetParam()) == "chromium") {
             const auto endpoint = CDevToolsDiscovery::ReadPortFile(
@@ -91,9 +87,8 @@ protected:
     CRecordingReport m_Report;
 };
 
-// A page that tells the server what it finds of the visits before it (a cookie, local
-// storage) once it has fetched a resource the browser may cache, leaves both again, and goes
-// on to an address of its own once the server says "go".
+// Tells the server which traces of earlier visits it finds, leaves them again, and moves on
+// once the server says "go".
 constexpr char kTracesPage[] =
     "<!doctype html><title>traces</title><script>"
     "const found = (document.cookie.includes('quellio=1') ? 'cookie' : '') +"
@@ -109,15 +104,9 @@ constexpr char kTracesPage[] =
     "});"
     "</script><p>traces</p>";
 
-// A page opens two pop-ups, a tab and a white-listed pop-up, then goes to a black-listed
-// address: the pop-ups and the black-listed tab close, each logged once; the tab and the
-// white-listed pop-up stay and load their page once (Firefox lets the extension hold a new
-// tab's first page: there the closed pop-ups' pages are never asked for). Chromium is also
-// reached over DevTools, as quellio-browser starts it. The tab then leaves a cookie, local
-// storage, a cached resource and history, and the browser has a bookmark: a cleaning pass on a
-// thread of its own, the connection pumped meanwhile as Quellio's browser thread does, removes
-// all of it; closed, the browser writes no visit and no bookmark back; started again, the page
-// finds nothing of before and asks for the resource again.
+// Pop-ups and a black-listed address close, each logged once, while a tab and a white-listed
+// pop-up load once; a cleaning pass on its own thread, the connection pumped meanwhile,
+// removes every trace the tab left and a bookmark, for good.
 TEST_P(ExtensionE2E, GuardsAndCleansTheRunningBrowserThroughItsExtension) {
     const bool bChromium = std::string(GetParam()) == "chromium";
     const fs::path profile = m_Dir / "profile";
@@ -135,8 +124,7 @@ TEST_P(ExtensionE2E, GuardsAndCleansTheRunningBrowserThroughItsExtension) {
                          pop(Url("sized"), "width=320,height=240") + pop(tab, "") +
                          pop(Url("spared"), "popup") + "setTimeout(() => { location.href = '" +
                          Url("black") + "'; }, 1500);</script><p>scenario</p>");
-    // The browser starts on a page that waits for the go, given once the extension has told
-    // its state: a pop-up opened before the extension runs is closed, but not held.
+    // Waits for the extension: a pop-up opened before it runs is closed, but not held.
     m_Server.SetPage("/start.html",
                      "<!doctype html><title>start</title><script>"
                      "setInterval(() => fetch('/go').then(r => { if (r.ok) location.href = "
@@ -163,30 +151,25 @@ TEST_P(ExtensionE2E, GuardsAndCleansTheRunningBrowserThroughItsExtension) {
     m_Server.SetPage("/go", "");
 
     const std::multiset<std::string> expected = {Url("popup"), Url("sized"), Url("black")};
-    const auto logged = [&] {
-        const auto urls = m_Report.Logged();
-        return std::multiset<std::string>(urls.begin(), urls.end());
-    };
     EXPECT_TRUE(PassUntil(
-        scanner, [&] { return logged() == expected; }, 3 * kWaitLimit))
+        scanner, [&] { return m_Report.LoggedSet() == expected; }, 3 * kWaitLimit))
         << "see " << (m_Dir / "browser.log").string();
-    const auto open = [&] { return OpenAddresses(factory); };
     const auto loaded = [&](const char* query) {
         return m_Server.RequestCount("/plain.html?" + std::string(query));
     };
     EXPECT_TRUE(PassUntil(
         scanner,
         [&] {
-            return open() == std::set<std::string>{tab, Url("spared")} &&
+            return OpenAddresses(factory) == std::set<std::string>{tab, Url("spared")} &&
                    m_Server.RequestCount("/traces.html?tab") == 1 && loaded("spared") == 1;
         },
         kWaitLimit))
-        << testing::PrintToString(open());
-    if (!bChromium) {
+        << testing::PrintToString(OpenAddresses(factory));
+    if (!bChromium) {  // Firefox lets the extension hold a new tab's first page
         EXPECT_EQ(loaded("popup"), 0);
         EXPECT_EQ(loaded("sized"), 0);
     }
-    EXPECT_EQ(logged(), expected) << "each once";
+    EXPECT_EQ(m_Report.LoggedSet(), expected) << "each once";
     EXPECT_EQ(m_Report.m_Events.size(), 2 * expected.size()) << "each log with its signal";
 
     m_Server.SetPage("/state", "go");

@@ -21,8 +21,8 @@
 
 namespace {
 
-// Connections to the browsers `discovery` finds that tell whether one of their counts, which
-// calls every browser, is under way, and how many succeeded.
+// Connections that tell whether a count (which calls every browser) is under way, and how
+// many succeeded.
 class CCountWatch : public IBrowserWindowsFactory {
 public:
     explicit CCountWatch(CDevToolsDiscovery discovery) : m_Discovery(std::move(discovery)) {}
@@ -57,8 +57,8 @@ private:
     std::atomic<int> m_nCounted = 0;
 };
 
-// Runs `action` on a thread of its own while the program's event loop goes on: the browser
-// holds each new window until the running program has readied it.
+// Runs `action` apart while the event loop goes on: the browser holds each new window until
+// the program has readied it.
 template <class F>
 auto Drive(F action) {
     auto future = std::async(std::launch::async, action);
@@ -68,9 +68,8 @@ auto Drive(F action) {
     return future.get();
 }
 
-// A browser stopped as a hung one would be: while the program waits for its answer, the
-// window answers the user at once, and the other browser is guarded; once the stopped one
-// answers again, the passes go on, and a burst of pop-ups is closed as it comes.
+// While the program waits for a stopped browser, the window answers the user and the other
+// browser is guarded; once it answers again, a burst of pop-ups is closed as it comes.
 TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     CTempDir dir;
     CTempDir otherDir;
@@ -117,14 +116,12 @@ TEST(ProgramE2E, AStoppedBrowserNeverHoldsUpTheWindow) {
     CLogPage& log = *dialog.LogPage();
     EXPECT_TRUE(WaitFor([&] { return log.GetRowCount() == 1; }));
 
-    // Once it answers again, the passes go on: more counts succeed than the list pages'
-    // reading asked for meanwhile.
+    // More counts succeed than the list pages asked for meanwhile: the passes go on.
     const int nCounted = watched.Counted();
     other.Process().Signal(SIGCONT);
     EXPECT_TRUE(WaitFor([&] { return watched.Counted() > nCounted + 3; }));
 
-    // Twenty pop-ups from one click are closed before their page is asked for and logged once
-    // each; the opener stays.
+    // Twenty pop-ups from one click: each closed before its page loads, logged once.
     Drive([&] {
         browser.RunInPage(openerId,
                           "for (let i = 0; i < 20; ++i) pop('" + Url("popup-") + "' + i, 'popup')");

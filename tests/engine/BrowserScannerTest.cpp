@@ -84,18 +84,13 @@ TEST(BrowserScanner, WithoutACollectionPassesDoNothingAndAFailedReconnectionDrop
     EXPECT_THAT(rig.report.m_Events, IsEmpty());
 }
 
-// Windows that are no browser or cannot be read are passed over; a failed count, item,
-// view or close ends the pass there, and the next pass tries again.
+// Unreadable windows are passed over; a failed call ends the pass, the next tries again.
 TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
-    Fake::Window nullItem = Fake::Popup("null");
-    nullItem.kind = Fake::Kind::NullItem;
-    Fake::Window folder = Fake::Popup("folder");
-    folder.kind = Fake::Kind::NotBrowser;
-    Fake::Window noBars = Fake::Popup("bars");
-    noBars.hrToolBar = E_FAIL;
-    Fake::Window noUrl = Fake::Popup("url");
-    noUrl.hrUrl = E_TIMEOUT;
-    SRig skipping({nullItem, folder, noBars, noUrl, Fake::Popup("last")});
+    SRig skipping({{.url = "null", .bAddressBar = false, .kind = Fake::Kind::NullItem},
+                   {.url = "folder", .bAddressBar = false, .kind = Fake::Kind::NotBrowser},
+                   {.url = "bars", .bAddressBar = false, .hrToolBar = E_FAIL},
+                   {.url = "url", .bAddressBar = false, .hrUrl = E_TIMEOUT},
+                   Fake::Popup("last")});
     skipping.scanner.ConnectBrowserWindows();
     EXPECT_EQ(skipping.Pass(), S_OK);
     EXPECT_THAT(skipping.fake.m_ClosedUrls, ElementsAre("last"));
@@ -120,10 +115,8 @@ TEST(BrowserScanner, SkipsWhatItCannotJudgeAndEndsThePassOnAFailedCall) {
     EXPECT_THAT(uncounted.report.m_Events, IsEmpty());
 }
 
-// A window announced with all a judgement needs is judged at once, as a pass would, without
-// a count; one that cannot be closed keeps none of the others from being judged. Nothing is
-// judged while not watched, and a pass is asked for only by an announcement that hands no
-// window over.
+// Judged at once without a count, one that cannot be closed holding up none; a pass is asked
+// for only by an announcement that hands no window over.
 TEST(BrowserScanner, AnnouncedWindowsAreJudgedAtOnceWhileWatched) {
     SRig rig;
     rig.white.Add("spared");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ public:
             }
         }
         return urls;
+    }
+    // The same, in any order.
+    std::multiset<std::string> LoggedSet() const {
+        const std::vector<std::string> urls = Logged();
+        return {urls.begin(), urls.end()};
     }
 
     std::vector<std::string> m_Events;

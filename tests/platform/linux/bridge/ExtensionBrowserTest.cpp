@@ -58,11 +58,8 @@ std::vector<Seen> Look(const CExtensionBrowser& browser) {
     return seen;
 }
 
-// The tabs a pass sees follow the extension's word: only those of normal and pop-up windows
-// the extension told, each once with its newest address; removed windows take their tabs
-// along; a new hello starts again from nothing. After the extension has told its state,
-// each tab that becomes judgeable is handed over once, to be judged without a pass; while it
-// tells its state again, none is, and its end calls for a pass.
+// Tabs of the normal and pop-up windows told, each once with its newest address; once the
+// state is told, each tab that becomes judgeable is handed over once, without a pass.
 TEST(ExtensionBrowser, TabsFollowWhatTheExtensionTold) {
     const struct {
         const char* name;
@@ -144,8 +141,7 @@ TEST(ExtensionBrowser, TabsFollowWhatTheExtensionTold) {
     }
 }
 
-// A message of the wrong shape ends the connection; the same connection took good ones
-// before.
+// A message of the wrong shape ends a connection that took good ones before.
 TEST(ExtensionBrowser, AMessageOfTheWrongShapeEndsTheConnection) {
     const json tab = Tab(2, 1, "u")["tab"];
     const auto with = [&tab](const char* key, const json& value) {
@@ -177,9 +173,7 @@ TEST(ExtensionBrowser, AMessageOfTheWrongShapeEndsTheConnection) {
     EXPECT_FALSE(bAlive) << "more tabs than any browser holds";
 }
 
-// Closing asks the extension for the tab, or for the whole window of a pop-up, and leaves
-// out what is going until the browser says it is gone or the grace ends; a tab without an
-// address is judged once its grace ends.
+// Closing asks for the tab, or a pop-up's whole window, and leaves out what is going.
 TEST(ExtensionBrowser, ClosingAsksTheExtensionAndLeavesOutWhatIsGoing) {
     SConnected connected(std::chrono::milliseconds(0));
     ASSERT_TRUE(connected.Tell({Window(1, "normal"), Tab(2, 1, "http://a/"), Tab(3, 1, "http://b/"),

@@ -7,13 +7,11 @@
 
 namespace {
 
-// ALSA's "null" device takes samples as fast as they come and plays nothing: a real PCM
-// without a sound card.
+// A real PCM without a sound card.
 constexpr const char* kNullDevice = "null";
 constexpr std::size_t kFrames = 3308;
 
-// A sound is handed to the device whole and then ends. A Stop, also with nothing playing,
-// never holds up the sound that follows it, however the two meet the player's thread.
+// A Stop, also with nothing playing, never holds up the sound that follows it.
 TEST(AlsaSoundPlayer, ASoundIsHandedToTheDeviceWholeAndThenEnds) {
     CAlsaSoundPlayer player(kNullDevice);
     const Bytes sound = PcmWave(1, 11025, 8, kFrames);
@@ -25,8 +23,7 @@ TEST(AlsaSoundPlayer, ASoundIsHandedToTheDeviceWholeAndThenEnds) {
     }
 }
 
-// A looping sound repeats until stopped, or until a new sound cuts it off: were the loop
-// not cut off, the player would never fall idle.
+// Were the loop not cut off by the new sound, the player would never fall idle.
 TEST(AlsaSoundPlayer, ALoopingSoundRepeatsUntilStoppedOrCutOff) {
     CAlsaSoundPlayer player(kNullDevice);
     ASSERT_TRUE(player.PlayWave(PcmWave(2, 44100, 16, 500), true));
@@ -41,8 +38,7 @@ TEST(AlsaSoundPlayer, ALoopingSoundRepeatsUntilStoppedOrCutOff) {
     EXPECT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }));
 }
 
-// An image that is no playable wave is refused; a device that is missing plays nothing,
-// silently, since ALSA's error printer would write to the terminal.
+// ALSA's error printer must not write to the terminal.
 TEST(AlsaSoundPlayer, BadImagesAreRefusedAndAMissingDeviceIsSilent) {
     testing::internal::CaptureStderr();
     {

@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The Exec value quotes the path as one argument and escapes it again as an entry string;
-// only absolute paths of strict UTF-8 without other control characters can be carried.
+// Quoted as one argument, then escaped as an entry string; only absolute strict UTF-8 paths.
 TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
     const std::pair<std::string, const char*> accepted[] = {
         {"quellio", R"("/opt/quellio")"},
@@ -42,18 +41,8 @@ TEST(AutostartEntry, QuotesAbsoluteUtf8PathsAsOneArgumentAndRefusesTheRest) {
     }
 }
 
-// A script that writes the path it was started by into `marker` (whole, by a rename).
-void MakeMarkerScript(const fs::path& script, const fs::path& marker) {
-    const std::string target = "'" + marker.string() + "'";
-    WriteTextFile(script,
-                  "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target + ".new " +
-                      target + "\n",
-                  true);
-}
-
-// The entry really starts a program whose path holds every kind of character that needs
-// quoting, as a desktop's launcher reads it; a program replaced while it runs is found where
-// it now is, and a path with nothing to start is refused.
+// A desktop's launcher starts exactly the path, which holds every character that needs
+// quoting; a path with nothing to start is refused.
 TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     CTempDir temp;
     const std::string name = "it's \"a\" back\\slash $HOME `id` 100f;&|*?#~[x]=y\ta\nb ü€😀";
@@ -65,7 +54,12 @@ TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     ASSERT_TRUE(running.Start({program.string(), "60"}));
     const fs::path link = "/proc/" + std::to_string(running.Pid()) + "/exe";
     ASSERT_TRUE(WaitUntil([&] { return ReadExecutableLink(link) == program.string(); }));
-    MakeMarkerScript(temp / "new", marker);
+    // Replaced while it runs by a script that writes the path it was started by.
+    const std::string target = "'" + marker.string() + "'";
+    WriteTextFile(temp / "new",
+                  "#!/bin/sh\nprintf '%s' \"$0\" > " + target + ".new && mv " + target + ".new " +
+                      target + "\n",
+                  true);
     fs::rename(temp / "new", program);
     const std::string found = ReadExecutableLink(link);
     EXPECT_EQ(found, program.string());
@@ -85,8 +79,7 @@ TEST(AutostartEntry, TheDesktopsLauncherStartsTheExactPath) {
     EXPECT_EQ(ReadTextFile(entry.Path()), entryText);
 }
 
-// Starting nothing is the same entry hidden; the file is never removed, and a refused path,
-// a file in the folder's place or a folder in the entry's place change nothing.
+// Starting nothing hides the entry, never removes it; a failed write changes nothing.
 TEST(AutostartEntry, AnEmptyEntryIsHiddenAndAFailedWriteChangesNothing) {
     CTempDir temp;
     CAutostartEntry entry(temp / "config" / "autostart" / "QLIO.desktop");

@@ -13,8 +13,7 @@ namespace {
 constexpr auto kTimeout = 300ms;
 constexpr std::size_t kMaxMessage = std::size_t{64} * 1024;
 
-// Every malformed or hostile answer fails the call and leaves the result alone; only an
-// error answer or silence keeps the connection. In an answer, "ID" stands for the request's id.
+// Only an error answer or silence keeps the connection. "ID" stands for the request's id.
 TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
     const std::string huge =
         R"({"id":ID,"result":{"url":")" + std::string(2 * kMaxMessage, 'a') + R"("}})";
@@ -61,9 +60,7 @@ TEST(DevToolsClient, AHostileAnswerFailsTheCallWithoutHarm) {
     }
 }
 
-// Events before the answer go to the event handler, not to the call; large strings come
-// whole, and an answer that comes after its call timed out is dropped without spoiling the
-// next call.
+// An answer that comes after its call timed out does not spoil the next call.
 TEST(DevToolsClient, AnswersSkipEventsAndLateAnswersAreDropped) {
     const std::string huge(kMaxMessage / 2, 'u');
     json late;
@@ -99,9 +96,7 @@ TEST(DevToolsClient, AnswersSkipEventsAndLateAnswersAreDropped) {
     EXPECT_EQ(server.Methods(), (std::vector<std::string>{"Target.closeTarget", "Late", "Next"}));
 }
 
-// An http:// endpoint is resolved through /json/version, which must name a WebSocket on
-// the loopback interface. A peer that takes the connection and says nothing times out; a
-// closed port is refused.
+// /json/version must name a WebSocket on the loopback interface.
 TEST(DevToolsClient, ConnectsOnlyToALoopbackServiceThatAnswers) {
     CLoopbackServer server([](const json& request) {
         return Frames{CLoopbackServer::Result(request, json::object())};

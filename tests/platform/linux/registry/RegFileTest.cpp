@@ -34,18 +34,6 @@ std::string Section(std::string_view lines) {
     return "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\x]\n" + std::string(lines);
 }
 
-// A tree with the values `values` in Software\x.
-CRegTree TreeOf(const std::vector<std::pair<std::string, CRegValue>>& values) {
-    CRegTree tree;
-    bool bAdded = false;
-    CRegKeyNode* pKey =
-        tree.Create(HKEY_LOCAL_MACHINE, std::vector<std::string>{"Software", "x"}, bAdded);
-    for (const auto& [name, value] : values) {
-        pKey->SetValue(name, value);
-    }
-    return tree;
-}
-
 // Text that parses though Format never writes it so, and the value it must yield.
 TEST(RegFile, ReadsWhatPeopleWriteByHand) {
     const struct {
@@ -86,9 +74,7 @@ TEST(RegFile, ReadsWhatPeopleWriteByHand) {
     }
 }
 
-// Lines that cannot be read are left out and reported, whole continuations at once, and
-// nothing of them gets in; the lines around them count. (More cases, as files, in the fuzz
-// corpus.)
+// Unreadable lines are left out and reported, continuations whole; the lines around count.
 TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
     const std::pair<std::string, std::vector<CSkipped>> cases[] = {
         {"[HKEY_LOCAL_MACHINE\\Software\\new\\\\z]\n\"v\"=dword:00000001\n\n@=\"d\"\n",
@@ -131,9 +117,8 @@ TEST(RegFile, LeavesOutOnlyTheLinesItReports) {
     }
 }
 
-// Every corpus file the fuzz target has kept comes back whole from its own text (the fuzz
-// target aborts otherwise); the bad-*.reg ones have lines left out or are no registry file
-// at all. Byte lists go on over lines of at most 80 characters.
+// The fuzz target aborts on a corpus file that does not come back whole from its own text;
+// only bad-*.reg ones have lines left out. Byte lists wrap at 80 characters.
 TEST(RegFile, FuzzCorpusComesBackFromItsText) {
     for (const auto& entry : std::filesystem::directory_iterator(QUELLIO_FUZZ_CORPUS)) {
         const std::string text = ReadTextFile(entry.path());
@@ -169,8 +154,7 @@ TEST(RegFile, TextThatIsNotRegedit4IsRejectedWholeAndAnEmptyTreeIsTheHeaderAlone
     }
 }
 
-// Each value is written in the plainest form that brings it back unchanged: a string only
-// when it is printable strict UTF-8 with exactly one final zero.
+// A string only when printable strict UTF-8 with one final zero; else the bytes as they are.
 TEST(RegFile, ChoosesTheFormOfEachValueAndReadsItBack) {
     const std::string utf8Edges =
         "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F"
@@ -208,7 +192,10 @@ TEST(RegFile, ChoosesTheFormOfEachValueAndReadsItBack) {
                  {0x12345678, "\1", "hex(12345678):01"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        const CRegTree tree = TreeOf({{"v", {c.dwType, Bytes(c.data)}}});
+        CRegTree tree;
+        bool bAdded = false;
+        tree.Create(HKEY_LOCAL_MACHINE, std::vector<std::string>{"Software", "x"}, bAdded)
+            ->SetValue("v", {c.dwType, Bytes(c.data)});
         const std::string text = CRegFile::Format(tree);
         EXPECT_NE(text.find("\n\"v\"=" + c.line + "\n"), std::string::npos);
         std::vector<CSkipped> skipped;
